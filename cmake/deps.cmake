@@ -1,0 +1,33 @@
+# Boost.Regex is used header-only and standalone. Debian keeps its headers in
+# /usr/include, which must not be put on the cross compiler's include path as a
+# whole, so only the boost folder is linked into the build tree.
+set(OC_BOOST_ROOT "/usr/include/boost" CACHE PATH "Folder of the Boost 1.81 headers")
+set(OC_BOOST_INCLUDE ${CMAKE_BINARY_DIR}/boost_include)
+if(NOT EXISTS ${OC_BOOST_INCLUDE}/boost)
+  file(MAKE_DIRECTORY ${OC_BOOST_INCLUDE})
+  file(CREATE_LINK ${OC_BOOST_ROOT} ${OC_BOOST_INCLUDE}/boost SYMBOLIC)
+endif()
+add_library(oc_regex INTERFACE)
+target_include_directories(oc_regex SYSTEM INTERFACE ${OC_BOOST_INCLUDE})
+target_compile_definitions(oc_regex INTERFACE BOOST_REGEX_STANDALONE)
+
+find_package(ZLIB REQUIRED)
+
+# Warnings for our own code.
+add_library(oc_warnings INTERFACE)
+target_compile_options(oc_warnings INTERFACE -Wall -Wextra)
+
+if(WIN32)
+  # One self-contained exe: static C and C++ runtime, no DLL beside it.
+  add_link_options(-static -static-libgcc -static-libstdc++ -s)
+  add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501)
+  set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+endif()
+
+# A Windows GUI program of ours: portable core library + the Win32 entry.
+function(oc_windows_program target output_name)
+  add_executable(${target} WIN32 ${ARGN})
+  set_target_properties(${target} PROPERTIES OUTPUT_NAME ${output_name})
+  target_link_libraries(${target} PRIVATE common_win32 oc_warnings)
+endfunction()

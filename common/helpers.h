@@ -1,0 +1,84 @@
+// Helper routines shared by the three programs: starting programs while the
+// caller's windows stay alive, path expansion, the command line, and the text
+// routines for URLs, titles and file names. Positions are 1-based, 0 = none.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "common/platform.h"
+
+namespace common {
+
+// --- process start ---
+// Starts the command line with the given show state; with waitUntilReady, waits
+// (pumping one message per 100 ms) until the new program waits for input.
+void RunProgram(Platform& p, const std::string& commandLine, int showWindow, bool waitUntilReady);
+
+enum class WaitVariant {
+    Mirsa,   // uses the given show state, reports whether the process started
+    Tarvel,  // the system's default show state
+};
+// Starts the command line and waits (pumping one message per 100 ms) until it ends.
+bool RunProgramAndWait(Platform& p, const std::string& commandLine, WaitVariant variant,
+                       int showWindow = sw::ShowNormal);
+
+// --- environment and paths ---
+std::string ExpandEnvVars(Platform& p, const std::string& text);
+
+enum class ExpandVariant {
+    Zelko,  // relative paths from the program folder
+    Mirsa,  // also %DesktopDir% and %MyDocuments%; relative paths from baseFolder
+};
+std::string ExpandPath(Platform& p, const std::string& path, ExpandVariant variant,
+                       const std::string& baseFolder);
+
+std::string GetEnvVar(Platform& p, const std::string& name);
+std::string CommandLineTail(const std::string& commandLine);
+inline std::string CommandLineTail(Platform& p) { return CommandLineTail(p.CommandLine()); }
+
+std::string FolderOfPath(const std::string& path);  // up to and including the last '\'
+std::string ProgramFolder(Platform& p);             // the exe's folder, with '\'
+std::string ProgramTitleOfPath(Platform& p, const std::string& path);
+
+bool ShellFileOperation(Platform& p, WindowId owner, unsigned operation, std::uint16_t extraFlags,
+                        const std::string& source, const std::string& target);
+bool ShellMoveFiles(Platform& p, WindowId owner, const std::string& source,
+                    const std::string& target);
+bool ShellCopyFiles(Platform& p, WindowId owner, const std::string& source,
+                    const std::string& target);
+
+// --- text ---
+std::size_t PosFrom(const std::string& sub, const std::string& text, std::size_t start);
+std::size_t LastPos(const std::string& sub, const std::string& text);
+std::string ReverseText(const std::string& text);
+std::string ReplaceAll(const std::string& text, const std::string& oldText,
+                       const std::string& newText);
+std::string SiteRootOfUrl(const std::string& url);
+std::string CleanDescription(const std::string& text);
+
+// Percent-decodes up to the first '?' or '#'. A result that would exceed
+// kUnescapeLimit characters is cut there, at a whole decoded character.
+constexpr std::size_t kUnescapeLimit = 4095;
+std::string UnescapeUrl(const std::string& url);
+
+bool IsJunkChar(unsigned char c);
+std::string TrimJunkRight(const std::string& text);
+std::string TrimJunkLeft(const std::string& text);
+bool IsFileNameForbidden(unsigned char c);
+bool HasFileNameTrouble(const std::string& title);
+std::string MakeFileName(const std::string& title);
+std::string DotsToUnderscores(const std::string& text);
+
+// Small shared text pieces.
+std::string TrimControls(const std::string& text);  // codes 0..32 at both ends
+std::string WithoutTrailingBackslash(const std::string& path);
+std::string WithTrailingBackslash(const std::string& path);
+bool StartsWith(const std::string& text, const std::string& prefix);
+bool EndsWith(const std::string& text, const std::string& suffix);
+bool Contains(const std::string& text, const std::string& part);
+std::string AsciiLower(std::string text);
+std::string AsciiUpper(std::string text);
+bool EqualsNoCase(const std::string& a, const std::string& b);  // ASCII letters
+
+}  // namespace common

@@ -1,0 +1,47 @@
+// Typed access to private-profile (INI) files on top of the seam: booleans
+// are read as integers (non-zero is true) and written as "1" or "0";
+// integers are written in decimal.
+#pragma once
+
+#include <string>
+
+#include "common/platform.h"
+
+namespace common {
+
+class IniFile {
+public:
+    IniFile(Platform& p, std::string path) : p_(p), path_(std::move(path)) {}
+    const std::string& path() const { return path_; }
+
+    std::string Text(const std::string& section, const std::string& key,
+                     const std::string& def = "") const {
+        return p_.IniReadString(path_, section, key, def);
+    }
+    int Int(const std::string& section, const std::string& key, int def) const {
+        return p_.IniReadInt(path_, section, key, def);
+    }
+    bool Bool(const std::string& section, const std::string& key, bool def) const {
+        return p_.IniReadInt(path_, section, key, def ? 1 : 0) != 0;
+    }
+    bool WriteText(const std::string& section, const std::string& key,
+                   const std::string& value) const {
+        return p_.IniWriteString(path_, section, key, value);
+    }
+    bool WriteInt(const std::string& section, const std::string& key, long long value) const {
+        return p_.IniWriteString(path_, section, key, std::to_string(value));
+    }
+    bool WriteBool(const std::string& section, const std::string& key, bool value) const {
+        return p_.IniWriteString(path_, section, key, value ? "1" : "0");
+    }
+
+private:
+    Platform& p_;
+    std::string path_;
+};
+
+// Replaces a file's content whole: written to a temporary file beside it and
+// moved over it, so a crash or a full disk leaves the old or the new file.
+bool WriteFileAtomic(Platform& p, const std::string& path, const std::string& data);
+
+}  // namespace common

@@ -1,0 +1,242 @@
+// The platform seam: everything the three programs ask of Windows, one level
+// above Win32. common/win32/ implements it for real; tests/support/ has the
+// in-memory FakePlatform. Text is ANSI bytes unless a name says Utf8; paths
+// are Windows paths.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace common {
+
+using WindowId = std::uintptr_t;     // 0 = no window
+using ProcessId = std::uintptr_t;    // 0 = not started
+using LibraryId = std::uintptr_t;    // 0 = not loaded
+using MutexId = std::uintptr_t;      // 0 = none
+using DdeConversation = std::uintptr_t;  // 0 = no conversation
+
+// Show-window codes, creation flags, message-box flags and answers, window
+// messages and key codes keep their Win32 values so callers can state them
+// exactly as the system knows them.
+namespace sw {
+constexpr int Hide = 0, ShowNormal = 1, ShowMinimized = 2, ShowMaximized = 3,
+              ShowNoActivate = 4, Show = 5, Minimize = 6, ShowMinNoActive = 7,
+              ShowNa = 8, Restore = 9, ShowDefault = 10;
+}
+namespace create_flags {
+constexpr std::uint32_t NewConsole = 0x10, NoWindow = 0x08000000;
+}
+namespace mb {
+constexpr std::uint32_t Ok = 0x0, OkCancel = 0x1, YesNo = 0x4, YesNoCancel = 0x3,
+                        IconError = 0x10, IconQuestion = 0x20, IconExclamation = 0x30,
+                        IconInformation = 0x40, Topmost = 0x40000;
+}
+namespace answer {
+constexpr int Ok = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7;
+}
+namespace wm {
+constexpr unsigned Close = 0x0010, SetText = 0x000C, GetText = 0x000D, Command = 0x0111,
+                   LButtonDown = 0x0201, BmClick = 0x00F5, CbSetCurSel = 0x014E,
+                   CbGetCurSel = 0x0147;
+}
+namespace vk {
+constexpr int LButton = 0x01, Control = 0x11, Insert = 0x2D, KeyS = 0x53;
+}
+namespace mouse_flags {
+constexpr std::uint32_t LeftDown = 0x0002, LeftUp = 0x0004;
+}
+namespace shell_op {
+constexpr unsigned Move = 1, Copy = 2, Delete = 3, Rename = 4;
+constexpr std::uint16_t Silent = 0x4, NoConfirmation = 0x10, SimpleProgress = 0x100,
+                        NoConfirmMkdir = 0x200, NoErrorUi = 0x400;
+}
+namespace drive_type {
+constexpr int Unknown = 0, NoRootDir = 1, Removable = 2, Fixed = 3, Remote = 4, CdRom = 5,
+              RamDisk = 6;
+}
+
+enum class WaitResult { Signaled, Timeout, Failed };
+
+struct ProcessStart {
+    std::string commandLine;                 // passed unchanged, no application name
+    std::optional<int> showWindow;           // set: STARTF_USESHOWWINDOW with this code
+    std::uint32_t creationFlags = 0;
+    std::optional<std::string> currentFolder;  // empty: the caller's
+};
+
+struct FolderEntry {
+    std::string name;  // without folder
+    bool isFolder = false;
+    std::uint64_t size = 0;
+};
+
+struct SystemTime {
+    int year = 0, month = 0, dayOfWeek = 0, day = 0, hour = 0, minute = 0, second = 0,
+        milliseconds = 0;
+};
+
+struct FileDialogRequest {
+    bool save = true;
+    WindowId owner = 0;
+    std::string filter;        // pairs separated by '|', as "HTML|*.htm|All|*.*"
+    int filterIndex = 1;
+    std::string fileName;      // initial name
+    std::string initialFolder;
+    std::string title;
+    std::string defaultExtension;
+    std::uint32_t flags = 0;   // OFN_* values
+};
+
+struct Image {
+    int width = 0, height = 0;
+    std::vector<std::uint8_t> rgb;  // rows top to bottom, 3 bytes a pixel
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // --- this process ---
+    virtual std::string ModuleFileName() = 0;   // full path of the running exe
+    virtual std::string CommandLine() = 0;      // GetCommandLineA, raw
+    virtual std::string CurrentFolder() = 0;
+    virtual std::string TempFolder() = 0;       // with trailing backslash
+
+    // --- files and folders ---
+    virtual bool FileExists(const std::string& path) = 0;    // a file, not a folder
+    virtual bool FolderExists(const std::string& path) = 0;  // error boxes suppressed
+    virtual std::optional<std::uint64_t> FileSize(const std::string& path) = 0;
+    virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
+    virtual bool WriteFile(const std::string& path, const std::string& data) = 0;  // create or replace
+    virtual bool AppendFile(const std::string& path, const std::string& data) = 0;
+    virtual bool DeleteFile(const std::string& path) = 0;
+    virtual bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;
+    virtual bool MoveFile(const std::string& from, const std::string& to, bool replace) = 0;
+    virtual bool CreateFolder(const std::string& path) = 0;  // one level
+    virtual bool RemoveFolder(const std::string& path) = 0;  // empty folder only
+    // Entries matching a mask such as "C:\dir\*.plg", in the system's order; "." and ".." left out.
+    virtual std::vector<FolderEntry> FindFiles(const std::string& mask) = 0;
+    virtual bool IsReadOnly(const std::string& path) = 0;
+    virtual bool SetHidden(const std::string& path, bool hidden) = 0;
+
+    // --- private-profile (INI) files ---
+    virtual std::string IniReadString(const std::string& file, const std::string& section,
+                                      const std::string& key, const std::string& def) = 0;
+    virtual int IniReadInt(const std::string& file, const std::string& section,
+                           const std::string& key, int def) = 0;
+    virtual bool IniWriteString(const std::string& file, const std::string& section,
+                                const std::string& key, const std::string& value) = 0;
+    // Section names as GetPrivateProfileSectionNamesA lists them in a buffer of bufferSize bytes.
+    virtual std::vector<std::string> IniSectionNames(const std::string& file,
+                                                     std::size_t bufferSize) = 0;
+
+    // --- environment and registry ---
+    virtual std::optional<std::string> GetEnv(const std::string& name) = 0;
+    virtual bool SetEnv(const std::string& name, const std::string& value) = 0;
+    virtual std::string ExpandEnvironment(const std::string& text) = 0;
+    // A string value under HKEY_CURRENT_USER; nullopt when the key or value is missing.
+    virtual std::optional<std::string> RegistryUserString(const std::string& key,
+                                                          const std::string& value) = 0;
+
+    // --- processes ---
+    virtual ProcessId StartProcess(const ProcessStart& start) = 0;
+    virtual bool WinExec(const std::string& commandLine, int showWindow) = 0;  // true if > 31
+    virtual WaitResult WaitForInputIdle(ProcessId process, std::uint32_t ms) = 0;
+    virtual WaitResult WaitForProcess(ProcessId process, std::uint32_t ms) = 0;
+    virtual void CloseProcess(ProcessId process) = 0;  // closes process and thread handles
+    // Takes at most one waiting message of this thread, translates and dispatches it.
+    virtual bool PumpOneMessage() = 0;
+
+    // --- time ---
+    virtual std::uint32_t TickCount() = 0;
+    virtual void Sleep(std::uint32_t ms) = 0;
+    virtual SystemTime LocalTime() = 0;
+    // GetDateFormatA / GetTimeFormatA of the user's locale; empty format = flags decide.
+    virtual std::string FormatDate(const SystemTime& t, std::uint32_t flags,
+                                   const std::string& format) = 0;
+    virtual std::string FormatTime(const SystemTime& t, std::uint32_t flags,
+                                   const std::string& format) = 0;
+
+    // --- text in the system code page ---
+    virtual std::string AnsiToUtf8(const std::string& ansi) = 0;
+    virtual std::string Utf8ToAnsi(const std::string& utf8) = 0;
+    virtual std::string UpperCase(const std::string& ansi) = 0;  // CharUpperBuffA
+    virtual std::string LowerCase(const std::string& ansi) = 0;  // CharLowerBuffA
+
+    // --- windows ---
+    virtual std::vector<WindowId> TopLevelWindows() = 0;            // EnumWindows order
+    virtual std::vector<WindowId> Descendants(WindowId parent) = 0;  // EnumChildWindows order
+    // FindWindowExA: parent 0 = top level; after 0 = from the first; empty class/title = any.
+    virtual WindowId FindWindow(WindowId parent, WindowId after, const std::string& className,
+                                const std::optional<std::string>& title) = 0;
+    virtual WindowId NextSibling(WindowId window) = 0;  // GetWindow(GW_HWNDNEXT)
+    virtual bool IsWindow(WindowId window) = 0;
+    virtual bool IsWindowVisible(WindowId window) = 0;
+    virtual bool IsIconic(WindowId window) = 0;
+    virtual std::string WindowText(WindowId window, std::size_t bufferSize) = 0;
+    virtual std::size_t WindowTextLength(WindowId window) = 0;
+    virtual std::string ClassName(WindowId window, std::size_t bufferSize) = 0;
+    virtual int ControlId(WindowId window) = 0;
+    virtual WindowId ForegroundWindow() = 0;
+    virtual bool SetForegroundWindow(WindowId window) = 0;
+    virtual bool ShowWindow(WindowId window, int command) = 0;
+    virtual bool EnableWindow(WindowId window, bool enable) = 0;
+    virtual std::intptr_t SendMessage(WindowId window, unsigned message, std::uintptr_t wParam,
+                                      std::intptr_t lParam) = 0;
+    virtual bool PostMessage(WindowId window, unsigned message, std::uintptr_t wParam,
+                             std::intptr_t lParam) = 0;
+    virtual void SendSetText(WindowId window, const std::string& text) = 0;           // WM_SETTEXT
+    virtual std::string SendGetText(WindowId window, std::size_t bufferSize) = 0;      // WM_GETTEXT
+    virtual std::optional<Image> CaptureClientArea(WindowId window) = 0;
+
+    // --- keyboard and mouse ---
+    virtual void KeyEvent(int virtualKey, int scanCode, bool keyUp) = 0;  // keybd_event
+    virtual int MapVirtualKey(int virtualKey) = 0;                        // map type 0
+    virtual bool IsKeyDown(int virtualKey) = 0;  // high bit of GetKeyState
+    virtual void MouseEvent(std::uint32_t flags) = 0;
+
+    // --- clipboard ---
+    virtual std::optional<std::string> ClipboardText() = 0;  // nullopt: cannot open / no text
+    virtual bool SetClipboardText(const std::string& text) = 0;
+
+    // --- DDE client (DDEML, ANSI, CF_TEXT) ---
+    virtual DdeConversation DdeConnect(const std::string& service, const std::string& topic) = 0;
+    virtual std::optional<std::string> DdeRequest(DdeConversation conversation,
+                                                  const std::string& item,
+                                                  std::uint32_t timeoutMs) = 0;
+    virtual void DdeDisconnect(DdeConversation conversation) = 0;
+
+    // --- user interface ---
+    virtual int MessageBox(WindowId owner, const std::string& text, const std::string& title,
+                           std::uint32_t flags) = 0;
+    virtual std::optional<std::string> FileDialog(const FileDialogRequest& request) = 0;
+    virtual std::optional<std::string> BrowseForFolder(WindowId owner, const std::string& title) = 0;
+    virtual bool ShellOpen(const std::string& path) = 0;  // ShellExecuteA "open"
+    // SHFileOperationA with double-zero-terminated paths already prepared by the caller's
+    // text; returns the shell's result code (0 = success).
+    virtual int ShellFileOperation(WindowId owner, unsigned operation, std::uint16_t flags,
+                                   const std::string& from, const std::string& to) = 0;
+
+    // --- named mutex ---
+    // Creates or opens the mutex and takes it; waits up to waitMs. 0 when another
+    // process holds it past the wait.
+    virtual MutexId AcquireMutex(const std::string& name, std::uint32_t waitMs) = 0;
+    virtual void ReleaseMutex(MutexId mutex) = 0;
+
+    // --- disks ---
+    // Free bytes available to the caller on the volume that holds the path.
+    virtual std::optional<std::uint64_t> FreeDiskSpace(const std::string& path) = 0;
+    virtual int DriveType(const std::string& root) = 0;
+
+    // --- resources built into the exe ---
+    virtual std::optional<std::string> Resource(const std::string& name) = 0;
+
+    // --- plug-in libraries ---
+    virtual LibraryId LoadLibrary(const std::string& path) = 0;
+    virtual bool HasExport(LibraryId library, const std::string& name) = 0;
+    virtual void FreeLibrary(LibraryId library) = 0;
+};
+
+}  // namespace common
