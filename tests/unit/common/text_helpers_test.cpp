@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "common/browser.h"
@@ -257,6 +258,55 @@ TEST(WindowInfo, AddressIsTakenBeforeTheFirstSeparator) {
     for (const auto& c : cases)
         EXPECT_EQ(browser::AddressOfWindowInfo(c.reply), c.address) << c.reply;
     EXPECT_EQ(browser::FormatWindowInfo({"http://a/", "T"}), "\"http://a/\",\"T\"");
+}
+
+}  // namespace
+}  // namespace common
+
+namespace common {
+namespace {
+
+// Every text routine on hostile input: empty, no searched character, 4095 and
+// 4096 characters, high bytes, control characters. Each keeps its contract.
+TEST(TextRoutines, HostileInputKeepsContracts) {
+    std::string controls;
+    for (int c = 0; c < 32; ++c) controls.push_back(static_cast<char>(c));
+    const std::string inputs[] = {
+        "", "plain", std::string(4095, 'a'), std::string(4096, 'b'), std::string(4096, '%'),
+        Bytes0x80To0xFF(), controls, std::string(4096, '\\'), std::string(4095, '_') + ".",
+    };
+    for (const auto& in : inputs) {
+        SCOPED_TRACE(in.size());
+        EXPECT_EQ(ReverseText(ReverseText(in)), in);
+        EXPECT_EQ(ReplaceAll(in, "\x01", ""), [&] {
+            std::string s;
+            for (char c : in)
+                if (c != '\x01') s.push_back(c);
+            return s;
+        }());
+        std::size_t last = LastPos("\\", in);
+        EXPECT_TRUE(last == 0 || in[last - 1] == '\\');
+        EXPECT_EQ(last == 0, in.find('\\') == std::string::npos);
+        if (last != 0) EXPECT_EQ(last, in.rfind('\\') + 1);
+        EXPECT_EQ(PosFrom("\\", in, 1), in.find('\\') == std::string::npos ? 0 : in.find('\\') + 1);
+        EXPECT_LE(UnescapeUrl(in).size(), kUnescapeLimit);
+        EXPECT_LE(CleanDescription(in).size(), 1000u);
+        std::string made = MakeFileName(in);
+        EXPECT_LE(made.size(), 128u);
+        EXPECT_FALSE(HasFileNameTrouble(made));
+        EXPECT_EQ(HasFileNameTrouble(in),
+                  in.size() > 200 || std::any_of(in.begin(), in.end(), [](char c) {
+                      return IsFileNameForbidden(static_cast<unsigned char>(c));
+                  }));
+        EXPECT_EQ(DotsToUnderscores(in).find('.'), std::string::npos);
+        EXPECT_EQ(DotsToUnderscores(in).find("__"), std::string::npos);
+        std::string right = TrimJunkRight(in), left = TrimJunkLeft(in);
+        EXPECT_TRUE(right.empty() || !IsJunkChar(static_cast<unsigned char>(right.back())));
+        EXPECT_TRUE(left.empty() || !IsJunkChar(static_cast<unsigned char>(left.front())));
+        EXPECT_TRUE(SiteRootOfUrl(in).empty());
+        EXPECT_LE(CommandLineTail(in).size(), in.size());
+        EXPECT_EQ(FolderOfPath(in).empty(), in.find('\\') == std::string::npos);
+    }
 }
 
 }  // namespace
