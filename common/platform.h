@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -51,6 +52,9 @@ namespace shell_op {
 constexpr unsigned Move = 1, Copy = 2, Delete = 3, Rename = 4;
 constexpr std::uint16_t Silent = 0x4, NoConfirmation = 0x10, SimpleProgress = 0x100,
                         NoConfirmMkdir = 0x200, NoErrorUi = 0x400;
+}
+namespace file_attr {
+constexpr std::uint32_t ReadOnly = 0x1, Hidden = 0x2, Normal = 0x80;
 }
 namespace drive_type {
 constexpr int Unknown = 0, NoRootDir = 1, Removable = 2, Fixed = 3, Remote = 4, CdRom = 5,
@@ -120,6 +124,8 @@ public:
     virtual std::vector<FolderEntry> FindFiles(const std::string& mask) = 0;
     virtual bool IsReadOnly(const std::string& path) = 0;
     virtual bool SetHidden(const std::string& path, bool hidden) = 0;
+    // SetFileAttributesA: the file gets exactly these attributes (file_attr values).
+    virtual bool SetFileAttributes(const std::string& path, std::uint32_t attributes) = 0;
 
     // --- private-profile (INI) files ---
     virtual std::string IniReadString(const std::string& file, const std::string& section,
@@ -237,6 +243,16 @@ public:
     virtual LibraryId LoadLibrary(const std::string& path) = 0;
     virtual bool HasExport(LibraryId library, const std::string& name) = 0;
     virtual void FreeLibrary(LibraryId library) = 0;
+    // Calls the library's stdcall "PlgInit" with the eight values of the site
+    // plug-in interface (the host callbacks, a null value, hostFolder as the
+    // eighth) and then "PlgDestroy"; each text the plug-in hands to its report
+    // callback goes to onReport. An exception that the plug-in leaves
+    // unhandled ends the calls: the answer is then false.
+    virtual bool CallPluginEntry(LibraryId library, const std::string& hostFolder,
+                                 const std::function<void(const std::string&)>& onReport) {
+        (void)library, (void)hostFolder, (void)onReport;
+        return false;
+    }
 };
 
 }  // namespace common

@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include "zelko/flashgot.h"
+#include "zelko/handoff.h"
+#include "zelko/intake.h"
+#include "zelko/job.h"
+#include "zelko/plugins.h"
+
+namespace zelko {
+namespace {
+
+using Args = std::vector<std::string>;
+
+TEST(SplitArguments, Forms) {
+    struct Case {
+        const char* text;
+        Args expected;
+    };
+    const Case cases[] = {
+        {"", {}},
+        {"   ", {}},
+        {"a b\tc", {"a", "b", "c"}},
+        {"\"C:\\My Files\\job.zlk\"", {"C:\\My Files\\job.zlk"}},
+        {"a\"\"b", {"a", "b"}},
+        {"\"\"", {}},
+        {"\"\" x", {"x"}},
+        {"a\"b c\"d", {"a\"b c\"d"}},
+        {"\"unclosed here", {"\"unclosed here"}},
+        {"\"", {"\""}},
+        {"\"page.htm\" \"http://h/p q\" DOWNLOAD IMG", {"page.htm", "http://h/p q", "DOWNLOAD", "IMG"}},
+        {" \x01x\x1fy ", {"x", "y"}},
+        {"\x91quoted\x92", {"\x91quoted\x92"}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(SplitArguments(c.text), c.expected) << c.text;
+}
+
+TEST(NormalizeUrl, FiveRules) {
+    struct Case {
+        const char* input;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"hxxp://a/b", "http://a/b"},
+        {"hxxps://a/b", "https://a/b"},
+        {"_http://a/", "http://a/"},
+        {"\xF5xxp://a/", "http://a/"},
+        {"\xF5ttp\xF1://a/", "https://a/"},
+        {"ftp.host.org/x", "ftp://ftp.host.org/x"},
+        {"_ftp.host.org", "ftp://ftp.host.org"},
+        {"fxp://a", "ftp://a"},
+        {"\xF4tp://a", "ftp://a"},
+        {"www.example.com/", "http://www.example.com/"},
+        {"  www.x.org \r\n", "http://www.x.org"},
+        {"HTTP://A/", "HTTP://A/"},
+        {"WWW.X.ORG", "WWW.X.ORG"},
+        {"http://www.x/", "http://www.x/"},
+        {"x www.y", "x www.y"},
+        {"", ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(NormalizeUrl(c.input), c.expected) << c.input;
+}
+
+TEST(JobLines, SplitAndJoin) {
+    struct Case {
+        const char* text;
+        JobLines expected;
+    };
+    const Case cases[] = {
+        {"", {}},
+        {"a\r\nb\r\n", {"a", "b"}},
+        {"a\rb", {"a", "b"}},
+        {"a\nb\r\n", {"a\nb"}},
+        {"a\r\n\r\n", {"a", ""}},
+        {"\r\r\n", {"", ""}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(SplitJobLines(c.text), c.expected) << c.text;
+    EXPECT_EQ(JoinJobLines({"a", "", "b"}), "a\r\n\r\nb\r\n");
+    EXPECT_EQ(OneLine("a\r\nb\rc\nd"), "a b c d");
+}
+
+TEST(MatchesSiteList, Items) {
+    struct Case {
+        const char* list;
+        const char* text;
+        bool expected;
+    };
+    const Case cases[] = {
+        {"", "anything", false},
+        {";;", "anything", false},
+        {"host1.com;host2.net;", "http://host2.net/f", true},
+        {"host1.com;host2.net", "http://host2.net/f", true},
+        {"host1.com;", "http://HOST1.com/", false},
+        {"a.b;", "http://x/", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(MatchesSiteList(c.list, c.text), c.expected) << c.list << " / " << c.text;
+}
+
+TEST(WithExtension, ChangesTheFileNamesExtension) {
+    EXPECT_EQ(WithExtension("C:\\USD\\USDownloader.exe", ".add"), "C:\\USD\\USDownloader.add");
+    EXPECT_EQ(WithExtension("C:\\a.b\\rapget", ".ini"), "C:\\a.b\\rapget.ini");
+    EXPECT_EQ(WithExtension("rapget.x.exe", ".ini"), "rapget.x.ini");
+}
+
+TEST(ParseFlashGotTest, InstalledManagers) {
+    struct Case {
+        const char* content;
+        const char* defaultManager;
+        const char* allDm;
+    };
+    const Case cases[] = {
+        {"header\r\nA|OK\r\nB\r\nC|OK\r\n", "C", "A;C;"},
+        {"header|OK\r\n", "No", ""},
+        {"", "No", ""},
+        {"h\nFlashGet|OK|OK\n", "FlashGet|OK", "FlashGet|OK;"},
+        {"h\r\nGet|OKRight\r\n", "GetRight", "GetRight;"},
+    };
+    for (const Case& c : cases) {
+        Detection d = ParseFlashGotTest(c.content);
+        EXPECT_EQ(d.defaultManager, c.defaultManager) << c.content;
+        EXPECT_EQ(d.allDm, c.allDm) << c.content;
+    }
+}
+
+TEST(ReportedHosts, Forms) {
+    struct Case {
+        const char* report;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"Host1.COM\nhost2.net|Two Hosts", "host1.com;host2.net;"},
+        {"files.example.com/download/path", "files.example.com;"},
+        {"a.com/x;b.com/y/z", "a.com;b.com;"},
+        {"%Error: Bad", "%error: bad;"},
+        {"single;", "single;"},
+        {"", ";"},
+        {"|title only", ";"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ReportedHosts(c.report), c.expected) << c.report;
+}
+
+TEST(PluginFolder, FolderPartOfTheProgram) {
+    EXPECT_EQ(PluginFolder("C:\\USD\\USDownloader.exe"), "C:\\USD\\plugins\\");
+    EXPECT_EQ(PluginFolder("C:/USD/USDownloader.exe"), "C:/USD/plugins\\");
+    EXPECT_EQ(PluginFolder("D:USDownloader.exe"), "D:plugins\\");
+    EXPECT_EQ(PluginFolder("USDownloader.exe"), "plugins\\");
+}
+
+}  // namespace
+}  // namespace zelko

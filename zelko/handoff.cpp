@@ -1,0 +1,215 @@
+#include "zelko/handoff.h"
+
+#include <unordered_map>
+
+#include "common/helpers.h"
+#include "common/ini.h"
+#include "zelko/flashgot.h"
+
+namespace zelko {
+
+using common::ReplaceAll;
+
+const char* const ManagerTable[kManagerCount] = {
+    "BitComet",        "Download Accelerator Plus",     "Download Master",
+    "FlashGet",        "FlashGet 2",                    "Free Download Manager",
+    "FreshDownload",   "GetRight",                      "GigaGet",
+    "HiDownload",      "InstantGet",                    "Internet Download Accelerator",
+    "Internet Download Manager", "LeechGet",            "Mass Downloader",
+    "NetAnts",         "Net Transport",                 "Net Transport 2",
+    "Orbit",           "ReGet",                         "Star Downloader",
+    "TrueDownloader",  "Thunder",                       "Thunder (Old)",
+    "WellGet",         "wxDownload Fast",
+};
+
+namespace {
+
+constexpr std::size_t kRapGetSectionBuffer = 32767;
+
+std::string ReplaceFirst(const std::string& text, const std::string& oldText,
+                         const std::string& newText) {
+    std::size_t at = text.find(oldText);
+    if (oldText.empty() || at == std::string::npos) return text;
+    std::string result = text;
+    result.replace(at, oldText.size(), newText);
+    return result;
+}
+
+void StartReceiver(common::Platform& p, const std::string& commandLine) {
+    common::RunProgram(p, commandLine, common::sw::Show, true);
+}
+
+struct UsdOutcome {
+    bool handled = false;
+    JobLines lines;
+};
+
+// Moves the links of listed sites, last to first, into the ".add" list; a URL
+// already seen as a whole line earlier in the job is sent once, at its first
+// place.
+UsdOutcome TransferListedLinks(common::Platform& p, const JobLines& lines, std::string& header,
+                               const ZelkoSettings& s, bool gate) {
+    UsdOutcome out;
+    const std::size_t n = lines.size();
+    std::unordered_map<std::string, std::size_t> firstLine;  // 0-based
+    for (std::size_t i = n; i-- > 0;) firstLine[lines[i]] = i;
+
+    std::vector<bool> removed(n, false);
+    std::vector<const std::string*> transfer;  // last to first
+    const std::string count = header.substr(0, header.find(';') + 1);
+    for (std::size_t k = (n - 2) / 4; k >= 1; --k) {
+        const std::size_t urlAt = 4 * k - 2;
+        const std::string& url = lines[urlAt];
+        if (!(gate && MatchesSiteList(s.transferToUsd, url))) continue;
+        if (firstLine[url] >= urlAt) transfer.push_back(&url);
+        for (std::size_t i = urlAt; i < urlAt + 4 && i < n; ++i) removed[i] = true;
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        if (!removed[i]) out.lines.push_back(lines[i]);
+
+    header = ReplaceFirst(header, count, std::to_string((out.lines.size() - 2) / 4) + ";");
+    if (out.lines.size() < 3) out.handled = true;
+    if (transfer.empty()) return out;
+
+    std::string list;
+    for (std::size_t i = transfer.size(); i-- > 0;) list += *transfer[i] + "\r\n";
+    common::MutexId lock = p.AcquireMutex(kUsdListMutex, kUsdListWaitMs);
+    p.WriteFile(WithExtension(s.usdPath, ".add"), p.Utf8ToAnsi(list));
+    StartReceiver(p, s.usdPath + " /addlinks");
+    if (lock != 0) p.ReleaseMutex(lock);
+    return out;
+}
+
+bool OfferToRapGet(common::Platform& p, const RequestFields& f, const ZelkoSettings& s) {
+    if (s.rapGetPath.empty() || !p.FileExists(s.rapGetPath)) return false;
+    for (const std::string& section :
+         p.IniSectionNames(WithExtension(s.rapGetPath, ".ini"), kRapGetSectionBuffer)) {
+        if (section.find('.') == std::string::npos || f.url.find(section) == std::string::npos)
+            continue;
+        StartReceiver(p, s.rapGetPath + " -l=" + BareUrlArgument(p, f.url));
+        return true;
+    }
+    return false;
+}
+
+RequestFields QuotedFields(common::Platform& p, const RequestFields& f) {
+    RequestFields q;
+    q.url = QuoteField(p, f.url);
+    q.referrer = QuoteField(p, f.referrer);
+    q.cookies = QuoteField(p, f.cookies);
+    q.post = QuoteField(p, f.post);
+    // CleanDescription works on ANSI text; QuoteField takes UTF-8.
+    q.description =
+        QuoteField(p, p.AnsiToUtf8(common::CleanDescription(p.Utf8ToAnsi(f.description))));
+    return q;
+}
+
+}  // namespace
+
+bool MatchesSiteList(const std::string& siteList, const std::string& text) {
+    std::size_t from = 0;
+    while (from < siteList.size()) {
+        std::size_t end = siteList.find(';', from);
+        if (end == std::string::npos) end = siteList.size();
+        if (end > from && text.find(siteList.data() + from, 0, end - from) != std::string::npos)
+            return true;
+        from = end + 1;
+    }
+    return false;
+}
+
+std::string QuoteField(common::Platform& p, const std::string& utf8) {
+    if (utf8.empty()) return "";
+    std::string text = ReplaceAll(p.Utf8ToAnsi(utf8), "\"", "%22");
+    std::size_t backslashes = 0;
+    while (backslashes < text.size() && text[text.size() - 1 - backslashes] == '\\') ++backslashes;
+    text.append(backslashes, '\\');
+    return "\"" + text + "\"";
+}
+
+std::string BareUrlArgument(common::Platform& p, const std::string& utf8Url) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (char c : p.Utf8ToAnsi(utf8Url)) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (u <= 32 || c == '"') {
+            out += '%';
+            out += hex[u >> 4];
+            out += hex[u & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string WithExtension(const std::string& path, const std::string& extension) {
+    std::size_t slash = path.find_last_of("\\/:");
+    std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return path + extension;
+    return path.substr(0, dot) + extension;
+}
+
+std::string TemplateCommand(common::Platform& p, const std::string& templateText,
+                            const RequestFields& quoted, const std::string& folder) {
+    // Expanded before the fields go in, so that a field's "%NAME%" or ":\"
+    // cannot change the command.
+    std::string command =
+        common::ExpandPath(p, templateText, common::ExpandVariant::Zelko, folder);
+    command = ReplaceAll(command, "[url]", quoted.url);
+    command = ReplaceAll(command, "[referrer]", quoted.referrer);
+    command = ReplaceAll(command, "[description]", quoted.description);
+    command = ReplaceAll(command, "[cookies]", quoted.cookies);
+    command = ReplaceAll(command, "[post]", quoted.post);
+    return command;
+}
+
+void HandOff(common::Platform& p, const JobLines& lines, const std::string& jobPath,
+             const RequestFields& fields, const ZelkoSettings& s, const std::string& folder) {
+    const std::size_t n = lines.size();
+    std::string header = ReplaceFirst(fields.header, kPlaceholderManager, s.dm);
+    bool handled = false;
+    JobLines job = lines;
+
+    if (s.usdPresent) {
+        const bool gate = !fields.referrer.empty() && fields.post.empty() &&
+                          (s.advanced || !MatchesSiteList(s.transferToUsd, fields.referrer));
+        if (header.find(";2;;") != std::string::npos) {
+            UsdOutcome outcome = TransferListedLinks(p, lines, header, s, gate);
+            handled = outcome.handled;
+            job = std::move(outcome.lines);
+        } else {
+            handled = gate && MatchesSiteList(s.transferToUsd, fields.url);
+            if (handled) StartReceiver(p, s.usdPath + " " + BareUrlArgument(p, fields.url));
+        }
+    }
+
+    job[0] = header;
+    common::WriteFileAtomic(p, jobPath, JoinJobLines(job));
+
+    if (!handled && n == kRequestLines && fields.post.empty())
+        handled = OfferToRapGet(p, fields, s);
+
+    const RequestFields q = QuotedFields(p, fields);
+    if (handled) return;
+    if (s.customDmEnabled) {
+        StartReceiver(p, TemplateCommand(p, s.customDm, q, folder));
+        return;
+    }
+    if (s.dm == kNoManager) return;
+
+    std::string exe;
+    if (s.advanced && header.find(";0;;") != std::string::npos && s.dm == kDownloadMaster)
+        exe = p.RegistryUserString(kDownloadMasterKey, kExeFileValue).value_or("");
+    else if (s.dm == kInternetDownloadAccelerator)
+        exe = p.RegistryUserString(kInternetDownloadAcceleratorKey, kExeFileValue).value_or("");
+    if (!exe.empty() && p.FileExists(exe)) {
+        StartReceiver(p, exe + " " + q.url + " " + q.referrer + " description=" + q.description +
+                             " post=" + q.post + " cookies=" + q.cookies);
+        return;
+    }
+    HandToFlashGot(p, folder, jobPath);
+}
+
+}  // namespace zelko

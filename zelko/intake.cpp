@@ -1,0 +1,228 @@
+#include "zelko/intake.h"
+
+#include <boost/regex.hpp>
+
+#include "common/browser.h"
+#include "common/helpers.h"
+#include "common/ini.h"
+#include "zelko/flashgot.h"
+#include "zelko/handoff.h"
+#include "zelko/link_collection.h"
+#include "zelko/plugins.h"
+
+namespace zelko {
+
+namespace {
+
+bool IsSeparator(char c) {
+    unsigned char u = static_cast<unsigned char>(c);
+    return u >= 1 && u <= 32;
+}
+
+struct UrlRule {
+    boost::regex pattern;
+    const char* replacement;
+};
+
+const std::vector<UrlRule>& UrlRules() {
+    // Bytes of code page 1251: \xF5 х, \xF1 с, \xEF п, \xF4 ф.
+    constexpr auto syntax = boost::regex::perl | boost::regex::mod_s;
+    static const std::vector<UrlRule> rules = {
+        {boost::regex(R"(^_?[h\xF5]...[s\xF1]://)", syntax), "https://"},
+        {boost::regex(R"(^_?[h\xF5]..[p\xEF]://)", syntax), "http://"},
+        {boost::regex(R"(^_?[f\xF4].[p\xEF]://)", syntax), "ftp://"},
+        {boost::regex(R"(^_?ftp\.)", syntax), "ftp://ftp."},
+        {boost::regex(R"(^www\.)", syntax), "http://www."},
+    };
+    return rules;
+}
+
+bool IsUrlForm(const std::vector<std::string>& args) {
+    return !args.empty() && args[0].find('/') != std::string::npos &&
+           args[0].find('\\') == std::string::npos;
+}
+
+bool IsPageForm(const std::vector<std::string>& args) {
+    return args.size() == 4 && args[2] == "DOWNLOAD" && args[3].size() == 3;
+}
+
+std::string JobFileName(std::size_t attempt) {
+    if (attempt == 1) return std::string(kJobBaseName) + kJobExtension;
+    return std::string(kJobBaseName) + "_" + std::to_string(attempt) + kJobExtension;
+}
+
+std::string WriteUnderFreeName(common::Platform& p, const std::string& folder,
+                               const std::string& content) {
+    constexpr std::size_t kAttempts = 10000;
+    for (std::size_t attempt = 1; attempt <= kAttempts; ++attempt) {
+        std::string path = folder + JobFileName(attempt);
+        if (p.FileExists(path) || p.FolderExists(path)) continue;
+        if (p.WriteFile(path, content)) return path;
+        p.DeleteFile(path);
+        return "";  // the folder cannot be written
+    }
+    return "";
+}
+
+void WriteMain(common::Platform& p, const std::string& folder, const std::string& key,
+               const std::string& value) {
+    common::IniFile(p, IniPath(folder)).WriteText(kSectionMain, key, value);
+}
+
+}  // namespace
+
+std::vector<std::string> SplitArguments(const std::string& text) {
+    std::vector<std::string> args;
+    std::string current;
+    bool open = false;
+    auto finish = [&] {
+        if (open) args.push_back(current);
+        current.clear();
+        open = false;
+    };
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n;) {
+        char c = text[i];
+        if (c == '\0' || IsSeparator(c)) {
+            finish();
+            ++i;
+        } else if (c == '"' && i + 1 < n && text[i + 1] == '"') {
+            finish();
+            i += 2;
+        } else if (c == '"') {
+            std::size_t close = text.find('"', i + 1);
+            std::size_t end = close == std::string::npos ? n : close + 1;
+            current.append(text, i, end - i);
+            open = true;
+            i = end;
+        } else {
+            current += c;
+            open = true;
+            ++i;
+        }
+    }
+    finish();
+    for (std::string& arg : args)
+        if (arg.size() > 1 && arg.front() == '"' && arg.back() == '"')
+            arg = arg.substr(1, arg.size() - 2);
+    return args;
+}
+
+std::string NormalizeUrl(const std::string& text) {
+    std::string url = common::TrimControls(text);
+    for (const UrlRule& rule : UrlRules())
+        url = boost::regex_replace(url, rule.pattern, rule.replacement,
+                                   boost::match_single_line | boost::format_first_only |
+                                       boost::regex_constants::format_literal);
+    return url;
+}
+
+std::string QueryBrowserPageUrl(common::Platform& p, const std::string& url) {
+    namespace browser = common::browser;
+    std::optional<std::string> reply = browser::DdeRequestOnce(
+        p, browser::kTopicWindowInfo, browser::kItemActiveWindow, browser::DdeStarter::CreateProcess);
+    std::string address = reply ? OneLine(browser::AddressOfWindowInfo(*reply)) : std::string();
+    return address.empty() ? common::SiteRootOfUrl(url) : address;
+}
+
+std::string CaptureSelection(common::Platform& p) {
+    const std::string old = p.ClipboardText().value_or("");
+    p.KeyEvent(common::vk::Control, 0, false);
+    p.KeyEvent(common::vk::Insert, 0, false);
+    p.KeyEvent(common::vk::Insert, 0, true);
+    p.KeyEvent(common::vk::Control, 0, true);
+    p.Sleep(kSelectionCopyMs);
+    const std::string copied = p.ClipboardText().value_or("");
+    if (copied == old) return "";
+    if (!old.empty()) p.SetClipboardText(old);
+    return copied;
+}
+
+bool FindBrowserWindow(common::Platform& p, common::WindowId window, common::WindowId& result) {
+    if (!common::browser::IsBrowserMainWindow(p, window)) return true;
+    result = window;
+    return false;
+}
+
+std::string WriteNewJobFile(common::Platform& p, const std::string& folder,
+                            const std::string& content) {
+    common::MutexId lock = p.AcquireMutex(kJobNameMutex, kJobNameWaitMs);
+    std::string path = WriteUnderFreeName(p, folder, content);
+    if (path.empty()) path = WriteUnderFreeName(p, p.TempFolder(), content);
+    if (lock != 0) p.ReleaseMutex(lock);
+    return path;
+}
+
+std::string UrlJobText(common::Platform& p, const std::vector<std::string>& args,
+                       const ZelkoSettings& s) {
+    std::string description;
+    if (s.advanced && args.size() == 1) {
+        std::string selection = CaptureSelection(p);
+        if (!selection.empty()) description = p.AnsiToUtf8(OneLine(selection));
+    }
+    std::string url = NormalizeUrl(args[0]);
+    std::string referrer;
+    if (args.size() >= 2)
+        referrer = args[1];
+    else
+        referrer = s.useDde ? QueryBrowserPageUrl(p, url) : common::SiteRootOfUrl(url);
+    url = p.AnsiToUtf8(url);
+    referrer = p.AnsiToUtf8(referrer);
+    if (args.size() >= 3) description = p.AnsiToUtf8(OneLine(args[2]));
+    return std::string("1;") + kPlaceholderManager + ";0;;\r\n" + referrer + "\r\n" + url +
+           "\r\n" + description + "\r\n\r\n\r\n";
+}
+
+std::optional<std::string> TakeRequest(common::Platform& p, const std::vector<std::string>& args,
+                                       const ZelkoSettings& s, const std::string& folder) {
+    if (IsUrlForm(args)) return WriteNewJobFile(p, folder, UrlJobText(p, args, s));
+    if (IsPageForm(args)) return WriteNewJobFile(p, folder, CollectPageLinks(p, args));
+    const std::string& path = args[0];
+    std::optional<std::uint64_t> size = p.FileExists(path) ? p.FileSize(path) : std::nullopt;
+    if (!size || *size > kMaxJobBytes) {
+        p.MessageBox(0, "Not exist file \"" + path + "\"", kErrorTitle,
+                     common::mb::Topmost | common::mb::IconError);
+        return std::nullopt;
+    }
+    return path;
+}
+
+StartResult StartZelko(common::Platform& p, int currentLeft, int currentTop) {
+    StartResult r;
+    r.folder = common::ProgramFolder(p);
+    ZelkoSettings& s = r.settings;
+    s = ReadSettings(p, r.folder, currentLeft, currentTop);
+
+    r.browserInstalled =
+        p.FileExists(BrowserFolder(p, r.folder) + "\\" + common::browser::kMarkerDll);
+    if (!r.browserInstalled) s.useDde = false;
+
+    if (s.firstRun) {
+        s.dm = DetectManagers(p, r.folder, s);
+        WriteMain(p, r.folder, "DM", s.dm);
+        WriteMain(p, r.folder, "AllDM", s.allDm);
+    }
+    if (s.usdPresent && s.transferToUsd.empty()) {
+        s.transferToUsd = LoadSitePlugins(p, s.usdPath);
+        WriteMain(p, r.folder, "TransferToUSD", s.transferToUsd);
+    }
+
+    const std::vector<std::string> args = SplitArguments(common::CommandLineTail(p));
+    if (args.empty()) {
+        r.settingsMutex = p.AcquireMutex(kSettingsMutex, 0);
+        r.mode = r.settingsMutex != 0 ? StartMode::Settings : StartMode::AlreadyOpen;
+        return r;
+    }
+
+    r.mode = StartMode::RequestDone;
+    std::optional<std::string> jobPath = TakeRequest(p, args, s, r.folder);
+    if (!jobPath) return r;
+    if (!jobPath->empty()) {
+        JobLines lines = SplitJobLines(p.ReadFile(*jobPath).value_or(""));
+        if (lines.size() >= kRequestLines) HandOff(p, lines, *jobPath, FieldsOf(lines), s, r.folder);
+        if (p.FileExists(*jobPath)) p.DeleteFile(*jobPath);
+    }
+    return r;
+}
+
+}  // namespace zelko

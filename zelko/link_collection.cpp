@@ -1,0 +1,284 @@
+#include "zelko/link_collection.h"
+
+#include <boost/regex.hpp>
+#include <set>
+
+#include "common/helpers.h"
+
+namespace zelko {
+
+const EntityRow EntityTable[10] = {
+    {{"quot", "#34", "#034"}, "\"", "\""},
+    {{"amp", "#38", "#038"}, "&", "&"},
+    {{"apos", "#39", "#039"}, "'", "'"},
+    {{"lt", "#60", "#060"}, "<", "<"},
+    {{"gt", "#62", "#062"}, ">", ">"},
+    {{"copy", "#169", "#xA9"}, "\xA9", "\xC2\xA9"},
+    {{"laquo", "#171", "#xAB"}, "\xAB", "\xC2\xAB"},
+    {{"reg", "#174", "#xAE"}, "\xAE", "\xC2\xAE"},
+    {{"raquo", "#187", "#xBB"}, "\xBB", "\xC2\xBB"},
+    {{"ndash", "mdash", "minus"}, "-", "-"},
+};
+
+namespace {
+
+const char kCrLf[] = "\r\n";
+const std::size_t kNpos = std::string::npos;
+
+bool IsLineBreakOrTab(char c) { return c == '\t' || c == '\n' || c == '\r'; }
+
+std::string BlankLineBreaks(std::string text) {
+    for (char& c : text)
+        if (IsLineBreakOrTab(c)) c = ' ';
+    return text;
+}
+
+constexpr auto kPageSyntax = boost::regex::perl | boost::regex::icase | boost::regex::mod_s;
+
+const boost::regex& AnchorPattern() {
+    static const boost::regex re(
+        R"(<a[^<>]+?href\s*=\s*(("[^<>"]*")|('[^<>']*')|([^<> ]*))[^<>]*>(.*?)</a>)", kPageSyntax);
+    return re;
+}
+
+const boost::regex& ImagePattern() {
+    static const boost::regex re(
+        R"(<(img|embed)[^<>]+?src\s*=\s*(("[^<>"]*")|('[^<>']*')|([^<> ]*)).*?>)", kPageSyntax);
+    return re;
+}
+
+const boost::regex& Utf8HeadPattern() {
+    static const boost::regex re(R"(<head>.*?<meta[^>]+charset=utf-8[^>]*>.*?</head>)",
+                                 kPageSyntax);
+    return re;
+}
+
+// End of the last occurrence of a closing text (ASCII letters compared
+// without case), 0 if there is none. No match can end behind it, so the
+// search stops there instead of trying every later opening tag to the end.
+std::size_t EndOfLast(const std::string& text, const std::string& lowerNeedle) {
+    const std::size_t n = lowerNeedle.size();
+    if (text.size() < n) return 0;
+    for (std::size_t at = text.size() - n + 1; at-- > 0;) {
+        bool same = true;
+        for (std::size_t k = 0; k < n && same; ++k) {
+            char c = text[at + k];
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            same = c == lowerNeedle[k];
+        }
+        if (same) return at + n;
+    }
+    return 0;
+}
+
+bool DeclaresUtf8(const std::string& page) {
+    try {
+        return boost::regex_search(page.begin(), page.end(), Utf8HeadPattern());
+    } catch (const std::exception&) {
+        return false;  // too complex to decide: treated as not declared
+    }
+}
+
+// Answers "does the new entry's text occur anywhere in the list built so
+// far" without searching the list. Links and descriptions never hold a line
+// break, so an entry (link, CR LF, description, three CR LF) can only occur
+// at the end of an earlier entry with the same description whose link ends
+// with the new link. Keys are description, LF, reversed link: the earlier
+// links that end with a given link are then the keys that start with it.
+class EntrySet {
+public:
+    bool InsertIfNew(const std::string& link, const std::string& description) {
+        std::string key = description;
+        key += '\n';
+        key.append(link.rbegin(), link.rend());
+        auto at = keys_.lower_bound(key);
+        if (at != keys_.end() && at->compare(0, key.size(), key) == 0) return false;
+        keys_.insert(at, std::move(key));
+        return true;
+    }
+
+private:
+    std::set<std::string> keys_;
+};
+
+struct Prefixes {
+    std::string siteRoot;
+    std::string baseFolder;
+};
+
+Prefixes PrefixesOf(const std::string& pageUrl) {
+    Prefixes prefixes;
+    // Scheme and host without the slash: every use adds a link that begins with one.
+    prefixes.siteRoot = common::SiteRootOfUrl(pageUrl);
+    if (common::EndsWith(prefixes.siteRoot, "/")) prefixes.siteRoot.pop_back();
+    std::size_t slash = pageUrl.rfind('/');
+    prefixes.baseFolder = slash == kNpos ? pageUrl : pageUrl.substr(0, slash + 1);
+    if (!common::EndsWith(prefixes.baseFolder, "/")) prefixes.baseFolder += '/';
+    return prefixes;
+}
+
+std::string Absolute(const std::string& link, const Prefixes& prefixes) {
+    if (link.find("://") != kNpos) return link;
+    if (link[0] == '/') return prefixes.siteRoot + link;
+    return prefixes.baseFolder + link;
+}
+
+bool IsSkippedLink(const std::string& link) {
+    return link.empty() || link.find("javascript:") != kNpos || link.find("mailto:") != kNpos ||
+           link.find("opera:") != kNpos;
+}
+
+void AppendEntry(std::string& list, const std::string& link, const std::string& description) {
+    list += link;
+    list += kCrLf;
+    list += description;
+    list += "\r\n\r\n\r\n";
+}
+
+template <typename OnMatch>
+void ForEachMatch(const std::string& page, std::size_t end, const boost::regex& re,
+                  OnMatch onMatch) {
+    try {
+        boost::sregex_iterator it(page.begin(), page.begin() + end, re), last;
+        for (; it != last; ++it) onMatch(*it);
+    } catch (const std::exception&) {
+        // The matcher gave up on a pathological page: keep what was found.
+    }
+}
+
+std::string Utf16ToUtf8(const std::string& bytes, std::size_t from) {
+    std::string out;
+    auto unit = [&](std::size_t at) {
+        return static_cast<unsigned>(static_cast<unsigned char>(bytes[at])) |
+               static_cast<unsigned>(static_cast<unsigned char>(bytes[at + 1])) << 8;
+    };
+    auto put = [&](unsigned cp) {
+        if (cp < 0x80) {
+            out += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            out += static_cast<char>(0xC0 | cp >> 6);
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            out += static_cast<char>(0xE0 | cp >> 12);
+            out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | cp >> 18);
+            out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
+            out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    };
+    for (std::size_t at = from; at + 1 < bytes.size(); at += 2) {
+        unsigned u = unit(at);
+        if (u == 0) break;
+        if (u >= 0xD800 && u <= 0xDBFF && at + 3 < bytes.size()) {
+            unsigned low = unit(at + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                put(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                at += 2;
+                continue;
+            }
+        }
+        if (u >= 0xD800 && u <= 0xDFFF) u = 0xFFFD;  // a lone surrogate
+        put(u);
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string UnquoteAttribute(const std::string& value) {
+    std::string text = BlankLineBreaks(value);
+    if (text.size() == 1 && (text[0] == '"' || text[0] == '\'')) return "";
+    if (text.size() >= 2 && text.front() == text.back() &&
+        (text.front() == '"' || text.front() == '\''))
+        return text.substr(1, text.size() - 2);
+    return text;
+}
+
+std::string LinkText(const std::string& html) {
+    const std::string text = BlankLineBreaks(html);
+    std::string out;
+    out.reserve(text.size());
+    std::size_t from = 0;
+    for (;;) {
+        std::size_t open = text.find('<', from);
+        if (open == kNpos) break;
+        std::size_t close = text.find('>', open + 1);
+        if (close == kNpos) break;
+        out.append(text, from, open - from);
+        from = close + 1;
+    }
+    out.append(text, from, kNpos);
+    return common::TrimControls(out);
+}
+
+std::string DecodeEntities(const std::string& text, bool pageIsUtf8) {
+    if (text.find('&') == kNpos) return text;
+    std::string result = text;
+    for (const EntityRow& row : EntityTable)
+        for (const char* name : row.names)
+            result = common::ReplaceAll(result, std::string("&") + name + ";",
+                                        pageIsUtf8 ? row.utf8 : row.ansi);
+    return result;
+}
+
+std::optional<std::string> ReadPageText(common::Platform& p, const std::string& path) {
+    std::optional<std::string> bytes = p.ReadFile(path);
+    if (!bytes || bytes->size() < 2) return std::nullopt;
+    if (static_cast<unsigned char>((*bytes)[0]) == 0xFF &&
+        static_cast<unsigned char>((*bytes)[1]) == 0xFE)
+        return p.Utf8ToAnsi(Utf16ToUtf8(*bytes, 2));
+    std::size_t zero = bytes->find('\0');
+    if (zero != kNpos) bytes->resize(zero);
+    return *bytes;
+}
+
+CollectedLinks CollectLinksFromPage(const std::string& source, const std::string& pageUrl,
+                                    bool images) {
+    std::string page = common::ReplaceAll(source, "&nbsp;", " ");
+    page = common::ReplaceAll(page, "&#160;", " ");
+    page = common::ReplaceAll(page, "&#xA0;", " ");
+
+    const Prefixes prefixes = PrefixesOf(pageUrl);
+    CollectedLinks result;
+    result.utf8Page = DeclaresUtf8(page);
+
+    std::string list;
+    EntrySet seen;
+    if (!images) {
+        ForEachMatch(page, EndOfLast(page, "</a>"), AnchorPattern(), [&](const boost::smatch& m) {
+            std::string link = UnquoteAttribute(m[1].str());
+            if (IsSkippedLink(link)) return;
+            link = Absolute(link, prefixes);
+            std::string description = LinkText(m[5].str());
+            if (!seen.InsertIfNew(link, description)) return;
+            AppendEntry(list, link, description);
+            ++result.count;
+        });
+    } else {
+        ForEachMatch(page, EndOfLast(page, ">"), ImagePattern(), [&](const boost::smatch& m) {
+            std::string link = UnquoteAttribute(m[2].str());
+            if (link.empty()) return;
+            link = Absolute(link, prefixes);
+            if (!seen.InsertIfNew(link, "")) return;
+            AppendEntry(list, link, "");
+            ++result.count;
+        });
+    }
+
+    result.text = std::to_string(result.count) + ";My_Download_Manager;2;;" + kCrLf + pageUrl +
+                  kCrLf + DecodeEntities(list, result.utf8Page);
+    return result;
+}
+
+std::string CollectPageLinks(common::Platform& p, const std::vector<std::string>& args) {
+    if (args.size() < 4) return "";
+    std::optional<std::string> page = ReadPageText(p, args[0]);
+    if (!page) return "";
+    CollectedLinks links = CollectLinksFromPage(*page, args[1], args[3] == "IMG");
+    return links.utf8Page ? links.text : p.AnsiToUtf8(links.text);
+}
+
+}  // namespace zelko

@@ -1,0 +1,29 @@
+// Universal Share Downloader's site plug-ins: each reports the host masks it
+// serves, gathered into the "TransferToUSD" site list.
+#pragma once
+
+#include <string>
+
+#include "common/platform.h"
+
+namespace zelko {
+
+inline constexpr const char* kPluginMask = "*.plg";
+inline constexpr const char* kPluginErrorMark = "%Error:";
+
+// The folder part of the program path (up to its last "\", "/" or ":")
+// followed by "plugins\".
+std::string PluginFolder(const std::string& usdPath);
+
+// The site-list entry a report adds: line feeds as ";", lower case, cut at
+// "|", ";" ensured, paths behind host masks dropped.
+std::string ReportedHosts(const std::string& text);
+
+// Shows an "%Error:" report, then adds the hosts to the list unless they
+// already occur in it.
+void PluginReport(common::Platform& p, std::string& siteList, const std::string& text);
+
+// The site list rebuilt from every plug-in; writes nothing.
+std::string LoadSitePlugins(common::Platform& p, const std::string& usdPath);
+
+}  // namespace zelko

@@ -1,0 +1,51 @@
+#include "zelko/settings.h"
+
+#include "common/helpers.h"
+#include "common/ini.h"
+
+namespace zelko {
+
+using common::ExpandPath;
+using common::ExpandVariant;
+
+std::string IniPath(const std::string& folder) { return folder + kIniName; }
+
+ZelkoSettings ReadSettings(common::Platform& p, const std::string& folder, int currentLeft,
+                           int currentTop) {
+    const common::IniFile ini(p, IniPath(folder));
+    ZelkoSettings s;
+    s.dm = ini.Text(kSectionMain, "DM");
+    s.allDm = ini.Text(kSectionMain, "AllDM");
+    s.customDm = ini.Text(kSectionMain, "CustomDM");
+    s.customDmEnabled = ini.Bool(kSectionMain, "CustomDMEnabled", false);
+    s.usd = ini.Text(kSectionMain, "USD");
+    s.usdPath = ExpandPath(p, s.usd, ExpandVariant::Zelko, folder);
+    s.usdPresent = !s.usdPath.empty() && p.FileExists(s.usdPath);
+    s.transferToUsd = ini.Text(kSectionMain, "TransferToUSD");
+    s.rapGet = ini.Text(kSectionMain, "RapGet");
+    s.rapGetPath = ExpandPath(p, s.rapGet, ExpandVariant::Zelko, folder);
+    s.fullInstall = ini.Int(kSectionMain, "FullInstall", 0);
+    s.advanced = ini.Bool(kSectionMain, "Advanced", true);
+    s.useDde = ini.Bool(kSectionMain, "UseDDE", true);
+    s.language = ini.Text(kSectionMain, "Language", "en");
+    s.operaDir = ini.Text(kSectionMain, "OperaDir");
+    s.left = ini.Int(kSectionPosition, "Left", currentLeft);
+    s.top = ini.Int(kSectionPosition, "Top", currentTop);
+    s.firstRun = s.dm.empty();
+    return s;
+}
+
+std::string BrowserFolder(common::Platform& p, const std::string& folder) {
+    std::string operaDir = common::IniFile(p, IniPath(folder)).Text(kSectionMain, "OperaDir");
+    std::string result;
+    if (!operaDir.empty()) {
+        result = ExpandPath(p, operaDir, ExpandVariant::Zelko, folder);
+    } else {
+        std::string own = common::WithoutTrailingBackslash(folder);
+        std::size_t slash = own.rfind('\\');
+        result = slash == std::string::npos ? own : own.substr(0, slash);
+    }
+    return common::WithoutTrailingBackslash(result);
+}
+
+}  // namespace zelko
