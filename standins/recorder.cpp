@@ -1,0 +1,165 @@
+// Plays an outside program (FlashGot.exe, a download manager, a converter, a
+// companion program): records how it was started, then does what its INI
+// (<exe name>.ini or recorder.ini beside it, section [Recorder]) asks:
+//   Log=path            else %RECORDER_LOG%, else <exe name>.log beside it
+//   StartDelayMs=n      before anything else (a program slow to get ready)
+//   CopyArg=n|last-quoted   copy the file named by the n-th argument, or by
+//                       the last quoted one, into CopyTo (default: the log folder)
+//   CopyTo=folder
+//   WriteFile=path      write WriteText (%XX escapes) to this path ...
+//   WriteAfterArg=-o    ... or to the path given after this argument
+//   WriteText=text
+//   Window=title        stay open with a visible window of this title until WM_CLOSE
+//   WindowClass=name    its class (default "RecorderWindow")
+//   WaitMs=n            then wait this long
+//   ExitCode=n
+// Every step it takes is a record in the log.
+#include "common/win32/win32_api.h"
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "standins/support/standin.h"
+
+namespace {
+
+constexpr const char* kSection = "Recorder";
+
+struct RecorderConfig {
+    std::string log;
+    int startDelayMs = 0;
+    std::string copyArg;
+    std::string copyTo;
+    std::string writeFile;
+    std::string writeAfterArg;
+    std::string writeText;
+    std::string windowTitle;
+    std::string windowClass;
+    int waitMs = 0;
+    int exitCode = 0;
+};
+
+RecorderConfig ReadConfig() {
+    auto& p = standin::Platform();
+    std::string ini = standin::ConfigIni("recorder");
+    RecorderConfig c;
+    c.log = standin::LogPath(ini, kSection, "RECORDER_LOG");
+    c.startDelayMs = p.IniReadInt(ini, kSection, "StartDelayMs", 0);
+    c.copyArg = p.IniReadString(ini, kSection, "CopyArg", "");
+    c.copyTo = p.IniReadString(ini, kSection, "CopyTo", "");
+    c.writeFile = p.IniReadString(ini, kSection, "WriteFile", "");
+    c.writeAfterArg = p.IniReadString(ini, kSection, "WriteAfterArg", "");
+    c.writeText = standin::DecodeValue(p.IniReadString(ini, kSection, "WriteText", ""));
+    c.windowTitle = p.IniReadString(ini, kSection, "Window", "");
+    c.windowClass = p.IniReadString(ini, kSection, "WindowClass", "RecorderWindow");
+    c.waitMs = p.IniReadInt(ini, kSection, "WaitMs", 0);
+    c.exitCode = p.IniReadInt(ini, kSection, "ExitCode", 0);
+    return c;
+}
+
+std::string FolderOf(const std::string& path) {
+    std::size_t slash = path.find_last_of('\\');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string NameOf(const std::string& path) {
+    std::size_t slash = path.find_last_of('\\');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The text between the last pair of double quotes of the command line behind the program name.
+std::string LastQuoted(const std::string& commandLine) {
+    std::size_t close = commandLine.rfind('"');
+    if (close == std::string::npos || close == 0) return {};
+    std::size_t open = commandLine.rfind('"', close - 1);
+    if (open == std::string::npos || open == 0) return {};  // the program's own quotes
+    return commandLine.substr(open + 1, close - open - 1);
+}
+
+std::string FileToCopy(const RecorderConfig& c, const std::vector<std::string>& args) {
+    if (c.copyArg.empty()) return {};
+    if (c.copyArg == "last-quoted") return LastQuoted(standin::Platform().CommandLine());
+    std::size_t index = static_cast<std::size_t>(std::atoi(c.copyArg.c_str()));
+    return index > 0 && index < args.size() ? args[index] : std::string();
+}
+
+void CopyArgument(const RecorderConfig& c, const std::vector<std::string>& args) {
+    std::string source = FileToCopy(c, args);
+    if (source.empty()) return;
+    std::string folder = c.copyTo.empty() ? FolderOf(c.log) : c.copyTo;
+    if (!folder.empty() && folder.back() != '\\') folder += '\\';
+    std::string target = folder + NameOf(source);
+    standin::Record r = standin::EventRecord("copy");
+    r.Set("source", source);
+    r.Set("target", target);
+    r.Set("ok", standin::Platform().CopyFile(source, target, false) ? "1" : "0");
+    standin::AppendRecord(c.log, r);
+}
+
+void WriteRequestedFile(const RecorderConfig& c, const std::vector<std::string>& args) {
+    std::string path = c.writeFile;
+    if (path.empty() && !c.writeAfterArg.empty()) {
+        for (std::size_t i = 1; i + 1 < args.size(); ++i)
+            if (args[i] == c.writeAfterArg) path = args[i + 1];
+    }
+    if (path.empty()) return;
+    standin::Record r = standin::EventRecord("write");
+    r.Set("path", path);
+    r.Set("ok", standin::Platform().WriteFile(path, c.writeText) ? "1" : "0");
+    standin::AppendRecord(c.log, r);
+}
+
+LRESULT CALLBACK RecorderWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void StayOpenWithWindow(const RecorderConfig& c) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = RecorderWindowProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = c.windowClass.c_str();
+    RegisterClassA(&wc);
+    HWND window = CreateWindowExA(0, c.windowClass.c_str(), c.windowTitle.c_str(),
+                                  WS_OVERLAPPEDWINDOW, 40, 40, 360, 200, nullptr, nullptr,
+                                  wc.hInstance, nullptr);
+    if (!window) return;
+    ShowWindow(window, SW_SHOW);
+    standin::Record r = standin::EventRecord("window");
+    r.Set("title", c.windowTitle);
+    standin::AppendRecord(c.log, r);
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    RecorderConfig c = ReadConfig();
+    if (c.startDelayMs > 0) Sleep(static_cast<DWORD>(c.startDelayMs));
+    std::vector<std::string> args = standin::SplitArgs(standin::Platform().CommandLine());
+
+    standin::Record start = standin::StartRecord("start");
+    for (std::size_t i = 1; i < args.size(); ++i) start.Set("arg." + std::to_string(i), args[i]);
+    start.Set("argc", std::to_string(args.size() - (args.empty() ? 0 : 1)));
+    standin::AppendRecord(c.log, start);
+
+    CopyArgument(c, args);
+    WriteRequestedFile(c, args);
+    if (!c.windowTitle.empty()) StayOpenWithWindow(c);
+    if (c.waitMs > 0) Sleep(static_cast<DWORD>(c.waitMs));
+
+    standin::Record end = standin::EventRecord("exit");
+    end.Set("exitCode", std::to_string(c.exitCode));
+    standin::AppendRecord(c.log, end);
+    return c.exitCode;
+}
