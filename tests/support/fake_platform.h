@@ -56,6 +56,10 @@ public:
     void AdvanceClock(std::uint32_t ms);    // as Sleep, but not logged
     // Runs fn once the virtual clock has advanced by ms (0: at the next advance).
     void Schedule(std::uint32_t afterMs, std::function<void(FakePlatform&)> fn);
+    // A wait that would carry the clock past this limit (virtual ms since
+    // construction) throws std::runtime_error instead of hanging the test:
+    // a loop waiting for a program that never ends. Default: 2 hours.
+    void SetClockLimit(std::uint64_t ms);
     std::uint32_t SleepCalls() const;
     std::uint64_t SleptMs() const;  // total of all Sleep arguments
 
@@ -345,6 +349,7 @@ public:
     std::vector<FolderEntry> FindFiles(const std::string& mask) override;
     bool IsReadOnly(const std::string& path) override;
     bool SetHidden(const std::string& path, bool hidden) override;
+    bool SetFileAttributes(const std::string& path, std::uint32_t attributes) override;
 
     std::string IniReadString(const std::string& file, const std::string& section,
                               const std::string& key, const std::string& def) override;
