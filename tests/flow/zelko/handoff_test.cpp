@@ -1,0 +1,287 @@
+#include <gtest/gtest.h>
+
+#include "tests/flow/zelko/zelko_world.h"
+#include "zelko/flashgot.h"
+#include "zelko/handoff.h"
+
+namespace zelko::testing {
+namespace {
+
+using common::FakePlatform;
+
+const std::string kJob = "C:\\TEMP\\job.zlk";
+
+std::string Link(const std::string& url, const std::string& description = "",
+                 const std::string& cookies = "", const std::string& post = "") {
+    return url + "\r\n" + description + "\r\n" + cookies + "\r\n" + post + "\r\n";
+}
+
+std::string PageJob(std::size_t count, const std::string& referrer, const std::string& links,
+                    const std::string& manager = "My_Download_Manager") {
+    return std::to_string(count) + ";" + manager + ";2;;\r\n" + referrer + "\r\n" + links;
+}
+
+class HandOffFlow : public ::testing::Test {
+protected:
+    FakePlatform p;
+    ZelkoWorld world{p};
+
+    void SetUp() override { world.Set("Advanced", "0"); }
+
+    void RunJob(const std::string& text) {
+        p.AddFile(kJob, text);
+        world.Run(kJob);
+        EXPECT_FALSE(p.HasFile(kJob));
+    }
+};
+
+TEST_F(HandOffFlow, PageScriptLinkOfAListedSiteGoesToUsdAlone) {
+    world.WithUsd("rapidfiles.com;other.net;");
+    RunJob(PageJob(1, "http://forum.org/t", Link("http://rapidfiles.com/f/1", "F")));
+    ASSERT_EQ(world.addFiles.size(), 1u);
+    EXPECT_EQ(world.addFiles[0], "http://rapidfiles.com/f/1\r\n");
+    EXPECT_EQ(world.CommandLines(), std::vector<std::string>{kUsd + " /addlinks"});
+    EXPECT_EQ(p.StartsOf("USDownloader.exe")[0].showWindow, common::sw::Show);
+    EXPECT_TRUE(world.flashGotJobs.empty());
+}
+
+TEST_F(HandOffFlow, CollectionSplitsListedLinksFromTheRest) {
+    world.WithUsd("rapidfiles.com;");
+    const std::string links = Link("http://rapidfiles.com/a") + Link("http://x.org/1", "one") +
+                              Link("http://rapidfiles.com/b") + Link("http://rapidfiles.com/a") +
+                              Link("http://x.org/2", "two");
+    RunJob(PageJob(5, "http://forum.org/t", links));
+    ASSERT_EQ(world.addFiles.size(), 1u);
+    EXPECT_EQ(world.addFiles[0], "http://rapidfiles.com/a\r\nhttp://rapidfiles.com/b\r\n");
+    ASSERT_EQ(world.flashGotJobs.size(), 1u);
+    EXPECT_EQ(world.flashGotJobs[0].second,
+              PageJob(2, "http://forum.org/t", Link("http://x.org/1", "one") +
+                                                   Link("http://x.org/2", "two"), "FlashGet"));
+    EXPECT_FALSE(p.MutexHeldHere(kUsdListMutex));
+}
+
+TEST_F(HandOffFlow, UsdListMutexIsHeldUntilTheProgramIsReady) {
+    world.WithUsd("rapidfiles.com;");
+    bool heldAtStart = false;
+    FakePlatform::ProgramBehaviour usd;
+    usd.idleAfterMs = 500;
+    usd.exitAfterMs = std::nullopt;
+    usd.onStart = [&](FakePlatform& fake, common::ProcessId, const FakePlatform::StartRecord&) {
+        heldAtStart = fake.MutexHeldHere(kUsdListMutex);
+    };
+    p.OnProgram("USDownloader.exe", usd);
+    RunJob(PageJob(1, "http://forum.org/t", Link("http://rapidfiles.com/f")));
+    EXPECT_TRUE(heldAtStart);
+    EXPECT_FALSE(p.MutexHeldHere(kUsdListMutex));
+    EXPECT_GE(p.ElapsedMs(), 500u);
+}
+
+TEST_F(HandOffFlow, UsdGate) {
+    struct Case {
+        const char* name;
+        bool advanced;
+        std::string referrer;
+        std::string post;
+        bool transferred;
+    };
+    const Case cases[] = {
+        {"plain page", false, "http://forum.org/t", "", true},
+        {"page on a listed site", false, "http://rapidfiles.com/list", "", false},
+        {"listed page, Advanced on", true, "http://rapidfiles.com/list", "", true},
+        {"no referrer", true, "", "", false},
+        {"post data", true, "http://forum.org/t", "a=1", false},
+    };
+    for (const Case& c : cases) {
+        FakePlatform fake;
+        ZelkoWorld w(fake);
+        w.Set("Advanced", c.advanced ? "1" : "0");
+        w.WithUsd("rapidfiles.com;");
+        fake.AddFile(kJob, PageJob(1, c.referrer, Link("http://rapidfiles.com/f", "", "", c.post)));
+        w.Run(kJob);
+        EXPECT_EQ(w.addFiles.size(), c.transferred ? 1u : 0u) << c.name;
+        EXPECT_EQ(w.flashGotJobs.size(), c.transferred ? 0u : 1u) << c.name;
+    }
+}
+
+TEST_F(HandOffFlow, SingleLinkToUsd) {
+    world.WithUsd("rapidfiles.com;");
+    world.Run("http://rapidfiles.com/f/1 http://forum.org/");
+    EXPECT_EQ(world.CommandLines(), std::vector<std::string>{kUsd + " http://rapidfiles.com/f/1"});
+    EXPECT_TRUE(world.addFiles.size() == 1u);
+}
+
+TEST_F(HandOffFlow, UsdMissingProgramIsNotOffered) {
+    world.Set("USD", kUsd);
+    world.Set("TransferToUSD", "rapidfiles.com;");
+    world.Run("http://rapidfiles.com/f/1 http://forum.org/");
+    EXPECT_TRUE(p.StartsOf("USDownloader.exe").empty());
+    EXPECT_EQ(world.flashGotJobs.size(), 1u);
+}
+
+TEST_F(HandOffFlow, RapGetTakesSingleLinksOfItsSites) {
+    p.AddFile(kRapGet, "MZ");
+    p.AddFile("C:\\RapGet\\rapget.ini", "[Options]\r\nx=1\r\n[files.net]\r\na=1\r\n[h.com]\r\n");
+    world.Set("RapGet", kRapGet);
+    struct Case {
+        const char* name;
+        std::string job;
+        bool taken;
+    };
+    const Case cases[] = {
+        {"listed", UrlJob("My_Download_Manager", "r", "http://files.net/a"), true},
+        {"section without dot", UrlJob("My_Download_Manager", "r", "http://Options/a"), false},
+        {"other site", UrlJob("My_Download_Manager", "r", "http://else.org/a"), false},
+        {"post data", "1;M;0;;\r\nr\r\nhttp://files.net/a\r\n\r\n\r\np=1\r\n", false},
+        {"seven lines", UrlJob("My_Download_Manager", "r", "http://files.net/a") + "x\r\n", false},
+    };
+    for (const Case& c : cases) {
+        FakePlatform fake;
+        ZelkoWorld w(fake);
+        w.Set("Advanced", "0");
+        fake.AddFile(kRapGet, "MZ");
+        fake.AddFile("C:\\RapGet\\rapget.ini", "[Options]\r\nx=1\r\n[files.net]\r\na=1\r\n");
+        w.Set("RapGet", kRapGet);
+        fake.AddFile(kJob, c.job);
+        w.Run(kJob);
+        auto rap = fake.StartsOf("rapget.exe");
+        ASSERT_EQ(rap.size(), c.taken ? 1u : 0u) << c.name;
+        if (c.taken) EXPECT_EQ(rap[0].commandLine, kRapGet + " -l=http://files.net/a");
+        EXPECT_EQ(w.flashGotJobs.size(), c.taken ? 0u : 1u) << c.name;
+    }
+}
+
+TEST_F(HandOffFlow, CustomTemplateGetsQuotedFields) {
+    world.Set("CustomDMEnabled", "1");
+    world.Set("CustomDM", "c:\\dm\\get.exe [url] -r [referrer] -d [description] [cookies][post]");
+    RunJob("1;M;0;;\r\nhttp://ref/\r\nhttp://h/a\"b.zip\r\nSay \"hi\"|\r\n\r\n\r\n");
+    EXPECT_EQ(world.CommandLines(),
+              std::vector<std::string>{
+                  "c:\\dm\\get.exe \"http://h/a%22b.zip\" -r \"http://ref/\" -d \"Say 'hi'\" "});
+    EXPECT_TRUE(world.flashGotJobs.empty());
+}
+
+TEST_F(HandOffFlow, CustomTemplateRelativeAndFieldsAreNotExpanded) {
+    p.SetEnv("SECRET", "leaked");
+    world.Set("CustomDMEnabled", "1");
+    world.Set("CustomDM", "%DMDIR%get.exe [url]");
+    p.SetEnv("DMDIR", "tools\\");
+    RunJob(UrlJob("M", "r", "http://h/%SECRET%\\"));
+    EXPECT_EQ(world.CommandLines(),
+              std::vector<std::string>{kFolder + "tools\\get.exe \"http://h/%SECRET%\\\\\""});
+}
+
+TEST_F(HandOffFlow, DirectlyStartedManagers) {
+    const std::string dmExe = "C:\\DM\\dmaster.exe";
+    const std::string idaExe = "C:\\IDA\\ida.exe";
+    struct Case {
+        const char* name;
+        std::string manager;
+        bool advanced;
+        std::string job;
+        std::optional<std::string> exeFile;
+        bool direct;
+    };
+    const std::string urlJob = UrlJob("My_Download_Manager", "http://ref/", "http://h/f.zip", "Desc");
+    const std::string pageJob = PageJob(1, "http://ref/", Link("http://h/f.zip", "Desc"));
+    const Case cases[] = {
+        {"DM url form", kDownloadMaster, true, urlJob, dmExe, true},
+        {"DM Advanced off", kDownloadMaster, false, urlJob, dmExe, false},
+        {"DM page job", kDownloadMaster, true, pageJob, dmExe, false},
+        {"DM no value", kDownloadMaster, true, urlJob, std::nullopt, false},
+        {"DM missing exe", kDownloadMaster, true, urlJob, std::string("C:\\none.exe"), false},
+        {"IDA page job", kInternetDownloadAccelerator, false, pageJob, idaExe, true},
+        {"IDA empty value", kInternetDownloadAccelerator, false, pageJob, std::string(""), false},
+    };
+    for (const Case& c : cases) {
+        FakePlatform fake;
+        ZelkoWorld w(fake);
+        w.Set("Advanced", c.advanced ? "1" : "0");
+        w.Set("DM", c.manager);
+        fake.AddFile(dmExe, "MZ");
+        fake.AddFile(idaExe, "MZ");
+        const char* key = c.manager == kDownloadMaster ? kDownloadMasterKey : kInternetDownloadAcceleratorKey;
+        if (c.exeFile) fake.SetRegistryUserString(key, "ExeFile", *c.exeFile);
+        fake.AddFile(kJob, c.job);
+        w.Run(kJob);
+        const std::string exe = c.manager == kDownloadMaster ? dmExe : idaExe;
+        auto direct = fake.StartsOf(exe);
+        ASSERT_EQ(direct.size(), c.direct ? 1u : 0u) << c.name;
+        if (c.direct)
+            EXPECT_EQ(direct[0].commandLine, exe + " \"http://h/f.zip\" \"http://ref/\" "
+                                                   "description=\"Desc\" post= cookies=")
+                << c.name;
+        EXPECT_EQ(w.flashGotJobs.size(), c.direct ? 0u : 1u) << c.name;
+    }
+}
+
+TEST_F(HandOffFlow, NoManagerStartsNothing) {
+    world.Set("DM", "No");
+    RunJob(UrlJob("My_Download_Manager", "r", "http://h/f"));
+    EXPECT_TRUE(p.Starts().empty());
+}
+
+TEST_F(HandOffFlow, OrderUsdBeforeRapGetBeforeTemplate) {
+    world.WithUsd("h.com;");
+    p.AddFile(kRapGet, "MZ");
+    p.AddFile("C:\\RapGet\\rapget.ini", "[h.com]\r\n");
+    world.Set("RapGet", kRapGet);
+    world.Set("CustomDMEnabled", "1");
+    world.Set("CustomDM", "c:\\t.exe [url]");
+    RunJob(UrlJob("M", "http://ref/", "http://h.com/f"));
+    EXPECT_EQ(world.CommandLines(), std::vector<std::string>{kUsd + " http://h.com/f"});
+}
+
+TEST_F(HandOffFlow, BareUrlCannotAddArguments) {
+    world.WithUsd("h.com;");
+    RunJob(UrlJob("M", "http://ref/", "http://h.com/a\" -evil \"b c"));
+    EXPECT_EQ(world.CommandLines(),
+              std::vector<std::string>{kUsd + " http://h.com/a%22%20-evil%20%22b%20c"});
+}
+
+TEST(QuoteField, Forms) {
+    FakePlatform p;
+    struct Case {
+        std::string utf8;
+        std::string quoted;
+    };
+    const Case cases[] = {
+        {"", ""},
+        {"http://h/", "\"http://h/\""},
+        {"caf\xC3\xA9", "\"caf\xE9\""},
+        {"a\"b", "\"a%22b\""},
+        {"C:\\dir\\", "\"C:\\dir\\\\\""},
+        {"x\\\"", "\"x\\%22\""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(QuoteField(p, c.utf8), c.quoted) << c.utf8;
+}
+
+TEST(RefreshManagerList, ButtonsFollowTheDetection) {
+    FakePlatform p;
+    ZelkoWorld world(p);
+    FakePlatform::ProgramBehaviour detect;
+    detect.onStart = [](FakePlatform& fake, common::ProcessId, const FakePlatform::StartRecord&) {
+        fake.AddFile(kFolder + "FlashGot.test", "v\r\nGetRight|OK\r\nFlashGet|OK\r\nReGet\r\n");
+    };
+    p.OnProgram("FlashGot.exe", detect);
+    struct Case {
+        std::string dm;
+        std::string selected;
+    };
+    const Case cases[] = {{"GetRight", "GetRight"}, {"ReGet", "FlashGet"}, {"Unknown", "Unknown"}};
+    for (const Case& c : cases) {
+        ZelkoSettings s;
+        s.dm = c.dm;
+        std::vector<ManagerButton> buttons;
+        for (const char* name : ManagerTable) buttons.push_back({name});
+        RefreshManagerList(p, kFolder, s, buttons);
+        EXPECT_EQ(s.dm, c.selected);
+        EXPECT_EQ(s.allDm, "GetRight;FlashGet;");
+        for (const ManagerButton& b : buttons) {
+            EXPECT_EQ(b.enabled, b.caption == "GetRight" || b.caption == "FlashGet") << b.caption;
+            EXPECT_EQ(b.checked, b.caption == c.selected) << b.caption;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace zelko::testing
