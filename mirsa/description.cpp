@@ -1,0 +1,47 @@
+#include "mirsa/description.h"
+
+#include "common/helpers.h"
+#include "common/ini.h"
+
+namespace mirsa {
+
+namespace {
+constexpr std::size_t kFilesSuffixLength = 7;  // "_files\"
+}
+
+std::string DescribedFile(const std::string& savedFile, bool frameset) {
+    if (!frameset) return savedFile;
+    std::string folder = common::FolderOfPath(savedFile);
+    if (folder.size() < kFilesSuffixLength) return savedFile;
+    return folder.substr(0, folder.size() - kFilesSuffixLength) + ".html";
+}
+
+std::string DescriptionLine(const std::string& fileName, const std::string& description) {
+    std::string name = fileName;
+    if (name.find(' ') != std::string::npos) name = "\"" + name + "\"";
+    return name + " " + description + "\r\n";
+}
+
+std::string AppendDescriptionLine(const std::string& content, const std::string& line) {
+    std::string text = content;
+    if (!text.empty() && text.back() != '\n') text += "\r\n";
+    return text + line;
+}
+
+void AddDescription(common::Platform& p, const std::string& savedFile,
+                    const std::string& description, bool frameset) {
+    const std::string described = DescribedFile(savedFile, frameset);
+    const std::string folder = common::FolderOfPath(described);
+    const std::string file = folder + kDescriptionFile;
+    const std::string line = DescriptionLine(described.substr(folder.size()), description);
+    std::string content;
+    if (p.FileExists(file)) {
+        // A hidden or read-only file must be made normal before it is rewritten.
+        p.SetFileAttributes(file, common::file_attr::Normal);
+        content = p.ReadFile(file).value_or("");
+    }
+    common::WriteFileAtomic(p, file, AppendDescriptionLine(content, line));
+    p.SetFileAttributes(file, common::file_attr::Hidden);
+}
+
+}  // namespace mirsa

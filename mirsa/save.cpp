@@ -1,0 +1,357 @@
+#include "mirsa/save.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "common/helpers.h"
+#include "mirsa/description.h"
+#include "mirsa/history.h"
+
+namespace mirsa {
+
+namespace {
+
+using common::WindowId;
+
+const char* const kPageExtensions[] = {".htm", ".html", ".shtml", ".dhtml", ".mht",
+                                       ".mhtml", ".txt", ".xml", ".php"};
+const char* const kMediaExtensions[] = {".jpg", ".jpeg", ".gif", ".png", ".bmp", ".svg",
+                                        ".svgz", ".avi", ".wav", ".mid", ".midi", ".win",
+                                        ".swf", ".torrent", ".js", ".css"};
+
+template <std::size_t N>
+bool InList(const std::string& extension, const char* const (&list)[N]) {
+    const std::string lower = common::AsciiLower(extension);
+    for (const char* member : list)
+        if (lower == member) return true;
+    return false;
+}
+
+std::string FileNameOf(const std::string& path) {
+    std::size_t slash = path.find_last_of('\\');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string WithoutSuffix(const std::string& text, const std::string& suffix) {
+    return text.substr(0, text.size() - suffix.size());
+}
+
+bool IsPageFormat(const std::string& format) {
+    return format == "htm" || format == "html" || format == "mht" || format == "txt";
+}
+
+constexpr std::size_t kFilesSuffixLength = 7;  // "_files\"
+constexpr std::size_t kFolderBaseLength = 96;
+
+// The working values of one run.
+struct RunState {
+    std::string targetFolder;
+    std::string pagesFolder;
+    std::string defaultExt = ".htm";
+    int typeIndex = 2;
+    std::string name;
+    std::string textName;
+    std::string converter;
+    bool oldOpera = false;
+    bool simple = false, all = false, folder = false, quick = false, imageMode = false;
+    BrowserContact contact;
+};
+
+bool EnoughSpaceOrGoOn(common::Platform& p, const std::string& pagesFolder) {
+    std::string root = VolumeRootOf(pagesFolder);
+    if (root.empty()) return true;
+    std::optional<std::uint64_t> free = p.FreeDiskSpace(root);
+    if (!free || *free >= kLowSpaceBytes) return true;
+    int answer = p.MessageBox(0, kLowSpaceText, kErrorTitle,
+                              common::mb::OkCancel | common::mb::IconExclamation);
+    return answer != common::answer::Cancel;
+}
+
+void Record(common::Platform& p, const SaveRun& run, const std::string& historyTitle,
+            const std::string& savedFile, bool all, bool& historyOk) {
+    if (run.settings.History)
+        historyOk = AddHistoryEntry(p, historyTitle, savedFile, run.request.Url,
+                                    common::WithTrailingBackslash(run.settings.PagesDir), all,
+                                    run.settings.ReverseOrder);
+}
+
+SaveOutcome SaveHandedOverPage(common::Platform& p, const SaveRun& run, RunState& s) {
+    if (!s.textName.empty()) s.name = s.textName;
+    const std::string name = NameInsideFolder(s.name);
+    const std::string& source = run.request.HandedOverFile;
+    SaveOutcome outcome;
+    if (s.quick) {
+        const std::string saved = UniqueFileName(p, s.targetFolder + name + ".html");
+        p.CopyFile(source, saved, false);
+        bool historyOk = true;
+        Record(p, run, s.name, saved, s.all, historyOk);
+        if (historyOk && run.settings.Description)
+            AddDescription(p, saved, run.request.Url, false);
+        outcome = historyOk ? SaveOutcome::PhfSaved : SaveOutcome::HistoryDamaged;
+    } else {
+        common::FileDialogRequest dialog;
+        dialog.save = true;
+        dialog.owner = s.contact.OperaWindow;
+        dialog.filter = kPhfFilter;
+        dialog.fileName = name + ".html";
+        dialog.flags = kPhfDialogFlags;
+        std::optional<std::string> chosen = p.FileDialog(dialog);
+        if (chosen) p.CopyFile(source, *chosen, false);
+        outcome = chosen ? SaveOutcome::PhfSaved : SaveOutcome::PhfCancelled;
+    }
+    p.DeleteFile(source);
+    return outcome;
+}
+
+// Rule C6: a fresh "<name>_files\" folder for browsers before version 9.
+std::string NewFilesFolder(common::Platform& p, const std::string& targetFolder,
+                           const std::string& name) {
+    const std::string base = targetFolder + common::TrimJunkRight(NameInsideFolder(
+                                                name.substr(0, kFolderBaseLength)));
+    std::string folder = base + "_files\\";
+    for (int n = 1; p.FolderExists(folder); ++n) folder = base + "_" + std::to_string(n) + "_files\\";
+    p.CreateFolder(folder);
+    return folder;
+}
+
+SaveOutcome SaveThroughDialogs(common::Platform& p, const SaveRun& run, const SaveHooks& hooks,
+                               RunState& s) {
+    const std::string& format = run.request.Format;
+    BrowserContact& c = s.contact;
+    for (int pass = 0;; ++pass) {
+        WindowId dialog = 0;
+        if (pass == 0) {
+            dialog = WaitForSaveDialog(p, c);
+            if (dialog && s.all) dialog = WaitForNextSaveDialog(p, c, s.oldOpera);
+        } else {
+            dialog = WaitForNextSaveDialog(p, c, s.oldOpera);
+        }
+        if (!dialog) return pass == 0 ? SaveOutcome::NoDialog : SaveOutcome::Saved;
+
+        const FormatRule rule = RuleOfFormat(format, s.oldOpera, s.defaultExt);
+        s.typeIndex = rule.typeIndex;
+        FindDialogControls(p, c, dialog);
+        const std::string proposed = ReadFileName(p, c);
+        NameCheck check{proposed, s.name,      s.textName, c.PageTitle,
+                        s.defaultExt, format, s.simple,   s.oldOpera};
+        if (std::optional<std::string> corrected = CorrectedDialogName(check))
+            WriteFileName(p, c, *corrected);
+        SelectFileType(p, c, dialog, s.typeIndex);
+        if (!s.quick) return SaveOutcome::LeftToUser;
+
+        if (s.oldOpera && !s.all) s.targetFolder = NewFilesFolder(p, s.targetFolder, s.name);
+
+        std::string lastRead = proposed;
+        if (!proposed.empty() && proposed != s.defaultExt) {
+            lastRead = ReadFileName(p, c);
+            s.name = lastRead;
+        }
+        if (!s.textName.empty()) s.name = s.textName;
+
+        const std::string urlExt = s.all ? std::string() : ExtensionOf(run.request.Url);
+        s.name = NameWithExtension(s.name, urlExt, rule.extension);
+        if (!IsPageExtension(ExtensionOf(s.name))) s.converter.clear();
+
+        std::string tempFolder;
+        std::string saved;
+        if (!s.converter.empty()) {
+            tempFolder = s.targetFolder + "_temp_";
+            for (int n = 1; p.FolderExists(tempFolder); ++n)
+                tempFolder = s.targetFolder + "_temp_" + std::to_string(n);
+            p.CreateFolder(tempFolder);
+            saved = UniqueFileName(p, tempFolder + "\\index.html");
+        } else {
+            saved = UniqueFileName(p, s.targetFolder + s.name);
+        }
+        WriteFileName(p, c, saved);
+        ConfirmDialog(p, dialog);
+        std::string historyTitle =
+            common::UnescapeUrl(common::TrimJunkLeft(common::TrimJunkRight(c.PageTitle)));
+        if (historyTitle.empty()) historyTitle = "untitled";
+
+        if (!s.converter.empty())
+            saved = hooks.convert(p, run, tempFolder, s.targetFolder, s.name, historyTitle);
+
+        if (!s.all) {
+            if (s.oldOpera) WriteFramesetPage(p, saved, run.request.Url);
+            if (run.settings.Description) AddDescription(p, saved, run.request.Url, s.oldOpera);
+        }
+        if (s.imageMode) historyTitle = lastRead + " (" + historyTitle + ")";
+        bool historyOk = true;
+        Record(p, run, historyTitle, saved, s.all, historyOk);
+        if (!historyOk) return SaveOutcome::HistoryDamaged;
+        if (!s.all) return SaveOutcome::Saved;
+    }
+}
+
+}  // namespace
+
+std::string ExtensionOf(const std::string& text) {
+    std::size_t dot = text.find_last_of('.');
+    return dot == std::string::npos ? "" : text.substr(dot);
+}
+
+bool IsPageExtension(const std::string& extension) { return InList(extension, kPageExtensions); }
+bool IsMediaExtension(const std::string& extension) { return InList(extension, kMediaExtensions); }
+
+FormatRule RuleOfFormat(const std::string& format, bool oldOpera, const std::string& defaultExt) {
+    const std::string mhtExt = oldOpera ? ".txt" : ".mht";
+    if (format == "htm") return {0, defaultExt};
+    if (format == "html") return {1, ".html"};
+    if (format == "mht") return {2, mhtExt};
+    if (format == "txt") return {oldOpera ? 2 : 3, ".txt"};
+    if (format == "img" || format == "imgs") return {0, ".jpg"};
+    return {2, mhtExt};
+}
+
+std::string UniqueFileName(common::Platform& p, const std::string& path) {
+    if (!p.FileExists(path)) return path;
+    const std::string folder = common::FolderOfPath(path);
+    const std::string file = path.substr(folder.size());
+    const std::string extension = ExtensionOf(file);
+    const std::string base = WithoutSuffix(file, extension);
+    for (unsigned n = 1;; ++n) {
+        std::string candidate = folder + base + "_" + std::to_string(n) + extension;
+        if (!p.FileExists(candidate)) return candidate;
+    }
+}
+
+std::string SiteFolderOfUrl(const std::string& url) {
+    std::string site;
+    if (common::StartsWith(url, "opera:") || common::StartsWith(url, "about:")) {
+        site = url.substr(0, 32);
+    } else {
+        std::size_t scheme = url.find("://");
+        std::string rest = scheme != std::string::npos ? url.substr(scheme + 3)
+                                                       : (url.size() > 2 ? url.substr(2) : "");
+        std::size_t slash = rest.find('/');
+        if (slash == std::string::npos) return "";
+        site = rest.substr(0, std::min<std::size_t>(slash, 31));
+        std::size_t www = site.find("www.");
+        if (www != std::string::npos) site.erase(www, 4);
+    }
+    std::string name = common::MakeFileName(site);
+    return name.empty() ? "" : name + "\\";
+}
+
+bool ExtensionContradictsFormat(const std::string& fileName, const std::string& format) {
+    const std::string e = common::AsciiLower(ExtensionOf(fileName));
+    return (e == ".mht" && format != "mht") || (e == ".htm" && format != "htm" && format != "html") ||
+           (e == ".txt" && format != "txt");
+}
+
+std::string FramesetPagePath(const std::string& savedFile) {
+    std::string folder = common::FolderOfPath(savedFile);
+    if (folder.size() < kFilesSuffixLength) return folder + ".html";
+    return folder.substr(0, folder.size() - kFilesSuffixLength) + ".html";
+}
+
+std::string FramesetPageText(const std::string& savedFile, const std::string& url) {
+    std::string base = WithoutSuffix(FramesetPagePath(savedFile), ".html");
+    return "<html><frameset><frame src=\"" + FileNameOf(base) + "_files/" + FileNameOf(savedFile) +
+           "\"></frameset></html>\r\n<!-- This document saved from " + url + " -->";
+}
+
+void WriteFramesetPage(common::Platform& p, const std::string& savedFile, const std::string& url) {
+    p.WriteFile(FramesetPagePath(savedFile), FramesetPageText(savedFile, url));
+}
+
+std::string VolumeRootOf(const std::string& path) {
+    if (path.size() >= 2 && path[1] == ':') return path.substr(0, 2) + "\\";
+    if (common::StartsWith(path, "\\\\")) {
+        std::size_t server = path.find('\\', 2);
+        if (server == std::string::npos || server == 2) return "";
+        std::size_t share = path.find('\\', server + 1);
+        if (share == server + 1) return "";
+        if (share == std::string::npos) return path + "\\";
+        return path.substr(0, share + 1);
+    }
+    return "";
+}
+
+std::string WorkingNameOf(const std::string& pageTitle) {
+    std::string name = common::UnescapeUrl(common::MakeFileName(pageTitle));
+    return name.empty() ? "untitled" : name;
+}
+
+std::string NameInsideFolder(const std::string& name) {
+    std::string safe = common::MakeFileName(name);
+    return safe.empty() ? "untitled" : safe;
+}
+
+std::optional<std::string> CorrectedDialogName(const NameCheck& c) {
+    if (c.simple && !c.textName.empty()) return common::DotsToUnderscores(c.textName);
+    if (c.proposed.empty() || c.proposed == c.defaultExt ||
+        (c.oldOpera && c.simple && !common::Contains(c.pageTitle, c.proposed)) ||
+        (c.simple && common::HasFileNameTrouble(c.proposed)))
+        return common::DotsToUnderscores(c.workingName);
+    if (!c.oldOpera && ExtensionContradictsFormat(c.proposed, c.format)) {
+        std::string file = FileNameOf(c.proposed);
+        return common::DotsToUnderscores(
+            common::MakeFileName(WithoutSuffix(file, ExtensionOf(file))));
+    }
+    return std::nullopt;
+}
+
+std::string NameWithExtension(const std::string& name, const std::string& urlExtension,
+                              const std::string& typeExtension) {
+    std::string working = name;
+    std::string e = ExtensionOf(working);
+    if (!IsPageExtension(e) && !IsMediaExtension(e)) {
+        e = IsMediaExtension(urlExtension) ? urlExtension : typeExtension;
+        working += e;
+    }
+    return common::MakeFileName(WithoutSuffix(working, e)) + e;
+}
+
+SaveOutcome PerformSaveRun(common::Platform& p, const SaveRun& run, const SaveHooks& hooks) {
+    const SaveRequest& r = run.request;
+    RunState s;
+    s.pagesFolder = common::WithTrailingBackslash(run.settings.PagesDir);
+    s.targetFolder = s.pagesFolder;
+    s.oldOpera = run.settings.OldOpera;
+    s.converter = r.Converter;
+    s.contact.TimeOutMs = run.settings.TimeOutMs;
+
+    // A. Preparation.
+    s.contact.OperaWindow = FindOperaWindow(p);
+    if (!s.contact.OperaWindow) {
+        p.MessageBox(0, kNoBrowserText, kErrorTitle, common::mb::IconExclamation);
+        return SaveOutcome::NoBrowser;
+    }
+    if (!EnoughSpaceOrGoOn(p, s.pagesFolder)) return SaveOutcome::LowSpaceCancel;
+    s.contact.PageTitle = ReadPageTitle(p, s.contact.OperaWindow);
+    s.name = WorkingNameOf(s.contact.PageTitle);
+    if (r.ViaDataUrl && IsPageFormat(r.Format)) PressKeys(p, s.contact, KeyKind::CtrlS);
+
+    s.simple = r.Method == "simple";
+    s.all = r.Method == "all";
+    s.folder = r.Method == "folder";
+    s.quick = r.Method == "quick" || s.folder || s.all;
+    s.imageMode = (r.Format == "img" || r.Format == "imgs") && !s.all;
+    s.textName = common::MakeFileName(r.Text);
+
+    if (s.imageMode) {
+        s.targetFolder = common::WithTrailingBackslash(run.settings.ImagesDir);
+        s.oldOpera = false;
+        s.defaultExt = ".jpg";
+        s.typeIndex = 0;
+        if (r.Format == "imgs") PressKeys(p, s.contact, KeyKind::CtrlLeftClick);
+    }
+    if (!r.Path.empty())
+        s.targetFolder = common::WithTrailingBackslash(
+            common::ExpandPath(p, r.Path, common::ExpandVariant::Mirsa, s.targetFolder));
+    if (s.folder && !r.Url.empty()) s.targetFolder += SiteFolderOfUrl(r.Url);
+    CreateFolderTree(p, s.targetFolder);
+
+    if (r.Format == "png") {
+        if (!hooks.screenshot) return SaveOutcome::NotAvailable;
+        hooks.screenshot(p, run, s.contact, s.targetFolder, s.name);
+        return SaveOutcome::Saved;
+    }
+    if (r.Format == "phf") return SaveHandedOverPage(p, run, s);
+    if (!s.converter.empty() && !hooks.convert) return SaveOutcome::NotAvailable;
+    return SaveThroughDialogs(p, run, hooks, s);
+}
+
+}  // namespace mirsa

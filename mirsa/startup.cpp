@@ -1,0 +1,270 @@
+#include "mirsa/startup.h"
+
+#include "common/helpers.h"
+#include "common/ini.h"
+#include "mirsa/save.h"
+
+namespace mirsa {
+
+namespace {
+
+constexpr const char kOpenPair[] = "\x91\x91";
+constexpr const char kClosePair[] = "\x92\x92";
+
+bool IsBlank(char c) { return c == ' '; }
+
+}  // namespace
+
+std::string GetSwitchValue(const std::string& commandText, const std::string& name) {
+    if (name.empty()) return "";
+    std::string value;
+    const std::string key = "/" + name + "=";
+    std::size_t at = commandText.find(key + kOpenPair);
+    if (at != std::string::npos) {
+        std::size_t from = at + key.size() + 2;
+        std::size_t to = commandText.find(kClosePair, from);
+        value = commandText.substr(from, to == std::string::npos ? std::string::npos : to - from);
+    } else {
+        at = commandText.find(key);
+        if (at == std::string::npos) return "";
+        std::size_t from = at + key.size();
+        std::size_t to = commandText.find(' ', from);
+        value = commandText.substr(from, to == std::string::npos ? std::string::npos : to - from);
+    }
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        value = value.substr(1, value.size() - 2);
+    return value;
+}
+
+std::vector<std::string> SplitArguments(const std::string& tail) {
+    std::vector<std::string> arguments;
+    std::size_t i = 0;
+    while (i < tail.size()) {
+        while (i < tail.size() && IsBlank(tail[i])) ++i;
+        if (i >= tail.size()) break;
+        std::string argument;
+        bool quoted = false;
+        for (; i < tail.size() && (quoted || !IsBlank(tail[i])); ++i) {
+            if (tail[i] == '"') quoted = !quoted;
+            argument += tail[i];
+        }
+        arguments.push_back(argument);
+    }
+    return arguments;
+}
+
+std::string WithoutSurroundingQuotes(const std::string& argument) {
+    if (argument.size() >= 2 && argument.front() == '"' && argument.back() == '"')
+        return argument.substr(1, argument.size() - 2);
+    return argument;
+}
+
+std::string HelpText() {
+    return "Mirsa for Opera Ver 2.4\r\r"
+           "Mirsa.exe /format=html /method=folder /url=\x91\x91%U\x92\x92 /path=\x91\x91\x92\x92"
+           " /text=\x91\x91%T\x92\x92\r"
+           "Mirsa.exe /format=chm /method=quick /url=\x91\x91%U\x92\x92 /text=\x91\x91%T\x92\x92\r"
+           "Mirsa.exe /format=mht /method=all\r"
+           "Mirsa.exe /format=png /text=\x91\x91%T\x92\x92";
+}
+
+std::string SettingsFileOf(const std::string& programPath) {
+    std::size_t slash = programPath.find_last_of('\\');
+    std::size_t dot = programPath.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return programPath + ".ini";
+    return programPath.substr(0, dot) + ".ini";
+}
+
+MirsaSettings ReadSettings(common::Platform& p, const std::string& settingsFile,
+                           const std::string& startFolder) {
+    common::IniFile ini(p, settingsFile);
+    MirsaSettings s;
+    // An empty folder value counts as missing: an empty pages folder would
+    // put every save at the root of the current drive.
+    std::string pages = ini.Text("Main", "QuickSaveDir", "");
+    if (pages.empty()) pages = startFolder;
+    s.PagesDir = common::ExpandPath(p, pages, common::ExpandVariant::Mirsa, startFolder);
+    std::string images = ini.Text("Main", "QuickSaveImgDir", "");
+    if (images.empty())
+        s.ImagesDir = common::WithTrailingBackslash(s.PagesDir) + "_Images";
+    else
+        s.ImagesDir = common::ExpandPath(p, images, common::ExpandVariant::Mirsa, startFolder);
+    s.OperaVersion = ini.Int("Main", "OperaVersion", 9);
+    s.OldOpera = s.OperaVersion < 9;
+    s.Description = ini.Bool("Main", "Description", false);
+    s.ReverseOrder = ini.Bool("Main", "ReverseOrder", false);
+    s.History = ini.Bool("Main", "History", true);
+    s.English = ini.Bool("Main", "English", false);
+    int seconds = ini.Int("Main", "TimeOut", 4);
+    s.TimeOutMs = seconds > 0 ? static_cast<std::uint32_t>(seconds) * 1000u : 0u;
+    s.Left = ini.Int("Position", "Left", 526);
+    s.Top = ini.Int("Position", "Top", 455);
+    return s;
+}
+
+bool IsAscii(const std::string& text) {
+    for (unsigned char c : text)
+        if (c >= 0x80) return false;
+    return true;
+}
+
+bool IsValidUtf8(const std::string& text) {
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    while (i < n) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        std::size_t extra;
+        std::uint32_t code;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            extra = 1;
+            code = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            extra = 2;
+            code = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            extra = 3;
+            code = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + extra >= n) return false;
+        for (std::size_t k = 1; k <= extra; ++k) {
+            unsigned char d = static_cast<unsigned char>(text[i + k]);
+            if ((d & 0xC0) != 0x80) return false;
+            code = (code << 6) | (d & 0x3F);
+        }
+        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+        if ((extra == 2 && code < 0x800) || (extra == 3 && code < 0x10000) || code > 0x10FFFF ||
+            (code >= 0xD800 && code <= 0xDFFF))
+            return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+std::string DataUrlCommandText(common::Platform& p, const std::string& argument) {
+    std::string text = common::UnescapeUrl(argument);
+    if (!IsAscii(text) && IsValidUtf8(text)) return p.Utf8ToAnsi(text);
+    return text;
+}
+
+PageSettings TakePageSettings(const std::string& content) {
+    PageSettings result;
+    result.content = content;
+    const std::string marker = kSettingsMarker;
+    std::size_t at = content.find(marker);
+    if (at == std::string::npos) return result;
+    result.hasMarker = true;
+    std::size_t from = at + marker.size();
+    std::size_t end = content.find(kSettingsEnd, from);
+    if (end != std::string::npos) result.settingsText = content.substr(from, end - from);
+    // The comment as it stands: marker, settings text, " -->".
+    std::string comment = marker + result.settingsText + kSettingsEnd;
+    std::size_t whole = content.find(comment);
+    if (whole != std::string::npos) result.content.erase(whole, comment.size());
+    return result;
+}
+
+std::string ApplyHandOver(common::Platform& p, const std::string& argument,
+                          const std::string& commandText, SaveRequest& request) {
+    if (common::StartsWith(argument, kDataUrlPrefix)) {
+        request.ViaDataUrl = true;
+        return DataUrlCommandText(p, argument);
+    }
+    if (argument.size() < 3 || argument.compare(1, 2, ":\\") != 0 || !p.FileExists(argument))
+        return commandText;
+    request.HandedOverFile = argument;
+    std::string content = p.ReadFile(argument).value_or("");
+    std::string text = commandText;
+    if (!content.empty() && content[0] == '<') text = "/format=phf";
+    PageSettings settings = TakePageSettings(content);
+    if (settings.hasMarker) {
+        text += " " + p.Utf8ToAnsi(settings.settingsText);
+        if (settings.content != content) common::WriteFileAtomic(p, argument, settings.content);
+    }
+    return text;
+}
+
+SaveRequest ReadSwitches(const std::string& commandText) {
+    SaveRequest r;
+    r.Format = GetSwitchValue(commandText, "format");
+    r.Method = GetSwitchValue(commandText, "method");
+    r.Url = GetSwitchValue(commandText, "url");
+    r.Path = GetSwitchValue(commandText, "path");
+    r.Text = GetSwitchValue(commandText, "text");
+    return r;
+}
+
+std::string ConverterOf(const std::string& format) {
+    if (format == "chm") return "hhc.exe";
+    if (format == "pdb") return "isiloxc.exe";
+    return "";
+}
+
+bool CreateFolderTree(common::Platform& p, const std::string& folder) {
+    std::string path = common::WithoutTrailingBackslash(folder);
+    if (path.empty()) return false;
+    if (p.FolderExists(path)) return true;
+    std::string parent = common::WithoutTrailingBackslash(common::FolderOfPath(path));
+    // Stop at a drive root ("C:") or a share root; those cannot be created.
+    if (!parent.empty() && parent != path && !(parent.size() == 2 && parent[1] == ':') &&
+        !p.FolderExists(parent))
+        CreateFolderTree(p, parent);
+    p.CreateFolder(path);
+    return p.FolderExists(path);
+}
+
+StartOutcome RunMirsa(common::Platform& p, const SaveHooks& hooks) {
+    const std::string tail = common::CommandLineTail(p);
+    const std::vector<std::string> arguments = SplitArguments(tail);
+    const std::string argument =
+        arguments.size() == 1 ? WithoutSurroundingQuotes(arguments[0]) : std::string();
+    if (argument == "--help" || argument == "/?") {
+        p.MessageBox(0, HelpText(), "About", common::mb::IconInformation);
+        return StartOutcome::Help;
+    }
+
+    SaveRun run;
+    run.startFolder = common::ProgramFolder(p);
+    const std::string settingsFile = SettingsFileOf(p.ModuleFileName());
+
+    SaveRequest handOver;
+    std::string commandText = tail;
+    if (arguments.size() == 1) commandText = ApplyHandOver(p, argument, commandText, handOver);
+    run.request = ReadSwitches(commandText);
+    run.request.ViaDataUrl = handOver.ViaDataUrl;
+    run.request.HandedOverFile = handOver.HandedOverFile;
+
+    if (run.request.Method == "all") {
+        // Held until the process ends.
+        if (p.AcquireMutex(kAllMutex, 0) == 0) return StartOutcome::SecondInstance;
+    }
+
+    run.settings = ReadSettings(p, settingsFile, run.startFolder);
+    CreateFolderTree(p, common::WithTrailingBackslash(run.settings.PagesDir));
+
+    run.request.Converter = ConverterOf(run.request.Format);
+    if (!run.request.Converter.empty()) {
+        run.request.Format = "html";
+        const std::string converterPath = run.startFolder + run.request.Converter;
+        if (!p.FileExists(converterPath)) {
+            p.MessageBox(0, "Converter \"" + converterPath + "\" not found!", kErrorTitle,
+                         common::mb::IconExclamation);
+            return StartOutcome::ConverterMissing;
+        }
+        run.settings.OldOpera = false;
+    }
+    if (run.request.Method.empty())
+        run.request.Method = run.request.Converter.empty() ? "simple" : "quick";
+
+    if (arguments.empty()) return StartOutcome::SettingsMode;
+
+    PerformSaveRun(p, run, hooks);
+    return StartOutcome::SaveRunDone;
+}
+
+}  // namespace mirsa
