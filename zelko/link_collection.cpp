@@ -33,47 +33,62 @@ std::string BlankLineBreaks(std::string text) {
     return text;
 }
 
+// The C traits fold case with the C library's tables: ASCII letters, as the
+// page syntax needs, and cheaper than a C++ locale.
+using PageRegex = boost::basic_regex<char, boost::c_regex_traits<char>>;
+using PageMatches = boost::regex_iterator<std::string::const_iterator, char, boost::c_regex_traits<char>>;
 constexpr auto kPageSyntax = boost::regex::perl | boost::regex::icase | boost::regex::mod_s;
 
-const boost::regex& AnchorPattern() {
-    static const boost::regex re(
+const PageRegex& AnchorPattern() {
+    static const PageRegex re(
         R"(<a[^<>]+?href\s*=\s*(("[^<>"]*")|('[^<>']*')|([^<> ]*))[^<>]*>(.*?)</a>)", kPageSyntax);
     return re;
 }
 
-const boost::regex& ImagePattern() {
-    static const boost::regex re(
+const PageRegex& ImagePattern() {
+    static const PageRegex re(
         R"(<(img|embed)[^<>]+?src\s*=\s*(("[^<>"]*")|('[^<>']*')|([^<> ]*)).*?>)", kPageSyntax);
     return re;
 }
 
-const boost::regex& Utf8HeadPattern() {
-    static const boost::regex re(R"(<head>.*?<meta[^>]+charset=utf-8[^>]*>.*?</head>)",
+const PageRegex& Utf8HeadPattern() {
+    static const PageRegex re(R"(<head>.*?<meta[^>]+charset=utf-8[^>]*>.*?</head>)",
                                  kPageSyntax);
     return re;
 }
 
-// End of the last occurrence of a closing text (ASCII letters compared
-// without case), 0 if there is none. No match can end behind it, so the
-// search stops there instead of trying every later opening tag to the end.
-std::size_t EndOfLast(const std::string& text, const std::string& lowerNeedle) {
-    const std::size_t n = lowerNeedle.size();
-    if (text.size() < n) return 0;
-    for (std::size_t at = text.size() - n + 1; at-- > 0;) {
-        bool same = true;
-        for (std::size_t k = 0; k < n && same; ++k) {
-            char c = text[at + k];
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-            same = c == lowerNeedle[k];
-        }
-        if (same) return at + n;
+bool SameNoCase(const std::string& text, std::size_t at, const char* lowerNeedle, std::size_t n) {
+    if (at + n > text.size()) return false;
+    for (std::size_t k = 0; k < n; ++k) {
+        char c = text[at + k];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != lowerNeedle[k]) return false;
     }
+    return true;
+}
+
+// End of the last occurrence of a closing tag that begins with "<" (ASCII
+// letters compared without case), 0 if there is none. No match can end
+// behind it, so the search stops there instead of trying every later opening
+// tag to the end of the page.
+std::size_t EndOfLastTag(const std::string& text, const char* lowerTag) {
+    const std::size_t n = std::char_traits<char>::length(lowerTag);
+    for (std::size_t at = text.size(); at-- > 0;)
+        if (text[at] == '<' && SameNoCase(text, at, lowerTag, n)) return at + n;
     return 0;
 }
 
+// ReplaceAll that leaves text without the old text untouched (no copy).
+void ReplaceEvery(std::string& text, const std::string& oldText, const std::string& newText) {
+    if (text.find(oldText) != std::string::npos) text = common::ReplaceAll(text, oldText, newText);
+}
+
 bool DeclaresUtf8(const std::string& page) {
+    // A match ends with the last "</head>" at the latest: the body is not searched.
+    const std::size_t end = EndOfLastTag(page, "</head>");
+    if (end == 0) return false;
     try {
-        return boost::regex_search(page.begin(), page.end(), Utf8HeadPattern());
+        return boost::regex_search(page.cbegin(), page.cbegin() + end, Utf8HeadPattern());
     } catch (const std::exception&) {
         return false;  // too complex to decide: treated as not declared
     }
@@ -136,10 +151,10 @@ void AppendEntry(std::string& list, const std::string& link, const std::string& 
 }
 
 template <typename OnMatch>
-void ForEachMatch(const std::string& page, std::size_t end, const boost::regex& re,
+void ForEachMatch(const std::string& page, std::size_t end, const PageRegex& re,
                   OnMatch onMatch) {
     try {
-        boost::sregex_iterator it(page.begin(), page.begin() + end, re), last;
+        PageMatches it(page.cbegin(), page.cbegin() + end, re), last;
         for (; it != last; ++it) onMatch(*it);
     } catch (const std::exception&) {
         // The matcher gave up on a pathological page: keep what was found.
@@ -215,12 +230,11 @@ std::string LinkText(const std::string& html) {
 }
 
 std::string DecodeEntities(const std::string& text, bool pageIsUtf8) {
-    if (text.find('&') == kNpos) return text;
     std::string result = text;
+    if (result.find('&') == kNpos) return result;
     for (const EntityRow& row : EntityTable)
         for (const char* name : row.names)
-            result = common::ReplaceAll(result, std::string("&") + name + ";",
-                                        pageIsUtf8 ? row.utf8 : row.ansi);
+            ReplaceEvery(result, std::string("&") + name + ";", pageIsUtf8 ? row.utf8 : row.ansi);
     return result;
 }
 
@@ -237,9 +251,10 @@ std::optional<std::string> ReadPageText(common::Platform& p, const std::string& 
 
 CollectedLinks CollectLinksFromPage(const std::string& source, const std::string& pageUrl,
                                     bool images) {
-    std::string page = common::ReplaceAll(source, "&nbsp;", " ");
-    page = common::ReplaceAll(page, "&#160;", " ");
-    page = common::ReplaceAll(page, "&#xA0;", " ");
+    std::string page = source;
+    ReplaceEvery(page, "&nbsp;", " ");
+    ReplaceEvery(page, "&#160;", " ");
+    ReplaceEvery(page, "&#xA0;", " ");
 
     const Prefixes prefixes = PrefixesOf(pageUrl);
     CollectedLinks result;
@@ -248,7 +263,7 @@ CollectedLinks CollectLinksFromPage(const std::string& source, const std::string
     std::string list;
     EntrySet seen;
     if (!images) {
-        ForEachMatch(page, EndOfLast(page, "</a>"), AnchorPattern(), [&](const boost::smatch& m) {
+        ForEachMatch(page, EndOfLastTag(page, "</a>"), AnchorPattern(), [&](const boost::smatch& m) {
             std::string link = UnquoteAttribute(m[1].str());
             if (IsSkippedLink(link)) return;
             link = Absolute(link, prefixes);
@@ -258,7 +273,7 @@ CollectedLinks CollectLinksFromPage(const std::string& source, const std::string
             ++result.count;
         });
     } else {
-        ForEachMatch(page, EndOfLast(page, ">"), ImagePattern(), [&](const boost::smatch& m) {
+        ForEachMatch(page, page.size(), ImagePattern(), [&](const boost::smatch& m) {
             std::string link = UnquoteAttribute(m[2].str());
             if (link.empty()) return;
             link = Absolute(link, prefixes);
