@@ -151,7 +151,8 @@ std::string DetermineOldDir(common::Platform& p, const LaunchState& s) {
     }
     if (!s.operaDirectory.empty()) {
         constexpr std::size_t kProfileLength = 7;  // "profile"
-        const std::string& dir = s.operaDirectory;
+        // A value written with a trailing backslash still names the same folder.
+        const std::string dir = common::WithoutTrailingBackslash(s.operaDirectory);
         const std::string cut = dir.size() > kProfileLength
                                     ? dir.substr(0, dir.size() - kProfileLength)
                                     : std::string();

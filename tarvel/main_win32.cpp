@@ -1,0 +1,11 @@
+// tarvel.exe: no window of its own, one pass, exit code 0.
+#include <windows.h>
+
+#include "common/win32/win32_platform.h"
+#include "tarvel/launch.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    common::Win32Platform platform;
+    tarvel::RunTarvel(platform);
+    return 0;
+}
