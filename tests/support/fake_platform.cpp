@@ -488,7 +488,32 @@ std::optional<std::string> FakePlatform::Resource(const std::string& name) {
 }
 
 void FakePlatform::AddLibrary(const std::string& path, std::set<std::string> exports) {
-    s_->libraries.push_back({path, std::move(exports)});
+    s_->libraries.push_back({path, std::move(exports), {}});
+}
+
+void FakePlatform::SetPluginScript(const std::string& path, PluginScript script) {
+    for (auto it = s_->libraries.rbegin(); it != s_->libraries.rend(); ++it) {
+        if (SameNoCase(it->path, path)) {
+            it->script = std::move(script);
+            return;
+        }
+    }
+}
+
+const std::vector<FakePlatform::PluginCall>& FakePlatform::PluginCalls() const {
+    return s_->pluginCalls;
+}
+
+bool FakePlatform::CallPluginEntry(LibraryId library, const std::string& hostFolder,
+                                   const std::function<void(const std::string&)>& onReport) {
+    auto it = s_->loaded.find(library);
+    if (it == s_->loaded.end()) return false;
+    State::Library lib = s_->libraries[it->second.library];
+    s_->pluginCalls.push_back({lib.path, hostFolder});
+    if (lib.script.onCall) lib.script.onCall(*this);
+    for (const auto& text : lib.script.reports)
+        if (onReport) onReport(text);
+    return !lib.script.faults;
 }
 
 std::size_t FakePlatform::LoadedLibraries() const {

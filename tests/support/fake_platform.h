@@ -324,6 +324,20 @@ public:
     // A loadable library: LoadLibrary succeeds for this path (or, for a bare
     // file name, any path ending in it).
     void AddLibrary(const std::string& path, std::set<std::string> exports);
+    // What CallPluginEntry does for a library added with AddLibrary: hands these
+    // texts to the report callback, then answers false if faults is set (a
+    // plug-in that leaves an exception unhandled) or true otherwise.
+    struct PluginScript {
+        std::vector<std::string> reports;
+        bool faults = false;
+        std::function<void(FakePlatform&)> onCall;  // may change the fake world
+    };
+    void SetPluginScript(const std::string& path, PluginScript script);
+    struct PluginCall {
+        std::string library;  // path the library was added with
+        std::string hostFolder;
+    };
+    const std::vector<PluginCall>& PluginCalls() const;
     std::size_t LoadedLibraries() const;  // loads not yet freed
     const std::vector<std::string>& LibraryLoads() const;  // every LoadLibrary path
 
@@ -442,6 +456,8 @@ public:
     LibraryId LoadLibrary(const std::string& path) override;
     bool HasExport(LibraryId library, const std::string& name) override;
     void FreeLibrary(LibraryId library) override;
+    bool CallPluginEntry(LibraryId library, const std::string& hostFolder,
+                         const std::function<void(const std::string&)>& onReport) override;
 
     struct State;  // the whole fake world; defined in fake_state.h
 

@@ -183,7 +183,9 @@ struct FakePlatform::State {
     struct Library {
         std::string path;
         std::set<std::string> exports;
+        PluginScript script;
     };
+    std::vector<PluginCall> pluginCalls;
     std::vector<Library> libraries;
     struct Loaded {
         std::size_t library = 0;
