@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "standins/operastub_save.h"
 #include "standins/support/standin.h"
 
 namespace {
@@ -135,6 +136,7 @@ void OnKeyDown(WPARAM key) {
     r.Set("vk", std::to_string(key));
     r.Set("ctrl", CtrlDown() ? "1" : "0");
     Log(r);
+    if (key == 'S' && CtrlDown()) savedialog::Request(savedialog::Kind::Page);
 }
 
 void OnPageClick(WPARAM modifiers, LPARAM where) {
@@ -143,9 +145,11 @@ void OnPageClick(WPARAM modifiers, LPARAM where) {
     r.Set("x", std::to_string(static_cast<short>(LOWORD(where))));
     r.Set("y", std::to_string(static_cast<short>(HIWORD(where))));
     Log(r);
+    if (modifiers & MK_CONTROL) savedialog::Request(savedialog::Kind::Image);
 }
 
 LRESULT CALLBACK BrowserWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (savedialog::HandleMessage(window, message, wParam, lParam)) return 0;
     switch (message) {
     case WM_SIZE:
         LayOut(window);
@@ -316,6 +320,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     standin::Record ready = standin::EventRecord("ready");
     ready.Set("dde", dde ? "1" : "0");
     Log(ready);
+    savedialog::Start(g_windows.main, g_windows.pageView, args, standin::ConfigIni("operastub"),
+                      g_config.title, g_config.url, Log);
 
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {

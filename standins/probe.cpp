@@ -65,7 +65,10 @@ void Tail(const Record&, Record& out) {
 void Expand(const Record& req, Record& out) {
     auto variant = req.Get("variant") == "mirsa" ? common::ExpandVariant::Mirsa
                                                  : common::ExpandVariant::Zelko;
-    out.Set("result", common::ExpandPath(P(), req.Get("path"), variant, req.Get("base")));
+    // Zelko's form takes relative paths from the program's folder.
+    std::string base = req.Get("base");
+    if (variant == common::ExpandVariant::Zelko && base.empty()) base = common::ProgramFolder(P());
+    out.Set("result", common::ExpandPath(P(), req.Get("path"), variant, base));
     out.Set("programFolder", common::ProgramFolder(P()));
 }
 
@@ -185,6 +188,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
     Record out = standin::EventRecord("probe");
     out.Set("verb", req.Get("verb"));
+    out.Set("callerFolder", P().CurrentFolder());
     auto verb = Verbs().find(req.Get("verb"));
     out.Set("known", Flag(verb != Verbs().end()));
     if (verb != Verbs().end()) verb->second(req, out);

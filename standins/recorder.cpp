@@ -6,14 +6,15 @@
 //   CopyArg=n|last-quoted   copy the file named by the n-th argument, or by
 //                       the last quoted one, into CopyTo (default: the log folder)
 //   CopyTo=folder
-//   WriteFile=path      write WriteText (%XX escapes) to this path ...
+//   WriteFile=path      at the end, write WriteText (%XX escapes) to this path ...
 //   WriteAfterArg=-o    ... or to the path given after this argument
 //   WriteText=text
 //   Window=title        stay open with a visible window of this title until WM_CLOSE
 //   WindowClass=name    its class (default "RecorderWindow")
 //   WaitMs=n            then wait this long
 //   ExitCode=n
-// Every step it takes is a record in the log.
+// Steps in that order (the file is written after the window closed and the
+// wait), each one a record in the log.
 #include "common/win32/win32_api.h"
 
 #include <cstdlib>
@@ -154,9 +155,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     standin::AppendRecord(c.log, start);
 
     CopyArgument(c, args);
-    WriteRequestedFile(c, args);
     if (!c.windowTitle.empty()) StayOpenWithWindow(c);
     if (c.waitMs > 0) Sleep(static_cast<DWORD>(c.waitMs));
+    // Last, so a file it writes also tells that it is about to end.
+    WriteRequestedFile(c, args);
 
     standin::Record end = standin::EventRecord("exit");
     end.Set("exitCode", std::to_string(c.exitCode));

@@ -1,0 +1,337 @@
+#include "tests/e2e/support/wine_bench.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace e2e {
+namespace {
+
+constexpr const char* kDllOverrides = "mscoree=;mshtml=";
+
+// fork + exec in a process group of its own, so a time-out takes its children too.
+int Spawn(const std::vector<std::string>& argv, const Env& env, const std::string& outputFile) {
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        setpgid(0, 0);
+        for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+        int in = open("/dev/null", O_RDONLY);
+        int out = outputFile.empty() ? open("/dev/null", O_WRONLY)
+                                     : open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (in >= 0) dup2(in, 0);
+        if (out >= 0) {
+            dup2(out, 1);
+            dup2(out, 2);
+        }
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    setpgid(pid, pid);
+    return pid;
+}
+
+std::optional<int> Reap(int pid, int timeoutMs) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        int status = 0;
+        pid_t r = waitpid(pid, &status, WNOHANG);
+        if (r == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        if (r < 0) return -1;
+        if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+void KillGroup(int pid) {
+    kill(-pid, SIGKILL);
+    kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+}
+
+RunResult RunHost(const std::vector<std::string>& argv, int timeoutSec, const Env& env = {}) {
+    char name[] = "/tmp/oc_e2e_outXXXXXX";
+    int fd = mkstemp(name);
+    if (fd >= 0) close(fd);
+    RunResult result;
+    int pid = Spawn(argv, env, name);
+    if (pid > 0) {
+        auto code = Reap(pid, timeoutSec * 1000);
+        if (code) {
+            result.exitCode = *code;
+        } else {
+            result.timedOut = true;
+            KillGroup(pid);
+        }
+    }
+    result.output = ReadHostFile(name).value_or("");
+    unlink(name);
+    return result;
+}
+
+// Identifies this test run: the process that started the test programs (ctest
+// starts one per test), unless OC_E2E_RUN names the run.
+std::string RunId() {
+    if (const char* given = std::getenv("OC_E2E_RUN"); given && *given) return given;
+    pid_t parent = getppid();
+    std::string stat = ReadHostFile("/proc/" + std::to_string(parent) + "/stat").value_or("");
+    // Field 22 is the start time; the name in field 2 may hold blanks, so count from ')'.
+    std::size_t close = stat.rfind(')');
+    std::string start;
+    if (close != std::string::npos) {
+        std::istringstream rest(stat.substr(close + 2));
+        std::string field;
+        for (int i = 3; i <= 22 && rest >> field; ++i)
+            if (i == 22) start = field;
+    }
+    return std::to_string(parent) + ":" + start;
+}
+
+std::unique_ptr<WineBench>& Instance() {
+    static std::unique_ptr<WineBench> bench;
+    return bench;
+}
+
+}  // namespace
+
+// --- Background ---
+
+Background& Background::operator=(Background&& other) noexcept {
+    if (this != &other) {
+        Kill();
+        pid_ = other.pid_;
+        code_ = other.code_;
+        other.pid_ = -1;
+    }
+    return *this;
+}
+
+Background::~Background() { Kill(); }
+
+bool Background::Running() {
+    if (pid_ <= 0 || code_) return false;
+    code_ = Reap(pid_, 0);
+    return !code_;
+}
+
+std::optional<int> Background::Wait(int timeoutMs) {
+    if (pid_ <= 0) return -1;
+    if (!code_) code_ = Reap(pid_, timeoutMs);
+    return code_;
+}
+
+void Background::Kill() {
+    if (pid_ > 0 && !code_ && !Reap(pid_, 0)) KillGroup(pid_);
+    pid_ = -1;
+}
+
+// --- the bench ---
+
+WineBench& WineBench::Get() {
+    auto& bench = Instance();
+    if (!bench) bench.reset(new WineBench());
+    return *bench;
+}
+
+WineBench::WineBench() {
+    work_ = OC_E2E_WORK;
+    prefix_ = work_ + "/prefix";
+    fs::create_directories(work_);
+    setenv("WINEPREFIX", prefix_.c_str(), 1);
+    setenv("WINEARCH", "win32", 1);
+    setenv("WINEDLLOVERRIDES", kDllOverrides, 1);
+    setenv("WINEDEBUG", "-all", 1);
+    StartDisplay();
+    MakePrefix();
+    // One wineserver for the whole test program; it outlives single runs a while.
+    RunHost({"wineserver", "-p30"}, 30);
+    CopyBinaries();
+}
+
+WineBench::~WineBench() {
+    RunHost({"wineserver", "-k"}, 30);
+    if (ownXvfb_ > 0) KillGroup(ownXvfb_);
+}
+
+void WineBench::StartDisplay() {
+    if (const char* display = std::getenv("DISPLAY"); display && *display) return;
+    int fds[2];
+    if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
+    ownXvfb_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x1024x24",
+                      "-nolisten", "tcp"},
+                     {}, "");
+    close(fds[1]);
+    std::string number;
+    char c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') number.push_back(c);
+    close(fds[0]);
+    if (number.empty()) throw std::runtime_error("Xvfb did not start");
+    setenv("DISPLAY", (":" + number).c_str(), 1);
+}
+
+void WineBench::MakePrefix() {
+    const std::string marker = work_ + "/prefix.ready";
+    const std::string run = RunId();
+    const char* reuse = std::getenv("OC_E2E_REUSE");
+    bool complete = HostFileExists(marker) && HostFileExists(prefix_ + "/system.reg");
+    if (complete && ((reuse && std::string(reuse) == "1") || ReadHostFile(marker) == run)) return;
+
+    RunHost({"wineserver", "-k"}, 30);
+    fs::remove(marker);
+    fs::remove_all(prefix_);
+    RunResult boot = RunHost({"wineboot", "-i"}, 240);
+    // The registry reaches its files when the wineserver ends.
+    RunHost({"wineserver", "-w"}, 120);
+    if (boot.exitCode != 0 || !HostFileExists(prefix_ + "/system.reg"))
+        throw std::runtime_error("wineboot failed: " + boot.output);
+    WriteHostFile(marker, run);
+}
+
+void WineBench::CopyBinaries() const {
+    const std::string target = HostPath(BinFolder());
+    fs::create_directories(target);
+    for (const auto& entry : fs::directory_iterator(OC_WIN32_BIN)) {
+        if (entry.path().extension() != ".exe") continue;
+        fs::copy_file(entry.path(), target + "/" + entry.path().filename().string(),
+                      fs::copy_options::overwrite_existing);
+    }
+}
+
+std::string WineBench::HostPath(const std::string& windowsPath) const {
+    if (windowsPath.size() < 2 || windowsPath[1] != ':') return windowsPath;
+    std::string path = prefix_ + "/dosdevices/";
+    path += static_cast<char>(std::tolower(static_cast<unsigned char>(windowsPath[0])));
+    path += ':';
+    std::string rest = windowsPath.substr(2);
+    for (char& c : rest)
+        if (c == '\\') c = '/';
+    if (!rest.empty() && rest[0] != '/') path += '/';
+    return path + rest;
+}
+
+void WineBench::InstallExe(const std::string& exeName, const std::string& windowsPath) const {
+    std::string target = HostPath(windowsPath);
+    fs::create_directories(fs::path(target).parent_path());
+    fs::copy_file(std::string(OC_WIN32_BIN) + "/" + exeName, target,
+                  fs::copy_options::overwrite_existing);
+}
+
+std::string WineBench::TestFolder() const {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "test";
+    for (char& c : name)
+        if (c == '/') c = '_';
+    std::string folder = "C:\\t\\" + name + "\\";
+    std::string host = HostPath(folder);
+    fs::remove_all(host);
+    fs::create_directories(host);
+    return folder;
+}
+
+RunResult WineBench::Run(const std::vector<std::string>& args, int timeoutSec, const Env& env) const {
+    std::vector<std::string> argv = {"wine"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunHost(argv, timeoutSec, env);
+}
+
+Background WineBench::Start(const std::vector<std::string>& args, const Env& env) const {
+    std::vector<std::string> argv = {"wine"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return Background(Spawn(argv, env, ""));
+}
+
+bool WineBench::RegAdd(const std::string& key, const std::string& value, const std::string& data,
+                       const std::string& type) const {
+    return Run({"reg", "add", key, "/v", value, "/t", type, "/d", data, "/f"}, 60).exitCode == 0;
+}
+
+std::optional<std::string> WineBench::RegQuery(const std::string& key,
+                                               const std::string& value) const {
+    RunResult r = Run({"reg", "query", key, "/v", value}, 60);
+    if (r.exitCode != 0) return std::nullopt;
+    // "    <value>    REG_SZ    <data>"
+    std::istringstream lines(r.output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::size_t type = line.find("    REG_");
+        if (type == std::string::npos) continue;
+        std::string name = line.substr(0, type);
+        name.erase(0, name.find_first_not_of(' '));
+        if (name != value) continue;
+        std::size_t data = line.find("    ", type + 4);
+        return data == std::string::npos ? std::string() : line.substr(data + 4);
+    }
+    return std::nullopt;
+}
+
+void WineBench::AddDrive(char letter, const std::string& hostFolder) const {
+    std::string link = prefix_ + "/dosdevices/" +
+                       static_cast<char>(std::tolower(static_cast<unsigned char>(letter))) + ":";
+    fs::remove(link);
+    fs::create_directory_symlink(hostFolder, link);
+}
+
+void WineBench::RemoveDrive(char letter) const {
+    fs::remove(prefix_ + "/dosdevices/" +
+               static_cast<char>(std::tolower(static_cast<unsigned char>(letter))) + ":");
+}
+
+// --- small host helpers ---
+
+bool WaitUntil(const std::function<bool()>& cond, int timeoutMs, int stepMs) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (cond()) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(stepMs));
+    }
+}
+
+std::optional<std::string> ReadHostFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::ostringstream data;
+    data << in.rdbuf();
+    return data.str();
+}
+
+bool WriteHostFile(const std::string& path, const std::string& data) {
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << data;
+    return static_cast<bool>(out.flush());
+}
+
+bool HostFileExists(const std::string& path) {
+    std::error_code ec;
+    return fs::exists(path, ec);
+}
+
+std::string WinJoin(const std::string& folder, const std::string& name) {
+    if (folder.empty() || folder.back() == '\\') return folder + name;
+    return folder + "\\" + name;
+}
+
+}  // namespace e2e

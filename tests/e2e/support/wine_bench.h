@@ -1,0 +1,98 @@
+// The Wine bench of the e2e tests: one WINEPREFIX per test program (made
+// fresh once per test run and reused by the tests of that run), programs run
+// under Wine with a time limit each, conditions waited for with generous
+// limits, Windows paths mapped to the prefix's drives. Everything runs on the
+// caller's X display (xvfb-run -a); without one the bench starts its own Xvfb.
+// When the test program ends, the prefix's wineserver is ended.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+using Env = std::map<std::string, std::string>;
+
+struct RunResult {
+    int exitCode = -1;      // -1 when it did not end by itself
+    bool timedOut = false;
+    std::string output;     // stdout and stderr
+};
+
+// A Wine process started in the background.
+class Background {
+public:
+    Background() = default;
+    explicit Background(int pid) : pid_(pid) {}
+    Background(Background&& other) noexcept : pid_(other.pid_), code_(other.code_) { other.pid_ = -1; }
+    Background& operator=(Background&& other) noexcept;
+    Background(const Background&) = delete;
+    Background& operator=(const Background&) = delete;
+    ~Background();  // kills it if it still runs
+
+    bool Running();
+    // Waits for the end; the exit code, or nullopt after the limit (it then still runs).
+    std::optional<int> Wait(int timeoutMs);
+    void Kill();
+
+private:
+    int pid_ = -1;
+    std::optional<int> code_;
+};
+
+class WineBench {
+public:
+    // The bench of this test program, set up on first use.
+    static WineBench& Get();
+
+    const std::string& Prefix() const { return prefix_; }
+
+    // "C:\a\b" -> the host path behind that drive of the prefix.
+    std::string HostPath(const std::string& windowsPath) const;
+    // Folder of the win32 build's exes, copied into the prefix: "C:\e2e\bin\".
+    std::string BinFolder() const { return "C:\\e2e\\bin\\"; }
+    // Copies an exe of the win32 build to a Windows path (a new name is fine).
+    void InstallExe(const std::string& exeName, const std::string& windowsPath) const;
+
+    // An empty folder for one test: C:\t\<suite>.<test>\ (with backslash).
+    std::string TestFolder() const;
+
+    // wine <args...>; args[0] is the Windows program (path or builtin name).
+    RunResult Run(const std::vector<std::string>& args, int timeoutSec = 60,
+                  const Env& env = {}) const;
+    Background Start(const std::vector<std::string>& args, const Env& env = {}) const;
+
+    bool RegAdd(const std::string& key, const std::string& value, const std::string& data,
+                const std::string& type = "REG_SZ") const;
+    std::optional<std::string> RegQuery(const std::string& key, const std::string& value) const;
+
+    // A drive letter that leads to a host folder (a link in dosdevices).
+    void AddDrive(char letter, const std::string& hostFolder) const;
+    void RemoveDrive(char letter) const;
+
+    ~WineBench();
+
+private:
+    WineBench();
+    void StartDisplay();
+    void MakePrefix();
+    void CopyBinaries() const;
+
+    std::string work_;
+    std::string prefix_;
+    int ownXvfb_ = -1;
+};
+
+// Polls cond every stepMs until it holds or timeoutMs pass.
+bool WaitUntil(const std::function<bool()>& cond, int timeoutMs, int stepMs = 50);
+
+std::optional<std::string> ReadHostFile(const std::string& path);
+bool WriteHostFile(const std::string& path, const std::string& data);
+bool HostFileExists(const std::string& path);
+std::string WinJoin(const std::string& folder, const std::string& name);
+
+}  // namespace e2e
