@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "standins/operastub_save.h"
+#include "standins/operastub_selection.h"
 #include "standins/support/standin.h"
 
 namespace {
@@ -137,6 +138,7 @@ void OnKeyDown(WPARAM key) {
     r.Set("ctrl", CtrlDown() ? "1" : "0");
     Log(r);
     if (key == 'S' && CtrlDown()) savedialog::Request(savedialog::Kind::Page);
+    if (key == VK_INSERT && CtrlDown()) selection::CopyOnCtrlInsert();
 }
 
 void OnPageClick(WPARAM modifiers, LPARAM where) {

@@ -1,7 +1,6 @@
 // Zelko.exe: the hidden main window runs the start sequence as the last step
 // of its creation. A request ends the program before the window is shown.
-#include <windows.h>
-
+#include "common/win32/win32_api.h"
 #include "common/win32/win32_platform.h"
 #include "zelko/intake.h"
 

@@ -129,6 +129,8 @@ public:
     LibraryId LoadLibrary(const std::string& path) override;
     bool HasExport(LibraryId library, const std::string& name) override;
     void FreeLibrary(LibraryId library) override;
+    bool CallPluginEntry(LibraryId library, const std::string& hostFolder,
+                         const std::function<void(const std::string&)>& onReport) override;
 
 private:
     struct ProcessHandles {
