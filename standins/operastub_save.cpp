@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 
 #include "standins/support/standin.h"
 
@@ -98,7 +99,7 @@ bool RunDialog(Kind kind, int index) {
 
     standin::Record opened = standin::EventRecord("dialog");
     opened.Set("number", std::to_string(++g_opened));
-    opened.Set("kind", kind == Kind::Image ? "image" : "page");
+    opened.Set("what", kind == Kind::Image ? "image" : "page");
     opened.Set("proposed", proposed);
     g_log(opened);
 
@@ -116,7 +117,7 @@ bool RunDialog(Kind kind, int index) {
     standin::Record r = standin::EventRecord("saved");
     r.Set("path", file);
     r.Set("type", std::to_string(static_cast<int>(ofn.nFilterIndex) - 1));
-    r.Set("kind", kind == Kind::Image ? "image" : "page");
+    r.Set("what", kind == Kind::Image ? "image" : "page");
     r.Set("written", written ? "1" : "0");
     g_log(r);
     return true;
@@ -157,7 +158,12 @@ void Start(HWND mainWindow, HWND pageView, const std::vector<std::string>& args,
     };
     g_config.dialogs = std::max(1, std::atoi(setting("Dialogs", "--dialogs", "1").c_str()));
     g_config.autoSaveMs = std::atoi(setting("AutoSaveMs", "--autosave", "-1").c_str());
-    g_config.proposals = SplitBars(setting("Proposed", "--proposed", LastPartOf(url)));
+    // "--proposed=" given empty makes the dialogs propose nothing.
+    std::optional<std::string> proposed;
+    for (std::size_t i = 1; i < args.size(); ++i)
+        if (args[i].rfind("--proposed=", 0) == 0) proposed = args[i].substr(11);
+    if (!proposed) proposed = p.IniReadString(ini, "Browser", "Proposed", LastPartOf(url));
+    g_config.proposals = SplitBars(*proposed);
     g_config.imageName = setting("ImageName", "--image", "picture.gif");
     g_config.caption = setting("Caption", "--caption", "Save as");
     g_config.saveDir = setting("SaveDir", "--savedir", "");

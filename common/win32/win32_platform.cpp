@@ -318,7 +318,7 @@ bool Win32Platform::SetHidden(const std::string& path, bool hidden) {
 }
 
 bool Win32Platform::SetFileAttributes(const std::string& path, std::uint32_t attributes) {
-    return SetFileAttributesA(path.c_str(), attributes) != 0;
+    return ::SetFileAttributesA(path.c_str(), attributes) != 0;
 }
 
 // --- private-profile files ---

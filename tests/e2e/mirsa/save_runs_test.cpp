@@ -1,0 +1,302 @@
+// Mirsa.exe under Wine against the browser stand-in and its system Save
+// dialog: each format and method, checked on the Wine drive.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/e2e/support/standins.h"
+
+namespace e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kL = "\x91\x91";  // ‘‘
+const std::string kR = "\x92\x92";  // ’’
+
+// Mirsa installed in <test>\Mirsa\ with its INI; pages go to <test>\Pages.
+class MirsaSetup {
+public:
+    explicit MirsaSetup(const std::string& extraIni = "", int timeOutSec = 30)
+        : bench_(WineBench::Get()), folder_(bench_.TestFolder()) {
+        exe_ = folder_ + "Mirsa\\Mirsa.exe";
+        pages_ = folder_ + "Pages\\";
+        bench_.InstallExe("Mirsa.exe", exe_);
+        WriteHostFile(bench_.HostPath(folder_ + "Mirsa\\Mirsa.ini"),
+                      "[Main]\r\nQuickSaveDir=" + folder_ + "Pages\r\nTimeOut=" +
+                          std::to_string(timeOutSec) + "\r\n" + extraIni);
+    }
+
+    const std::string& folder() const { return folder_; }
+    const std::string& pages() const { return pages_; }
+    std::string Host(const std::string& windowsPath) const { return bench_.HostPath(windowsPath); }
+    std::optional<std::string> Read(const std::string& windowsPath) const {
+        return ReadHostFile(Host(windowsPath));
+    }
+    bool Exists(const std::string& windowsPath) const { return HostFileExists(Host(windowsPath)); }
+
+    // Runs Mirsa with this exact command-line tail and waits for its end.
+    Record Run(const std::string& tail, int timeoutSec = 180) {
+        const std::string base = folder_ + "run" + std::to_string(++runs_);
+        WriteHostFile(Host(base + ".cmd"), "\"" + exe_ + "\"" + tail);
+        RunResult run = bench_.Run({bench_.BinFolder() + "launch.exe", "/cmdfile=" + base + ".cmd",
+                                    "/wait", "/result=" + base + ".launch"},
+                                   timeoutSec);
+        auto launched = ReadRecords(Host(base + ".launch"));
+        Record r = launched.empty() ? Record() : launched[0];
+        r.Set("output", run.output);
+        return r;
+    }
+    Background Start(const std::string& tail) {
+        const std::string base = folder_ + "run" + std::to_string(++runs_);
+        WriteHostFile(Host(base + ".cmd"), "\"" + exe_ + "\"" + tail);
+        return bench_.Start({bench_.BinFolder() + "launch.exe", "/cmdfile=" + base + ".cmd", "/wait"});
+    }
+
+    StubBrowser::Options Browser(const std::string& title, std::vector<std::string> args) const {
+        StubBrowser::Options o;
+        o.folder = folder_ + "Opera\\";
+        o.title = title;
+        o.url = "http://www.example.com/news/today.html";
+        o.args = std::move(args);
+        return o;
+    }
+
+    std::string History() const { return Read(pages_ + "MirsaHistory.html").value_or(""); }
+    std::size_t HistoryItems() const {
+        std::string h = History();
+        std::size_t n = 0;
+        for (std::size_t at = h.find("<tr><td>"); at != std::string::npos; at = h.find("<tr><td>", at + 1))
+            ++n;
+        return n;
+    }
+    // The attribute letters Wine's attrib shows for a file.
+    std::string Attributes(const std::string& windowsPath) const {
+        RunResult r = bench_.Run({"attrib", windowsPath}, 60);
+        std::size_t at = r.output.find(windowsPath.substr(0, 2));
+        return at == std::string::npos ? "?" + r.output : r.output.substr(0, at);
+    }
+
+private:
+    WineBench& bench_;
+    std::string folder_, exe_, pages_;
+    int runs_ = 0;
+};
+
+std::string PageBytes(const std::string& title, const std::string& url) {
+    return "<html><head><title>" + title + "</title></head><body><p>" + url + "</p></body></html>";
+}
+
+std::vector<Record> Saved(const StubBrowser& b) { return RecordsOfKind(b.LogHostPath(), "saved"); }
+
+TEST(MirsaE2E, QuickSaveWithHistoryAndHiddenDescription) {
+    MirsaSetup m("Description=1\r\n");
+    StubBrowser browser(m.Browser("Evening News", {"--autosave=1500", "--proposed=today.htm"}));
+    ASSERT_TRUE(browser.ready());
+    Record run = m.Run(" /format=mht /method=quick /url=http://www.example.com/news/today.html");
+    ASSERT_EQ(run.Get("started"), "1") << run.Get("output");
+
+    ASSERT_TRUE(WaitUntil([&] { return !Saved(browser).empty(); }, 30000));
+    auto saved = Saved(browser);
+    EXPECT_EQ(saved[0].Get("path"), m.pages() + "today.mht");
+    EXPECT_EQ(saved[0].Get("type"), "2");
+    EXPECT_EQ(m.Read(m.pages() + "today.mht"),
+              PageBytes("Evening News", "http://www.example.com/news/today.html"));
+    EXPECT_EQ(m.HistoryItems(), 1u);
+    EXPECT_NE(m.History().find("<a href=\"today.mht\" target=\"_blank\"><b>Evening News</b><br>"
+                               "http://www.example.com/news/today.html</a>"),
+              std::string::npos);
+    EXPECT_FALSE(m.Exists(m.pages() + "MirsaHistory.html.tmp"));
+    EXPECT_EQ(m.Read(m.pages() + "descript.ion"),
+              "today.mht http://www.example.com/news/today.html\r\n");
+    std::string attributes = m.Attributes(m.pages() + "descript.ion");
+    EXPECT_NE(attributes.find('H'), std::string::npos) << attributes;
+}
+
+TEST(MirsaE2E, EmptyFormatUsesTheThirdType) {
+    MirsaSetup m;
+    StubBrowser browser(m.Browser("Plain", {"--autosave=1500", "--proposed="}));
+    ASSERT_TRUE(browser.ready());
+    m.Run(" /method=quick");
+    ASSERT_TRUE(WaitUntil([&] { return !Saved(browser).empty(); }, 30000));
+    EXPECT_EQ(Saved(browser)[0].Get("type"), "2");
+    // The stand-in proposes today.html: a page extension, so it stays.
+    EXPECT_EQ(Saved(browser)[0].Get("path"), m.pages() + "today.html");
+}
+
+// Through the data URL Mirsa presses Ctrl+S itself; one browser serves every format.
+TEST(MirsaE2E, DataUrlEachPageFormat) {
+    MirsaSetup m;
+    StubBrowser browser(m.Browser("Daily Report", {"--proposed="}));
+    ASSERT_TRUE(browser.ready());
+    struct Case {
+        std::string format, method, wantName;
+        int type;
+    } cases[] = {
+        {"htm", "quick", "Daily Report.htm", 0},
+        {"html", "quick", "Daily Report.html", 1},
+        {"mht", "quick", "Daily Report.mht", 2},
+        {"txt", "quick", "Daily Report.txt", 3},
+        {"html", "folder", "example.com\\Daily Report.html", 1},
+        {"html", "quick", "Daily Report_1.html", 1},
+    };
+    std::size_t expected = 0;
+    for (const auto& c : cases) {
+        m.Run(" \"data:text/mrv;charset=UTF-8,/format=" + c.format + "%20/method=" + c.method +
+              "%20/url=http://www.example.com/news/today\"");
+        ++expected;
+        ASSERT_TRUE(WaitUntil([&] { return Saved(browser).size() >= expected; }, 30000))
+            << c.format << " " << c.method;
+        Record s = Saved(browser)[expected - 1];
+        EXPECT_EQ(s.Get("path"), m.pages() + c.wantName) << c.format;
+        EXPECT_EQ(s.Get("type"), std::to_string(c.type)) << c.format;
+        EXPECT_TRUE(m.Exists(m.pages() + c.wantName)) << c.wantName;
+    }
+    EXPECT_EQ(m.HistoryItems(), expected);
+    EXPECT_NE(m.History().find("href=\"example.com/Daily%20Report.html\""), std::string::npos);
+    // Each Ctrl+S arrived as an S with Ctrl held.
+    std::size_t chords = 0;
+    for (const Record& k : RecordsOfKind(browser.LogHostPath(), "key"))
+        if (k.Get("vk") == "83" && k.Get("ctrl") == "1") ++chords;
+    EXPECT_EQ(chords, expected);
+}
+
+TEST(MirsaE2E, SimpleFillsInTheDialogAndRecordsNothing) {
+    MirsaSetup m("Description=1\r\n");
+    StubBrowser::Options o = m.Browser("Simple Page", {"--autosave=1500", "--proposed="});
+    o.args.push_back("--savedir=" + m.folder() + "Chosen");
+    fs::create_directories(m.Host(m.folder() + "Chosen"));
+    StubBrowser browser(o);
+    ASSERT_TRUE(browser.ready());
+    Record run = m.Run(" /format=html /method=simple /text=" + kL + "My.own name" + kR);
+    ASSERT_EQ(run.Get("started"), "1");
+    // Mirsa has ended; the dialog waits for the user, who takes the name as filled in.
+    ASSERT_TRUE(RecordsOfKind(browser.LogHostPath(), "saved").empty());
+    Background click = WineBench::Get().Start({WineBench::Get().BinFolder() + "boxclick.exe",
+                                                "Save as", m.folder() + "click.rec", "1", "30000"});
+    ASSERT_TRUE(WaitUntil([&] { return !Saved(browser).empty(); }, 40000));
+    Record s = Saved(browser)[0];
+    EXPECT_EQ(s.Get("type"), "1");
+    EXPECT_EQ(s.Get("path").rfind(m.folder() + "Chosen\\My_own name", 0), 0u) << s.Get("path");
+    EXPECT_FALSE(m.Exists(m.pages() + "MirsaHistory.html"));
+    EXPECT_FALSE(m.Exists(m.pages() + "descript.ion"));
+}
+
+TEST(MirsaE2E, OldBrowserFramesetAndNumbering) {
+    MirsaSetup m("OperaVersion=8\r\nDescription=1\r\n");
+    for (int i = 0; i < 2; ++i) {
+        StubBrowser browser(m.Browser("News", {"--autosave=1500", "--proposed=News.htm"}));
+        ASSERT_TRUE(browser.ready());
+        m.Run(" /format=html /method=quick /url=http://n.example/");
+        ASSERT_TRUE(WaitUntil([&] { return !Saved(browser).empty(); }, 30000));
+        ASSERT_TRUE(browser.Close());
+    }
+    EXPECT_TRUE(m.Exists(m.pages() + "News_files\\News.htm"));
+    EXPECT_TRUE(m.Exists(m.pages() + "News_1_files\\News.htm"));
+    EXPECT_EQ(m.Read(m.pages() + "News.html"),
+              "<html><frameset><frame src=\"News_files/News.htm\"></frameset></html>\r\n"
+              "<!-- This document saved from http://n.example/ -->");
+    EXPECT_EQ(m.Read(m.pages() + "News_1.html"),
+              "<html><frameset><frame src=\"News_1_files/News.htm\"></frameset></html>\r\n"
+              "<!-- This document saved from http://n.example/ -->");
+    EXPECT_EQ(m.Read(m.pages() + "descript.ion"),
+              "News.html http://n.example/\r\nNews_1.html http://n.example/\r\n");
+    EXPECT_EQ(m.HistoryItems(), 2u);
+    EXPECT_NE(m.History().find("href=\"News_1_files/News.htm\""), std::string::npos);
+}
+
+TEST(MirsaE2E, AllSavesEveryDialogInARow) {
+    MirsaSetup m("Description=1\r\n", 15);
+    StubBrowser browser(m.Browser("Album", {"--autosave=2000", "--dialogs=3",
+                                            "--proposed=one.htm|two.htm|three"}));
+    ASSERT_TRUE(browser.ready());
+    Record run = m.Run(" /format=mht /method=all");
+    ASSERT_EQ(run.Get("started"), "1");
+    auto saved = Saved(browser);
+    ASSERT_EQ(saved.size(), 3u);
+    EXPECT_EQ(saved[0].Get("path"), m.pages() + "one.mht");
+    EXPECT_EQ(saved[1].Get("path"), m.pages() + "two.mht");
+    EXPECT_EQ(saved[2].Get("path"), m.pages() + "three.mht");
+    for (const auto& s : saved) EXPECT_EQ(s.Get("type"), "2");
+    EXPECT_EQ(m.HistoryItems(), 3u);
+    EXPECT_NE(m.History().find("<b>three</b>"), std::string::npos);
+    EXPECT_FALSE(m.Exists(m.pages() + "descript.ion"));
+}
+
+TEST(MirsaE2E, ImagesByDialogAndByCtrlClick) {
+    MirsaSetup m;
+    {
+        StubBrowser browser(m.Browser("Gallery", {"--autosave=1500", "--proposed=pic"}));
+        ASSERT_TRUE(browser.ready());
+        m.Run(" /format=img /method=quick /url=http://img.example/pic.png");
+        ASSERT_TRUE(WaitUntil([&] { return !Saved(browser).empty(); }, 30000));
+        EXPECT_EQ(Saved(browser)[0].Get("path"), m.pages() + "_Images\\pic.png");
+        EXPECT_EQ(Saved(browser)[0].Get("type"), "0");
+        ASSERT_TRUE(browser.Close());
+    }
+    {
+        StubBrowser::Options o = m.Browser("Gallery", {"--pointer", "--image=photo.gif"});
+        o.folder = m.folder() + "Opera2\\";
+        StubBrowser browser(o);
+        ASSERT_TRUE(browser.ready());
+        ASSERT_TRUE(WaitForRecord(browser.LogHostPath(), "pointer", 10000));
+        m.Run(" /format=imgs /method=quick /url=http://img.example/photo.gif");
+        ASSERT_TRUE(WaitUntil([&] { return !Saved(browser).empty(); }, 30000));
+        auto clicks = RecordsOfKind(browser.LogHostPath(), "click");
+        ASSERT_FALSE(clicks.empty());
+        EXPECT_EQ(clicks[0].Get("ctrl"), "1");
+        EXPECT_EQ(Saved(browser)[0].Get("what"), "image");
+        EXPECT_EQ(Saved(browser)[0].Get("path"), m.pages() + "_Images\\photo.gif");
+        auto gif = m.Read(m.pages() + "_Images\\photo.gif");
+        ASSERT_TRUE(gif);
+        EXPECT_EQ(gif->substr(0, 6), "GIF89a");
+    }
+    EXPECT_EQ(m.HistoryItems(), 2u);
+    EXPECT_NE(m.History().find("<b>photo.gif (Gallery)</b>"), std::string::npos);
+    EXPECT_NE(m.History().find("href=\"_Images/pic.png\""), std::string::npos);
+}
+
+TEST(MirsaE2E, HandedOverPageFile) {
+    MirsaSetup m("Description=1\r\n");
+    StubBrowser browser(m.Browser("Ignored", {}));
+    ASSERT_TRUE(browser.ready());
+    // The settings travel in UTF-8 inside the page.
+    const std::string page = "<html><body>saved by the browser</body>";
+    WriteHostFile(m.Host(m.folder() + "opr0001.htm"),
+                  page + "<!-- Mirsa settings /method=quick /url=http://p.example/ /text="
+                         "\xE2\x80\x98\xE2\x80\x98My page\xE2\x80\x99\xE2\x80\x99 --></html>");
+    m.Run(" " + m.folder() + "opr0001.htm");
+    EXPECT_EQ(m.Read(m.pages() + "My page.html"), page + "</html>");
+    EXPECT_FALSE(m.Exists(m.folder() + "opr0001.htm"));
+    EXPECT_EQ(m.Read(m.pages() + "descript.ion"), "\"My page.html\" http://p.example/\r\n");
+    EXPECT_NE(m.History().find("<b>My page</b><br>http://p.example/"), std::string::npos);
+}
+
+TEST(MirsaE2E, MessageBoxes) {
+    MirsaSetup m;
+    WineBench& bench = WineBench::Get();
+    struct Case {
+        std::string tail, title, text;
+    } cases[] = {
+        {" --help", "About",
+         "Mirsa for Opera Ver 2.4\r\rMirsa.exe /format=html /method=folder /url=" + kL + "%U" + kR +
+             " /path=" + kL + kR + " /text=" + kL + "%T" + kR},
+        {" /format=html /method=quick", "Mirsa Error", "The window of Opera is not found!"},
+        {" /format=pdb", "Mirsa Error", "Converter \"" + m.folder() + "Mirsa\\isiloxc.exe\" not found!"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const std::string out = m.folder() + "box" + std::to_string(++n) + ".rec";
+        Background mirsa = m.Start(c.tail);
+        RunResult click = bench.Run({bench.BinFolder() + "boxclick.exe", c.title, out, "1", "60000"}, 90);
+        auto boxes = ReadRecords(m.Host(out));
+        ASSERT_EQ(boxes.size(), 1u) << c.tail << click.output;
+        EXPECT_EQ(boxes[0].Get("found"), "1") << c.tail;
+        // The box shows the first lines; a Static control keeps the CRs as they are.
+        EXPECT_EQ(boxes[0].Get("text").substr(0, c.text.size()), c.text) << c.tail;
+        EXPECT_TRUE(mirsa.Wait(60000).has_value()) << c.tail;
+    }
+}
+
+}  // namespace
+}  // namespace e2e
