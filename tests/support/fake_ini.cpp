@@ -24,6 +24,23 @@ std::string Trim(const std::string& text) {
     return text.substr(b, e - b);
 }
 
+// The line ends of the content, one for each line of SplitLines ("" for a
+// last line without one).
+std::vector<std::string> LineEnds(const std::string& content) {
+    std::vector<std::string> ends;
+    std::size_t start = 0;
+    while (start < content.size()) {
+        std::size_t nl = content.find('\n', start);
+        if (nl == std::string::npos) {
+            ends.push_back("");
+            break;
+        }
+        ends.push_back(nl > start && content[nl - 1] == '\r' ? "\r\n" : "\n");
+        start = nl + 1;
+    }
+    return ends;
+}
+
 std::vector<std::string> SplitLines(const std::string& content) {
     std::vector<std::string> lines;
     std::size_t start = 0;
@@ -141,14 +158,22 @@ int FakePlatform::IniReadInt(const std::string& file, const std::string& section
 
 // WritePrivateProfileStringA: replaces the value of the first matching key in
 // place, or adds the key at the end of its section, or adds the section at the
-// end of the file; the other lines stay as they are; lines end with CR LF.
+// end of the file; the other lines stay as they are, byte for byte; new
+// lines end with CR LF.
 bool FakePlatform::IniWriteString(const std::string& file, const std::string& section,
                                   const std::string& key, const std::string& value) {
     std::string path = s_->IniPath(file);
     const State::Node* node = s_->Find(path);
     bool ok = !path.empty() && !(node && (node->folder || node->locked));
     if (ok) {
-        auto lines = SplitLines(node ? node->content : std::string());
+        std::string content = node ? node->content : std::string();
+        auto lines = SplitLines(content);
+        auto ends = LineEnds(content);
+        auto insert = [&](std::size_t at, const std::string& line) {
+            if (at > 0 && ends[at - 1].empty()) ends[at - 1] = "\r\n";
+            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), line);
+            ends.insert(ends.begin() + static_cast<std::ptrdiff_t>(at), "\r\n");
+        };
         std::string entry = key + "=" + value;
         if (auto header = FindSection(lines, section)) {
             if (auto at = FindKey(lines, *header, key)) {
@@ -158,14 +183,14 @@ bool FakePlatform::IniWriteString(const std::string& file, const std::string& se
                 std::size_t last = *header;
                 for (std::size_t i = *header + 1; i < end; ++i)
                     if (!Trim(lines[i]).empty()) last = i;
-                lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(last + 1), entry);
+                insert(last + 1, entry);
             }
         } else {
-            lines.push_back("[" + section + "]");
-            lines.push_back(entry);
+            insert(lines.size(), "[" + section + "]");
+            insert(lines.size(), entry);
         }
         std::string text;
-        for (const auto& line : lines) text += line + "\r\n";
+        for (std::size_t i = 0; i < lines.size(); ++i) text += lines[i] + ends[i];
         ok = s_->PutFile(path, text) == 0;
     }
     s_->LogFile("ini", file, section + "/" + key, ok);

@@ -148,7 +148,9 @@ public:
         // Virtual ms until the program waits for input; nullopt: it has no
         // message queue (WaitForInputIdle answers Failed at once).
         std::optional<std::uint32_t> idleAfterMs = 0;
-        // Virtual ms until it ends; nullopt: it runs until the test ends.
+        // Virtual ms until it ends; 0 (the default): right after onStart;
+        // nullopt: it runs until the test ends. An ending process takes its
+        // top-level windows (WindowSpec::process) and the mutexes it holds.
         std::optional<std::uint32_t> exitAfterMs = 0;
         // When WM_CLOSE destroys a window of this process, it ends after this
         // delay (unless exitAfterMs ends it earlier).
@@ -202,6 +204,7 @@ public:
     using MessageHandler =
         std::function<std::optional<std::intptr_t>(FakePlatform&, const SentMessage&)>;
     // Top-level windows go to the top of the Z order; children after their siblings.
+    // Posted messages are handled at once, like sent ones (marked posted).
     WindowId AddWindow(const WindowSpec& spec);
     void SetMessageHandler(WindowId window, MessageHandler handler);
     void DestroyWindow(WindowId window);  // with its children

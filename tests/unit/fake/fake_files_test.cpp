@@ -90,6 +90,12 @@ TEST(FakeIni, WritesCreateReplaceInPlaceAndAddToTheSection) {
     EXPECT_EQ(*p.FileText("C:\\cfg\\x.ini"),
               "; head\r\n[One]\r\na=new\r\nb=2\r\nd=4\r\n\r\n[Two]\r\nc=3\r\n[Three]\r\ne=5\r\n");
     EXPECT_EQ(p.IniReadString("C:\\cfg\\x.ini", "one", "a", ""), "new");
+
+    // Untouched lines keep their bytes; a last line without its end gets one.
+    p.AddFile("C:\\cfg\\lf.ini", "[S]\nk=1\nz=2");
+    ASSERT_TRUE(p.IniWriteString("C:\\cfg\\lf.ini", "S", "k", "9"));
+    ASSERT_TRUE(p.IniWriteString("C:\\cfg\\lf.ini", "S", "n", "3"));
+    EXPECT_EQ(*p.FileText("C:\\cfg\\lf.ini"), "[S]\nk=9\nz=2\r\nn=3\r\n");
 }
 
 TEST(FakeIni, WritesFailWhereTheFileCannotBeWritten) {
