@@ -1,0 +1,61 @@
+// ReplacePathText against the step-by-step method on arbitrary bytes: the
+// first bytes choose the boundary switch and the lengths of old and new.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "tarvel/path_correction.h"
+
+namespace {
+
+std::string Upper(std::string t) {
+    for (char& c : t)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return t;
+}
+
+std::string StepByStep(std::string text, const std::string& oldText, const std::string& newText,
+                       bool boundary) {
+    if (oldText.empty()) return text;
+    std::string u = Upper(text), o = Upper(oldText), result;
+    while (!u.empty()) {
+        const std::size_t p = u.find(o);
+        if (p == std::string::npos) {
+            result += text;
+            break;
+        }
+        const std::size_t after = p + o.size();
+        const char c = after < u.size() ? u[after] : '\n';
+        if (!boundary || c == '\n' || c == '\r' || c == '/' || c == '\\') {
+            result += text.substr(0, p) + newText;
+        } else {
+            result += text.substr(0, after);
+        }
+        text.erase(0, after);
+        u.erase(0, after);
+    }
+    return result;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 3) return 0;
+    const bool boundary = data[0] & 1;
+    const std::size_t oldLength = data[1] % 16, newLength = data[2] % 16;
+    std::string rest(reinterpret_cast<const char*>(data + 3), size - 3);
+    if (rest.size() < oldLength + newLength) return 0;
+    const std::string oldText = rest.substr(0, oldLength);
+    const std::string newText = rest.substr(oldLength, newLength);
+    const std::string text = rest.substr(oldLength + newLength);
+    if (tarvel::ReplacePathText(text, oldText, newText, boundary) !=
+        StepByStep(text, oldText, newText, boundary)) {
+        std::abort();
+    }
+    if (tarvel::ContainsNoCase(text, oldText) !=
+        (!oldText.empty() && Upper(text).find(Upper(oldText)) != std::string::npos)) {
+        std::abort();
+    }
+    return 0;
+}
