@@ -1,5 +1,8 @@
 #include "mirsa/history.h"
 
+#include <algorithm>
+#include <functional>
+
 #include "common/helpers.h"
 #include "common/ini.h"
 #include "mirsa/save.h"
@@ -22,11 +25,16 @@ bool AtLineStart(const std::string& text, std::size_t pos) {
 
 // Start of the first (last) whole line equal to `line`, or npos.
 std::size_t FindLine(const std::string& text, const std::string& line) {
+    // Pages grow to many megabytes: a skipping search keeps this one pass cheap.
     const std::string needle = line + kCrLf;
-    for (std::size_t at = text.find(needle); at != std::string::npos;
-         at = text.find(needle, at + 1))
+    const std::boyer_moore_horspool_searcher searcher(needle.begin(), needle.end());
+    for (auto from = text.begin();;) {
+        auto hit = std::search(from, text.end(), searcher);
+        if (hit == text.end()) return std::string::npos;
+        std::size_t at = static_cast<std::size_t>(hit - text.begin());
         if (AtLineStart(text, at)) return at;
-    return std::string::npos;
+        from = hit + 1;
+    }
 }
 
 std::size_t FindLastLine(const std::string& text, const std::string& line) {
