@@ -31,8 +31,8 @@ const Window* FakePlatform::State::Win(WindowId id) const {
 std::vector<WindowId>* FakePlatform::State::SiblingsOf(WindowId id) {
     Window* w = Win(id);
     if (!w) return nullptr;
-    if (w->spec.parent == 0) return &topLevel;
-    Window* parent = Win(w->spec.parent);
+    if (w->props.parent == 0) return &topLevel;
+    Window* parent = Win(w->props.parent);
     return parent ? &parent->children : nullptr;
 }
 
@@ -47,7 +47,7 @@ void FakePlatform::State::Destroy(WindowId id) {
     if (foreground == id || (foreground && !Win(foreground))) {
         foreground = 0;
         for (WindowId t : topLevel) {
-            if (Win(t)->spec.visible) {
+            if (Win(t)->props.visible) {
                 foreground = t;
                 break;
             }
@@ -68,16 +68,16 @@ std::intptr_t FakePlatform::State::Dispatch(FakePlatform& p, SentMessage m,
     if (!w) return 0;  // the handler destroyed it
     switch (m.message) {
         case wm::SetText:
-            w->spec.title = m.text;
+            w->props.title = m.text;
             return 1;
         case wm::GetText: {
             std::size_t size = m.wParam;
-            std::string text = size == 0 ? std::string() : w->spec.title.substr(0, size - 1);
+            std::string text = size == 0 ? std::string() : w->props.title.substr(0, size - 1);
             if (textOut) *textOut = text;
             return static_cast<std::intptr_t>(text.size());
         }
         case wm::Close: {
-            ProcessId owner = w->spec.process;
+            ProcessId owner = w->props.process;
             Destroy(m.window);
             auto it = processes.find(owner);
             if (it != processes.end() && !it->second.exited && !it->second.exitScheduled &&
@@ -90,26 +90,26 @@ std::intptr_t FakePlatform::State::Dispatch(FakePlatform& p, SentMessage m,
             return 0;
         }
         case wm::BmClick: {
-            if (!w->spec.enabled || !w->spec.parent) return 0;
+            if (!w->props.enabled || !w->props.parent) return 0;
             SentMessage command;
-            command.window = w->spec.parent;
+            command.window = w->props.parent;
             command.message = wm::Command;
-            command.wParam = (kBnClicked << 16) | (static_cast<unsigned>(w->spec.controlId) & 0xFFFF);
+            command.wParam = (kBnClicked << 16) | (static_cast<unsigned>(w->props.controlId) & 0xFFFF);
             command.lParam = static_cast<std::intptr_t>(m.window);
             Dispatch(p, command, nullptr);
             return 0;
         }
         case wm::CbSetCurSel: {
             auto index = static_cast<std::intptr_t>(m.wParam);
-            if (index >= 0 && static_cast<std::size_t>(index) < w->spec.items.size()) {
-                w->spec.selection = static_cast<int>(index);
+            if (index >= 0 && static_cast<std::size_t>(index) < w->props.items.size()) {
+                w->props.selection = static_cast<int>(index);
                 return index;
             }
-            w->spec.selection = -1;
+            w->props.selection = -1;
             return kCbErr;
         }
         case wm::CbGetCurSel:
-            return w->spec.selection;
+            return w->props.selection;
         default:
             return 0;
     }
@@ -117,15 +117,15 @@ std::intptr_t FakePlatform::State::Dispatch(FakePlatform& p, SentMessage m,
 
 // --- scripting ---
 
-WindowId FakePlatform::AddWindow(const WindowSpec& spec) {
-    if (spec.parent && !s_->Win(spec.parent)) return 0;
+WindowId FakePlatform::AddWindow(const WindowSpec& props) {
+    if (props.parent && !s_->Win(props.parent)) return 0;
     WindowId id = s_->nextWindow;
     s_->nextWindow += 2;
     Window w;
-    w.spec = spec;
+    w.props = props;
     s_->windows[id] = w;
-    if (spec.parent) {
-        s_->Win(spec.parent)->children.push_back(id);
+    if (props.parent) {
+        s_->Win(props.parent)->children.push_back(id);
     } else {
         s_->topLevel.insert(s_->topLevel.begin(), id);
     }
@@ -137,13 +137,13 @@ void FakePlatform::SetMessageHandler(WindowId window, MessageHandler handler) {
 }
 void FakePlatform::DestroyWindow(WindowId window) { s_->Destroy(window); }
 void FakePlatform::SetWindowTitle(WindowId window, const std::string& title) {
-    if (Window* w = s_->Win(window)) w->spec.title = title;
+    if (Window* w = s_->Win(window)) w->props.title = title;
 }
 void FakePlatform::SetVisible(WindowId window, bool visible) {
-    if (Window* w = s_->Win(window)) w->spec.visible = visible;
+    if (Window* w = s_->Win(window)) w->props.visible = visible;
 }
 void FakePlatform::SetIconic(WindowId window, bool iconic) {
-    if (Window* w = s_->Win(window)) w->spec.iconic = iconic;
+    if (Window* w = s_->Win(window)) w->props.iconic = iconic;
 }
 
 void FakePlatform::BringToTop(WindowId window) {
@@ -163,7 +163,7 @@ void FakePlatform::SetForegroundRefused(bool refused) { s_->foregroundRefused = 
 
 bool FakePlatform::IsEnabled(WindowId window) const {
     const Window* w = s_->Win(window);
-    return w && w->spec.enabled;
+    return w && w->props.enabled;
 }
 bool FakePlatform::IsMaximized(WindowId window) const {
     const Window* w = s_->Win(window);
@@ -171,7 +171,7 @@ bool FakePlatform::IsMaximized(WindowId window) const {
 }
 WindowId FakePlatform::Parent(WindowId window) const {
     const Window* w = s_->Win(window);
-    return w ? w->spec.parent : 0;
+    return w ? w->props.parent : 0;
 }
 std::vector<WindowId> FakePlatform::Children(WindowId window) const {
     const Window* w = s_->Win(window);
@@ -179,14 +179,14 @@ std::vector<WindowId> FakePlatform::Children(WindowId window) const {
 }
 std::vector<std::string> FakePlatform::ComboItems(WindowId window) const {
     const Window* w = s_->Win(window);
-    return w ? w->spec.items : std::vector<std::string>{};
+    return w ? w->props.items : std::vector<std::string>{};
 }
 void FakePlatform::SetComboItems(WindowId window, std::vector<std::string> items) {
-    if (Window* w = s_->Win(window)) w->spec.items = std::move(items);
+    if (Window* w = s_->Win(window)) w->props.items = std::move(items);
 }
 int FakePlatform::ComboSelection(WindowId window) const {
     const Window* w = s_->Win(window);
-    return w ? w->spec.selection : -1;
+    return w ? w->props.selection : -1;
 }
 void FakePlatform::SetCapture(WindowId window, Image image) {
     if (Window* w = s_->Win(window)) w->capture = std::move(image);
@@ -243,8 +243,8 @@ WindowId FakePlatform::FindWindow(WindowId parent, WindowId after, const std::st
     }
     for (; it != list->end(); ++it) {
         const Window* w = s_->Win(*it);
-        if (!className.empty() && !SameNoCase(w->spec.className, className)) continue;
-        if (title && !SameNoCase(w->spec.title, *title)) continue;
+        if (!className.empty() && !SameNoCase(w->props.className, className)) continue;
+        if (title && !SameNoCase(w->props.title, *title)) continue;
         return *it;
     }
     return 0;
@@ -263,38 +263,38 @@ bool FakePlatform::IsWindow(WindowId window) { return s_->Win(window) != nullptr
 bool FakePlatform::IsWindowVisible(WindowId window) {
     const Window* w = s_->Win(window);
     while (w) {
-        if (!w->spec.visible) return false;
-        if (!w->spec.parent) return true;
-        w = s_->Win(w->spec.parent);
+        if (!w->props.visible) return false;
+        if (!w->props.parent) return true;
+        w = s_->Win(w->props.parent);
     }
     return false;
 }
 
 bool FakePlatform::IsIconic(WindowId window) {
     const Window* w = s_->Win(window);
-    return w && w->spec.iconic;
+    return w && w->props.iconic;
 }
 
 std::string FakePlatform::WindowText(WindowId window, std::size_t bufferSize) {
     const Window* w = s_->Win(window);
     if (!w || bufferSize == 0) return "";
-    return w->spec.title.substr(0, bufferSize - 1);
+    return w->props.title.substr(0, bufferSize - 1);
 }
 
 std::size_t FakePlatform::WindowTextLength(WindowId window) {
     const Window* w = s_->Win(window);
-    return w ? w->spec.title.size() : 0;
+    return w ? w->props.title.size() : 0;
 }
 
 std::string FakePlatform::ClassName(WindowId window, std::size_t bufferSize) {
     const Window* w = s_->Win(window);
     if (!w || bufferSize == 0) return "";
-    return w->spec.className.substr(0, bufferSize - 1);
+    return w->props.className.substr(0, bufferSize - 1);
 }
 
 int FakePlatform::ControlId(WindowId window) {
     const Window* w = s_->Win(window);
-    return w ? w->spec.controlId : 0;
+    return w ? w->props.controlId : 0;
 }
 
 WindowId FakePlatform::ForegroundWindow() { return s_->foreground; }
@@ -308,33 +308,33 @@ bool FakePlatform::SetForegroundWindow(WindowId window) {
 bool FakePlatform::ShowWindow(WindowId window, int command) {
     Window* w = s_->Win(window);
     if (!w) return false;
-    bool wasVisible = w->spec.visible;
+    bool wasVisible = w->props.visible;
     w->shows.push_back(command);
     switch (command) {
         case sw::Hide:
-            w->spec.visible = false;
+            w->props.visible = false;
             break;
         case sw::ShowMinimized:
         case sw::Minimize:
         case sw::ShowMinNoActive:
-            w->spec.visible = true;
-            w->spec.iconic = true;
+            w->props.visible = true;
+            w->props.iconic = true;
             break;
         case sw::ShowMaximized:
-            w->spec.visible = true;
-            w->spec.iconic = false;
+            w->props.visible = true;
+            w->props.iconic = false;
             w->maximized = true;
             break;
         case sw::ShowNormal:
         case sw::ShowNoActivate:
         case sw::Restore:
         case sw::ShowDefault:
-            w->spec.visible = true;
-            w->spec.iconic = false;
+            w->props.visible = true;
+            w->props.iconic = false;
             w->maximized = false;
             break;
         default:  // Show, ShowNa: as it was
-            w->spec.visible = true;
+            w->props.visible = true;
             break;
     }
     return wasVisible;
@@ -343,8 +343,8 @@ bool FakePlatform::ShowWindow(WindowId window, int command) {
 bool FakePlatform::EnableWindow(WindowId window, bool enable) {
     Window* w = s_->Win(window);
     if (!w) return false;
-    bool wasDisabled = !w->spec.enabled;
-    w->spec.enabled = enable;
+    bool wasDisabled = !w->props.enabled;
+    w->props.enabled = enable;
     return wasDisabled;
 }
 

@@ -274,7 +274,7 @@ void FakePlatform::State::ExitProcess(FakePlatform& p, ProcessId id, std::uint32
     it->second.exitCode = code;
     std::vector<WindowId> owned;
     for (const auto& [wid, w] : windows)
-        if (w.spec.process == id && w.spec.parent == 0) owned.push_back(wid);
+        if (w.props.process == id && w.props.parent == 0) owned.push_back(wid);
     for (WindowId w : owned) Destroy(w);
     for (auto& [name, m] : mutexes)
         if (m.heldElsewhere && m.holder == id) m.heldElsewhere = false, m.holder = 0;

@@ -205,7 +205,7 @@ public:
         std::function<std::optional<std::intptr_t>(FakePlatform&, const SentMessage&)>;
     // Top-level windows go to the top of the Z order; children after their siblings.
     // Posted messages are handled at once, like sent ones (marked posted).
-    WindowId AddWindow(const WindowSpec& spec);
+    WindowId AddWindow(const WindowSpec& props);
     void SetMessageHandler(WindowId window, MessageHandler handler);
     void DestroyWindow(WindowId window);  // with its children
     void SetWindowTitle(WindowId window, const std::string& title);  // not logged

@@ -111,7 +111,7 @@ struct FakePlatform::State {
 
     // --- windows ---
     struct Window {
-        WindowSpec spec;
+        WindowSpec props;
         std::vector<WindowId> children;
         MessageHandler handler;
         std::optional<Image> capture;

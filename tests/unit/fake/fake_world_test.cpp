@@ -189,21 +189,21 @@ TEST(FakeProcesses, AnExitingProcessTakesItsWindowsAndMutexes) {
 
 TEST(FakeDesktop, FindWindowFollowsFindWindowEx) {
     FakePlatform p;
-    FakePlatform::WindowSpec spec;
-    spec.className = "OpWindow";
-    spec.title = "Second - Opera";
-    common::WindowId older = p.AddWindow(spec);
-    spec.title = "First - Opera";
-    common::WindowId newer = p.AddWindow(spec);  // on top of the Z order
-    spec.className = "#32770";
-    spec.title = "";
-    common::WindowId dialog = p.AddWindow(spec);
-    spec.parent = dialog;
-    spec.className = "Button";
-    spec.title = "&Save";
-    common::WindowId save = p.AddWindow(spec);
-    spec.title = "Cancel";
-    common::WindowId cancel = p.AddWindow(spec);
+    FakePlatform::WindowSpec props;
+    props.className = "OpWindow";
+    props.title = "Second - Opera";
+    common::WindowId older = p.AddWindow(props);
+    props.title = "First - Opera";
+    common::WindowId newer = p.AddWindow(props);  // on top of the Z order
+    props.className = "#32770";
+    props.title = "";
+    common::WindowId dialog = p.AddWindow(props);
+    props.parent = dialog;
+    props.className = "Button";
+    props.title = "&Save";
+    common::WindowId save = p.AddWindow(props);
+    props.title = "Cancel";
+    common::WindowId cancel = p.AddWindow(props);
 
     EXPECT_EQ(p.TopLevelWindows(), (std::vector<common::WindowId>{dialog, newer, older}));
     EXPECT_EQ(p.FindWindow(0, 0, "opwindow", std::nullopt), newer);
@@ -220,13 +220,13 @@ TEST(FakeDesktop, FindWindowFollowsFindWindowEx) {
 
 TEST(FakeDesktop, DescendantsAreDepthFirstAndVisibilityNeedsTheAncestors) {
     FakePlatform p;
-    FakePlatform::WindowSpec spec;
-    common::WindowId top = p.AddWindow(spec);
-    spec.parent = top;
-    common::WindowId a = p.AddWindow(spec);
-    common::WindowId b = p.AddWindow(spec);
-    spec.parent = a;
-    common::WindowId a1 = p.AddWindow(spec);
+    FakePlatform::WindowSpec props;
+    common::WindowId top = p.AddWindow(props);
+    props.parent = top;
+    common::WindowId a = p.AddWindow(props);
+    common::WindowId b = p.AddWindow(props);
+    props.parent = a;
+    common::WindowId a1 = p.AddWindow(props);
     EXPECT_EQ(p.Descendants(top), (std::vector<common::WindowId>{a, a1, b}));
     p.SetVisible(a, false);
     EXPECT_FALSE(p.IsWindowVisible(a1));
@@ -238,18 +238,18 @@ TEST(FakeDesktop, DescendantsAreDepthFirstAndVisibilityNeedsTheAncestors) {
 
 TEST(FakeDesktop, MessagesAreLoggedAndButtonsTellTheirParent) {
     FakePlatform p;
-    FakePlatform::WindowSpec spec;
-    spec.className = "#32770";
-    common::WindowId dialog = p.AddWindow(spec);
-    spec.parent = dialog;
-    spec.className = "Edit";
-    common::WindowId edit = p.AddWindow(spec);
-    spec.className = "Button";
-    spec.controlId = 1;
-    common::WindowId save = p.AddWindow(spec);
-    spec.className = "ComboBox";
-    spec.items = {"HTML", "Text"};
-    common::WindowId combo = p.AddWindow(spec);
+    FakePlatform::WindowSpec props;
+    props.className = "#32770";
+    common::WindowId dialog = p.AddWindow(props);
+    props.parent = dialog;
+    props.className = "Edit";
+    common::WindowId edit = p.AddWindow(props);
+    props.className = "Button";
+    props.controlId = 1;
+    common::WindowId save = p.AddWindow(props);
+    props.className = "ComboBox";
+    props.items = {"HTML", "Text"};
+    common::WindowId combo = p.AddWindow(props);
     std::string saved;
     p.SetMessageHandler(dialog, [&](FakePlatform& f, const FakePlatform::SentMessage& m)
                                     -> std::optional<std::intptr_t> {
@@ -281,9 +281,9 @@ TEST(FakeDesktop, MessagesAreLoggedAndButtonsTellTheirParent) {
 
 TEST(FakeDesktop, ShowEnableAndForeground) {
     FakePlatform p;
-    FakePlatform::WindowSpec spec;
-    spec.iconic = true;
-    common::WindowId w = p.AddWindow(spec);
+    FakePlatform::WindowSpec props;
+    props.iconic = true;
+    common::WindowId w = p.AddWindow(props);
     common::WindowId other = p.AddWindow(FakePlatform::WindowSpec{});
     EXPECT_TRUE(p.ShowWindow(w, common::sw::Restore));
     EXPECT_FALSE(p.IsIconic(w));
