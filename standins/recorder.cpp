@@ -6,6 +6,8 @@
 //   CopyArg=n|last-quoted   copy the file named by the n-th argument, or by
 //                       the last quoted one, into CopyTo (default: the log folder)
 //   CopyTo=folder
+//   CopyUnique=1        the copy's name starts with "<process id>_", so copies
+//                       of files of the same name from parallel runs all stay
 //   WriteFile=path      at the end, write WriteText (%XX escapes) to this path ...
 //   WriteAfterArg=-o    ... or to the path given after this argument
 //   WriteText=text
@@ -32,6 +34,7 @@ struct RecorderConfig {
     int startDelayMs = 0;
     std::string copyArg;
     std::string copyTo;
+    bool copyUnique = false;
     std::string writeFile;
     std::string writeAfterArg;
     std::string writeText;
@@ -49,6 +52,7 @@ RecorderConfig ReadConfig() {
     c.startDelayMs = p.IniReadInt(ini, kSection, "StartDelayMs", 0);
     c.copyArg = p.IniReadString(ini, kSection, "CopyArg", "");
     c.copyTo = p.IniReadString(ini, kSection, "CopyTo", "");
+    c.copyUnique = p.IniReadInt(ini, kSection, "CopyUnique", 0) != 0;
     c.writeFile = p.IniReadString(ini, kSection, "WriteFile", "");
     c.writeAfterArg = p.IniReadString(ini, kSection, "WriteAfterArg", "");
     c.writeText = standin::DecodeValue(p.IniReadString(ini, kSection, "WriteText", ""));
@@ -78,6 +82,10 @@ std::string LastQuoted(const std::string& commandLine) {
     return commandLine.substr(open + 1, close - open - 1);
 }
 
+std::string UniquePrefix(const RecorderConfig& c) {
+    return c.copyUnique ? std::to_string(GetCurrentProcessId()) + "_" : std::string();
+}
+
 std::string FileToCopy(const RecorderConfig& c, const std::vector<std::string>& args) {
     if (c.copyArg.empty()) return {};
     if (c.copyArg == "last-quoted") return LastQuoted(standin::Platform().CommandLine());
@@ -90,7 +98,7 @@ void CopyArgument(const RecorderConfig& c, const std::vector<std::string>& args)
     if (source.empty()) return;
     std::string folder = c.copyTo.empty() ? FolderOf(c.log) : c.copyTo;
     if (!folder.empty() && folder.back() != '\\') folder += '\\';
-    std::string target = folder + NameOf(source);
+    std::string target = folder + UniquePrefix(c) + NameOf(source);
     standin::Record r = standin::EventRecord("copy");
     r.Set("source", source);
     r.Set("target", target);
