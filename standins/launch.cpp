@@ -46,10 +46,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     BOOL started = !commandLine.empty() &&
                    CreateProcessA(nullptr, &buffer[0], nullptr, nullptr, FALSE, 0, nullptr,
                                   folder.empty() ? nullptr : folder.c_str(), &si, &pi);
+    DWORD error = started ? 0 : GetLastError();
     standin::Record r = standin::EventRecord("launch");
     r.Set("commandLine", commandLine);
     r.Set("started", started ? "1" : "0");
-    r.Set("error", std::to_string(started ? 0 : GetLastError()));
+    r.Set("error", std::to_string(error));
     int code = started ? 0 : 255;
     if (started) {
         if (wait) {

@@ -161,12 +161,101 @@ void Box(const Record& req, Record& out) {
     out.Set("answer", std::to_string(answer));
 }
 
+// The seam's plain calls, each answered as the real system answers it.
+void Seam(const Record& req, Record& out) {
+    auto& p = P();
+    const std::string folder = req.Get("folder");  // an empty folder, with backslash
+
+    const std::string ansi = "caf\xE9 \x80 \x91x\x92";
+    std::string utf8 = p.AnsiToUtf8(ansi);
+    out.Set("utf8", utf8);
+    out.Set("ansiBack", Flag(p.Utf8ToAnsi(utf8) == ansi));
+    out.Set("upper", p.UpperCase("abc\xE9z"));
+    out.Set("lower", p.LowerCase("ABC\xC9Z"));
+
+    const std::string ini = folder + "seam.ini";
+    p.IniWriteString(ini, "First", "Key", "  Value with blanks  ");
+    p.IniWriteString(ini, "Second", "Number", "-42");
+    p.IniWriteString(ini, "Third", "X", "1");
+    out.Set("ini.text", p.IniReadString(ini, "first", "KEY", "def"));
+    out.Set("ini.missing", p.IniReadString(ini, "First", "Nope", "def"));
+    out.Set("ini.int", std::to_string(p.IniReadInt(ini, "Second", "Number", 7)));
+    out.Set("ini.intMissing", std::to_string(p.IniReadInt(ini, "Second", "Nope", 7)));
+    std::string names;
+    for (const std::string& n : p.IniSectionNames(ini, 4096)) names += n + ";";
+    out.Set("ini.sections", names);
+    std::string cut;
+    for (const std::string& n : p.IniSectionNames(ini, 10)) cut += n + ";";
+    out.Set("ini.sectionsSmallBuffer", cut);
+
+    const std::string file = folder + "data.bin";
+    std::string data("a\0b\r\n\xFF", 6);
+    out.Set("file.write", Flag(p.WriteFile(file, data)));
+    out.Set("file.append", Flag(p.AppendFile(file, "tail")));
+    out.Set("file.read", Flag(p.ReadFile(file) == data + "tail"));
+    out.Set("file.size", std::to_string(p.FileSize(file).value_or(0)));
+    out.Set("file.exists", Flag(p.FileExists(file)) + Flag(p.FileExists(folder)) +
+                               Flag(p.FolderExists(folder)) + Flag(p.FolderExists(file)));
+    bool firstCopy = p.CopyFile(file, folder + "copy.bin", true);
+    bool secondCopy = p.CopyFile(file, folder + "copy.bin", true);
+    out.Set("file.copy", Flag(firstCopy) + Flag(secondCopy));
+    out.Set("file.move", Flag(p.MoveFile(folder + "copy.bin", folder + "moved.bin", false)));
+    out.Set("folder.create", Flag(p.CreateFolder(folder + "sub")));
+    std::string found;
+    for (const auto& e : p.FindFiles(folder + "*.bin")) found += e.name + ":" + std::to_string(e.size) + ";";
+    out.Set("find", found);
+    bool hide = p.SetHidden(file, true);
+    bool show = p.SetHidden(file, false);
+    out.Set("hidden", Flag(hide) + Flag(show));
+    bool deleted = p.DeleteFile(folder + "moved.bin");
+    out.Set("file.delete", Flag(deleted) + Flag(p.FileExists(folder + "moved.bin")));
+    out.Set("folder.remove", Flag(p.RemoveFolder(folder + "sub")));
+    out.Set("readMissing", Flag(p.ReadFile(folder + "none.txt").has_value()));
+
+    out.Set("env.setGet", Flag(p.SetEnv("OC_PROBE_VAR", "v1") && p.GetEnv("OC_PROBE_VAR") == "v1"));
+    out.Set("env.missing", Flag(p.GetEnv("OC_PROBE_UNSET_NAME").has_value()));
+    out.Set("env.expand", p.ExpandEnvironment("<%OC_PROBE_VAR%|%OC_PROBE_UNSET_NAME%>"));
+
+    out.Set("reg.desktop", p.RegistryUserString(browser::kShellFoldersKey, "Desktop").value_or("<none>"));
+    out.Set("reg.missingValue",
+            Flag(p.RegistryUserString(browser::kShellFoldersKey, "No Such Value").has_value()));
+    out.Set("reg.missingKey", Flag(p.RegistryUserString("Software\\No\\Such\\Key", "x").has_value()));
+
+    common::MutexId mutex = p.AcquireMutex("OC_Probe_Seam", 0);
+    out.Set("mutex", Flag(mutex != 0));
+    p.ReleaseMutex(mutex);
+
+    common::SystemTime t;
+    t.year = 2024, t.month = 3, t.dayOfWeek = 2, t.day = 5, t.hour = 7, t.minute = 6, t.second = 5;
+    out.Set("date", p.FormatDate(t, 0, "yyyy-MM-dd"));
+    out.Set("time", p.FormatTime(t, 0, "HH:mm:ss"));
+    out.Set("dateDefault", Flag(!p.FormatDate(t, 0, "").empty()));
+    common::SystemTime now = p.LocalTime();
+    out.Set("localYear", Flag(now.year >= 2020 && now.month >= 1 && now.month <= 12));
+
+    out.Set("clipboard", Flag(p.SetClipboardText("clip \xE9") && p.ClipboardText() == "clip \xE9"));
+    out.Set("tempFolder", p.TempFolder());
+    out.Set("module", p.ModuleFileName());
+    out.Set("resourceMissing", Flag(p.Resource("NO_SUCH_RESOURCE").has_value()));
+    common::LibraryId lib = p.LoadLibrary("kernel32.dll");
+    out.Set("library", Flag(lib != 0) + Flag(p.HasExport(lib, "GetTickCount")) +
+                           Flag(p.HasExport(lib, "NoSuchExport")));
+    p.FreeLibrary(lib);
+    out.Set("libraryMissing", Flag(p.LoadLibrary(folder + "none.dll") != 0));
+}
+
+void Disk(const Record& req, Record& out) {
+    auto free = P().FreeDiskSpace(req.Get("path"));
+    out.Set("free", free ? std::to_string(*free) : "none");
+    out.Set("type", std::to_string(P().DriveType(req.Get("root"))));
+}
+
 const std::map<std::string, std::function<void(const Record&, Record&)>>& Verbs() {
     static const std::map<std::string, std::function<void(const Record&, Record&)>> verbs = {
         {"run", Run},       {"runwait", RunAndWait}, {"tail", Tail},
         {"expand", Expand}, {"copy", Copy},          {"move", Move},
         {"findbrowser", FindBrowser}, {"dde", Dde},  {"close", Close},
-        {"msgbox", Box},
+        {"msgbox", Box},  {"seam", Seam},        {"disk", Disk},
     };
     return verbs;
 }

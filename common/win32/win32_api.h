@@ -14,3 +14,4 @@
 #undef MoveFile
 #undef LoadLibrary
 #undef MapVirtualKey
+#undef SetFileAttributes

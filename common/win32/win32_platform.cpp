@@ -314,7 +314,7 @@ bool Win32Platform::SetHidden(const std::string& path, bool hidden) {
     if (a == INVALID_FILE_ATTRIBUTES) return false;
     a = hidden ? (a | FILE_ATTRIBUTE_HIDDEN) : (a & ~static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
     if (a == 0) a = FILE_ATTRIBUTE_NORMAL;
-    return SetFileAttributesA(path.c_str(), a) != 0;
+    return ::SetFileAttributesA(path.c_str(), a) != 0;
 }
 
 bool Win32Platform::SetFileAttributes(const std::string& path, std::uint32_t attributes) {
