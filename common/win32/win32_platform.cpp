@@ -462,14 +462,6 @@ WaitResult Win32Platform::WaitForProcess(ProcessId process, std::uint32_t ms) {
     return WaitResult::Failed;
 }
 
-std::optional<std::uint32_t> Win32Platform::ExitCode(ProcessId process) {
-    auto it = processes_.find(process);
-    if (it == processes_.end()) return std::nullopt;
-    DWORD code = 0;
-    if (!GetExitCodeProcess(it->second.process, &code) || code == STILL_ACTIVE) return std::nullopt;
-    return code;
-}
-
 void Win32Platform::CloseProcess(ProcessId process) {
     auto it = processes_.find(process);
     if (it == processes_.end()) return;

@@ -57,8 +57,6 @@ public:
     WaitResult WaitForProcess(ProcessId process, std::uint32_t ms) override;
     void CloseProcess(ProcessId process) override;
     bool PumpOneMessage() override;
-    // Exit code of a process that has ended; nullopt while it runs or when unknown.
-    std::optional<std::uint32_t> ExitCode(ProcessId process);
 
     std::uint32_t TickCount() override;
     void Sleep(std::uint32_t ms) override;
