@@ -129,7 +129,9 @@ bool ContainsNoCase(const std::string& text, const std::string& needle) {
 
 void CorrectFilePasses(common::Platform& p, const std::string& file,
                        const std::vector<Replacement>& passes) {
-    if (!p.FileExists(file)) return;
+    // A read-only file stays as it is; moving the new text over it would
+    // get round the attribute on some systems.
+    if (!p.FileExists(file) || p.IsReadOnly(file)) return;
     const std::optional<std::string> content = p.ReadFile(file);
     if (!content) return;
     std::string text = *content;

@@ -36,7 +36,7 @@ inline constexpr const char* kBackupSuffix = ".bak";
 // (less one trailing 0 byte) names any of the old texts. The original goes to
 // file + ".bak" first; the new text goes to a temporary file beside it that is
 // then moved over the original, so the file is either old or new, never half
-// written. Missing, unreadable or unwritable files stay as they are.
+// written. Missing, read-only, unreadable or unwritable files stay as they are.
 void CorrectFilePasses(common::Platform& p, const std::string& file,
                        const std::vector<Replacement>& passes);
 void CorrectFile(common::Platform& p, const std::string& file, const std::string& oldText,

@@ -417,3 +417,58 @@ TEST_F(LowSpaceDrive, CancelEndsTheLaunchAndOkGoesOn) {
 
 }  // namespace
 }  // namespace e2e::tarvel_e2e
+
+namespace e2e::tarvel_e2e {
+namespace {
+
+// Awkward profile files: each gets its stated result and none is lost.
+TEST(TarvelBadInput, AwkwardProfileFilesKeepTheirContentOrGetItCorrected) {
+    WineBench& bench = WineBench::Get();
+    const std::string root = bench.TestFolder();
+    const std::string oldDir = root + "Was\\Opera", newDir = root + "Is\\Opera";
+    const std::string o = oldDir, n = newDir;
+    fs::create_directories(Host(oldDir));
+    // No MAINDIR in operadef6.ini: the defaults file itself needs no change.
+    InstallPrograms(oldDir, IniText("Correct", {{"Toolbar", "1"}, {"Menu", "1"}}));
+    Write(oldDir + "\\operadef6.ini", "[System]\r\nMulti User=0\r\n");
+    Write(oldDir + "\\profile\\opera6.ini", "[User Prefs]\r\nOpera Directory=" + o + "\\profile\r\n");
+    const std::vector<ProfileFile> files = {
+        {"profile\\toolbar\\empty.ini", "", "", false},
+        {"profile\\toolbar\\binary.ini", std::string("\x01\x02\0\xff", 4) + o + "\\x" + std::string("\0\x80", 2),
+         std::string("\x01\x02\0\xff", 4) + n + "\\x" + std::string("\0\x80", 2), true},
+        {"profile\\toolbar\\zero.ini", std::string("a=") + o + "\\z" + '\0', "a=" + n + "\\z", true},
+        {"profile\\toolbar\\zero_unnamed.ini", std::string("a=b") + '\0', std::string("a=b") + '\0', false},
+        {"profile\\toolbar\\cr.ini", "a=" + o + "\rb=" + o + "\r", "a=" + n + "\rb=" + n + "\r", true},
+        {"profile\\toolbar\\lf.ini", "a=" + o + "\nb=" + o + "\n", "a=" + n + "\nb=" + n + "\n", true},
+        {"profile\\toolbar\\case.ini", "a=" + common::AsciiLower(o) + "\\Keep\\Case\r\n",
+         "a=" + n + "\\Keep\\Case\r\n", true},
+    };
+    for (const ProfileFile& f : files) Write(oldDir + "\\" + f.relative, f.before);
+    const std::string readOnly = "profile\\menu\\locked_down.ini";
+    const std::string readOnlyText = "a=" + o + "\\menu\r\n";
+    Write(oldDir + "\\" + readOnly, readOnlyText);
+    fs::create_directories(Host(root + "Is"));
+    fs::rename(Host(oldDir), Host(newDir));
+    ASSERT_EQ(bench.Run({"attrib", "+r", newDir + "\\" + readOnly}, 60).exitCode, 0);
+
+    RunResult r = bench.Run({newDir + "\\tarvel.exe"}, 90);
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    for (const ProfileFile& f : files) {
+        SCOPED_TRACE(f.relative);
+        EXPECT_EQ(Read(newDir + "\\" + f.relative), f.after);
+        if (f.backup) {
+            EXPECT_EQ(Read(newDir + "\\" + f.relative + ".bak"), f.before);
+        } else {
+            EXPECT_FALSE(Exists(newDir + "\\" + f.relative + ".bak"));
+        }
+    }
+    EXPECT_EQ(Read(newDir + "\\" + readOnly), readOnlyText);
+    EXPECT_EQ(Read(newDir + "\\operadef6.ini"), "[System]\r\nMulti User=0\r\n");
+    for (const auto& entry : fs::recursive_directory_iterator(Host(newDir)))
+        EXPECT_EQ(entry.path().string().find(".~new"), std::string::npos) << entry.path();
+    EXPECT_TRUE(CloseBrowser(newDir));
+    bench.Run({"attrib", "-r", newDir + "\\" + readOnly}, 60);
+}
+
+}  // namespace
+}  // namespace e2e::tarvel_e2e
