@@ -1,7 +1,11 @@
-// Calling a site plug-in's "PlgInit"/"PlgDestroy". A fault that the plug-in
-// leaves unhandled reaches the last-chance filter set around the calls, which
-// jumps back here; exceptions the plug-in raises and handles itself never
-// reach it (a vectored handler would see those too and abort the plug-in).
+// Calling a site plug-in's "PlgInit"/"PlgDestroy". An exception that the
+// plug-in leaves unhandled reaches the handler frame registered around the
+// calls, which jumps back here; exceptions the plug-in raises and handles
+// itself never reach it (a vectored handler would see those too and abort the
+// plug-in). The calls run inside the main window's creation, a callback whose
+// dispatcher swallows exceptions before any last-chance filter would see
+// them, so the frame has to be our own; the last-chance filter stays set
+// around the calls for a fault that gets past it.
 #include <cstdint>
 #include <cstring>
 
@@ -18,6 +22,13 @@ using PlgDestroyEntry = void(WINAPI*)();
 struct PluginCall {
     const std::function<void(const std::string&)>* onReport = nullptr;
     void* resume[5] = {};  // __builtin_setjmp buffer
+    void* handlers = nullptr;  // the handler chain before our frame
+};
+
+// A structured-exception registration record, as fs:[0] chains them.
+struct HandlerFrame {
+    HandlerFrame* next;
+    void* handler;
 };
 PluginCall* g_call = nullptr;  // one thread, one plug-in call at a time
 
@@ -42,6 +53,14 @@ LONG WINAPI LastChanceFilter(EXCEPTION_POINTERS*) {
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
+extern "C" EXCEPTION_DISPOSITION __cdecl PluginFrameHandler(EXCEPTION_RECORD* record, void*,
+                                                            CONTEXT*, void*) {
+    const DWORD unwinding = EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND;
+    if ((record->ExceptionFlags & unwinding) == 0 && g_call != nullptr)
+        __builtin_longjmp(g_call->resume, 1);
+    return ExceptionContinueSearch;
+}
+
 // The head of this thread's structured-exception handler chain (fs:[0]).
 void* HandlerChain() {
     void* head;
@@ -56,11 +75,19 @@ DWORD Value(const void* pointer) {
 
 __attribute__((noinline)) bool CallEntries(PluginCall& call, PlgInitEntry init,
                                            PlgDestroyEntry destroy, const char* folder) {
-    if (__builtin_setjmp(call.resume) != 0) return false;
+    HandlerFrame frame{static_cast<HandlerFrame*>(call.handlers),
+                       reinterpret_cast<void*>(&PluginFrameHandler)};
+    SetHandlerChain(&frame);
+    if (__builtin_setjmp(call.resume) != 0) {
+        // The plug-in's own frames are abandoned with the exception.
+        SetHandlerChain(call.handlers);
+        return false;
+    }
     const DWORD stub = Value(reinterpret_cast<const void*>(&PluginStub));
     init(stub, stub, stub, Value(reinterpret_cast<const void*>(&PluginGetFunction)), stub,
          Value(reinterpret_cast<const void*>(&PluginReport)), 0, Value(folder));
     destroy();
+    SetHandlerChain(call.handlers);
     return true;
 }
 
@@ -78,15 +105,13 @@ bool Win32Platform::CallPluginEntry(LibraryId library, const std::string& hostFo
     static PluginCall call;  // outlives the jump back
     call.onReport = &onReport;
     const std::string folder = hostFolder;
-    void* handlers = HandlerChain();
+    call.handlers = HandlerChain();
     UINT oldErrorMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
     LPTOP_LEVEL_EXCEPTION_FILTER oldFilter = SetUnhandledExceptionFilter(LastChanceFilter);
     g_call = &call;
     bool completed = CallEntries(call, init, destroy, folder.c_str());
     g_call = nullptr;
-    // After a jump back the handler chain still lists the frames of the
-    // abandoned exception dispatch.
-    SetHandlerChain(handlers);
+    SetHandlerChain(call.handlers);
     SetUnhandledExceptionFilter(oldFilter);
     SetErrorMode(oldErrorMode);
     return completed;

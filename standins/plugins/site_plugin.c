@@ -4,7 +4,6 @@
  * host folder it was given: "init <name> <folder>", "destroy <name>",
  * "detach <name>" (when the library is freed). */
 #include <windows.h>
-#include <excpt.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -36,11 +35,21 @@ static EXCEPTION_DISPOSITION __cdecl OwnHandler(struct _EXCEPTION_RECORD* record
     return ExceptionContinueSearch;
 }
 
-/* Raises a continuable exception under a handler of its own. */
-__attribute__((noinline, optimize("no-omit-frame-pointer"))) static void RaiseAndHandle(void) {
-    __try1(OwnHandler)
+struct Registration {
+    struct Registration* next;
+    void* handler;
+};
+
+/* Raises a continuable exception under a handler frame of its own. */
+__attribute__((noinline)) static void RaiseAndHandle(void) {
+    volatile struct Registration frame;
+    struct Registration* previous;
+    __asm__ __volatile__("movl %%fs:0, %0" : "=r"(previous));
+    frame.next = previous;
+    frame.handler = (void*)OwnHandler;
+    __asm__ __volatile__("movl %0, %%fs:0" : : "r"(&frame) : "memory");
     RaiseException(0xE0001234, 0, 0, NULL);
-    __except1
+    __asm__ __volatile__("movl %0, %%fs:0" : : "r"(previous) : "memory");
 }
 #endif
 
