@@ -47,10 +47,13 @@ public:
         r.Set("output", run.output);
         return r;
     }
-    Background Start(const std::string& tail) {
+    Background Start(const std::string& tail, const std::string& currentFolder = "") {
         const std::string base = folder_ + "run" + std::to_string(++runs_);
         WriteHostFile(Host(base + ".cmd"), "\"" + exe_ + "\"" + tail);
-        return bench_.Start({bench_.BinFolder() + "launch.exe", "/cmdfile=" + base + ".cmd", "/wait"});
+        std::vector<std::string> args = {bench_.BinFolder() + "launch.exe", "/cmdfile=" + base + ".cmd"};
+        if (!currentFolder.empty()) args.push_back("/cwd=" + currentFolder);
+        args.push_back("/wait");
+        return bench_.Start(args);
     }
 
     StubBrowser::Options Browser(const std::string& title, std::vector<std::string> args) const {
@@ -120,8 +123,8 @@ TEST(MirsaE2E, EmptyFormatUsesTheThirdType) {
     m.Run(" /method=quick");
     ASSERT_TRUE(WaitUntil([&] { return !Saved(browser).empty(); }, 30000));
     EXPECT_EQ(Saved(browser)[0].Get("type"), "2");
-    // The stand-in proposes today.html: a page extension, so it stays.
-    EXPECT_EQ(Saved(browser)[0].Get("path"), m.pages() + "today.html");
+    // The dialog proposed nothing: the title's name with the third type's extension.
+    EXPECT_EQ(Saved(browser)[0].Get("path"), m.pages() + "Plain.mht");
 }
 
 // Through the data URL Mirsa presses Ctrl+S itself; one browser serves every format.
@@ -270,6 +273,26 @@ TEST(MirsaE2E, HandedOverPageFile) {
     EXPECT_FALSE(m.Exists(m.folder() + "opr0001.htm"));
     EXPECT_EQ(m.Read(m.pages() + "descript.ion"), "\"My page.html\" http://p.example/\r\n");
     EXPECT_NE(m.History().find("<b>My page</b><br>http://p.example/"), std::string::npos);
+}
+
+// Not a quick method: Mirsa's own Save dialog takes a name that does not exist yet.
+TEST(MirsaE2E, HandedOverPageThroughOwnSaveDialog) {
+    MirsaSetup m;
+    StubBrowser browser(m.Browser("Own Page", {}));
+    ASSERT_TRUE(browser.ready());
+    fs::create_directories(m.Host(m.folder() + "Chosen"));
+    WriteHostFile(m.Host(m.folder() + "opr0002.htm"), "<html>own</html>");
+    Background mirsa = m.Start(" " + m.folder() + "opr0002.htm", m.folder() + "Chosen");
+    WineBench& bench = WineBench::Get();
+    RunResult click = bench.Run({bench.BinFolder() + "boxclick.exe", "Save As",
+                                 m.folder() + "dialog.rec", "1", "60000"}, 90);
+    auto seen = ReadRecords(m.Host(m.folder() + "dialog.rec"));
+    ASSERT_EQ(seen.size(), 1u) << click.output;
+    ASSERT_EQ(seen[0].Get("found"), "1");
+    ASSERT_TRUE(mirsa.Wait(60000).has_value());
+    EXPECT_EQ(m.Read(m.folder() + "Chosen\\Own Page.html"), "<html>own</html>");
+    EXPECT_FALSE(m.Exists(m.folder() + "opr0002.htm"));
+    EXPECT_FALSE(m.Exists(m.pages() + "MirsaHistory.html"));
 }
 
 TEST(MirsaE2E, MessageBoxes) {

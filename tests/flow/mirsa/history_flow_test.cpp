@@ -179,8 +179,11 @@ TEST(MirsaHistory, LargePageGrowsByOneItem) {
     HistoryWorld w;
     w.Add("Seed", "seed.html");
     std::string page = w.Page();
+    // About 50 MB of items in one day.
     std::string many;
-    for (int i = 0; i < 20000; ++i) many += Item("10:00:00", "f" + std::to_string(i) + ".html", "T", "");
+    const std::string filler(200, 'x');
+    for (int i = 0; many.size() < 50u * 1024 * 1024; ++i)
+        many += Item("10:00:00", "f" + std::to_string(i) + ".html", filler, "");
     page.insert(page.find("</table>"), many);
     w.p.AddFile(kPage, page);
     w.Add("Last", "last.html");

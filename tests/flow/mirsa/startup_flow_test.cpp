@@ -223,3 +223,24 @@ TEST(MirsaHandOver, PageFileBadContent) {
 
 }  // namespace
 }  // namespace mirsa::testing
+
+namespace mirsa::testing {
+namespace {
+
+TEST(CreateFolderTree, MakesMissingParentsAndStopsAtRoots) {
+    FakePlatform p;
+    EXPECT_TRUE(CreateFolderTree(p, "C:\\a\\b\\c\\"));
+    EXPECT_TRUE(p.HasFolder("C:\\a\\b"));
+    EXPECT_TRUE(CreateFolderTree(p, "C:\\a\\b\\c"));
+    EXPECT_TRUE(CreateFolderTree(p, "C:\\"));
+    EXPECT_FALSE(CreateFolderTree(p, ""));
+    EXPECT_FALSE(CreateFolderTree(p, "\\"));
+    EXPECT_FALSE(CreateFolderTree(p, "Q:\\no\\drive"));
+    p.AddFolder("\\\\srv\\share");
+    EXPECT_TRUE(CreateFolderTree(p, "\\\\srv\\share\\x\\y\\"));
+    EXPECT_TRUE(p.HasFolder("\\\\srv\\share\\x\\y"));
+    CreateFolderTree(p, "\\\\other");
+}
+
+}  // namespace
+}  // namespace mirsa::testing
