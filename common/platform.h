@@ -249,10 +249,7 @@ public:
     // callback goes to onReport. An exception that the plug-in leaves
     // unhandled ends the calls: the answer is then false.
     virtual bool CallPluginEntry(LibraryId library, const std::string& hostFolder,
-                                 const std::function<void(const std::string&)>& onReport) {
-        (void)library, (void)hostFolder, (void)onReport;
-        return false;
-    }
+                                 const std::function<void(const std::string&)>& onReport) = 0;
 };
 
 }  // namespace common

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <map>
+#include <set>
 
 #include "tests/flow/zelko/zelko_world.h"
 #include "zelko/plugins.h"
@@ -10,45 +10,23 @@ namespace {
 
 using common::FakePlatform;
 
+const std::string kPluginDir = "C:\\USD\\plugins\\";
+
 // Scripted plug-ins: each library reports its texts, and may fault after them.
 class PluginPlatform : public FakePlatform {
 public:
-    struct Script {
-        std::vector<std::string> reports;
-        bool faults = false;
-    };
-    std::map<std::string, Script> scripts;  // by file name
-    std::vector<std::string> called;        // file names, in call order
-    std::vector<std::string> hostFolders;
-
-    void AddPlugin(const std::string& name, Script script,
+    void AddPlugin(const std::string& name, PluginScript script,
                    std::set<std::string> exports = {"PlgInit", "PlgDestroy"}) {
         AddFile(kPluginDir + name, "MZ");
         AddLibrary(kPluginDir + name, std::move(exports));
-        scripts[name] = std::move(script);
+        SetPluginScript(kPluginDir + name, std::move(script));
     }
-
-    bool CallPluginEntry(common::LibraryId library, const std::string& hostFolder,
-                         const std::function<void(const std::string&)>& onReport) override {
-        std::string path = loaded.at(library);
-        std::string name = path.substr(path.rfind('\\') + 1);
-        called.push_back(name);
-        hostFolders.push_back(hostFolder);
-        const Script& script = scripts[name];
-        for (const std::string& text : script.reports) onReport(text);
-        return !script.faults;
+    std::vector<std::string> Called() const {
+        std::vector<std::string> names;
+        for (const PluginCall& call : PluginCalls())
+            names.push_back(call.library.substr(call.library.rfind('\\') + 1));
+        return names;
     }
-
-    common::LibraryId LoadLibrary(const std::string& path) override {
-        common::LibraryId id = FakePlatform::LoadLibrary(path);
-        if (id != 0) loaded[id] = path;
-        return id;
-    }
-
-    static inline const std::string kPluginDir = "C:\\USD\\plugins\\";
-
-private:
-    std::map<common::LibraryId, std::string> loaded;
 };
 
 TEST(LoadSitePlugins, GathersHostsFromEveryPlugin) {
@@ -58,16 +36,16 @@ TEST(LoadSitePlugins, GathersHostsFromEveryPlugin) {
     p.AddPlugin("c.plg", {{"host1.com\nhost2.net"}});  // already listed
     p.AddPlugin("d.plg", {{"%Error: cannot init"}});
     p.AddPlugin("e.plg", {{"never.com"}}, {"PlgInit"});
-    p.AddPlugin("f.plg", {{"before.fault"}, true});
+    p.AddPlugin("f.plg", {{"before.fault"}, true, nullptr});
     p.AddPlugin("g.plg", {{"after.fault"}});
-    p.AddFile(PluginPlatform::kPluginDir + "notes.txt", "x");
-    p.AddFile(PluginPlatform::kPluginDir + "broken.plg", "not a library");
+    p.AddFile(kPluginDir + "notes.txt", "x");
+    p.AddFile(kPluginDir + "broken.plg", "not a library");
 
     std::string list = LoadSitePlugins(p, kUsd);
     EXPECT_EQ(list,
               "host1.com;host2.net;files.example.org;%error: cannot init;before.fault;after.fault;");
-    EXPECT_EQ(p.called, (std::vector<std::string>{"a.plg", "b.plg", "c.plg", "d.plg", "f.plg", "g.plg"}));
-    for (const std::string& folder : p.hostFolders) EXPECT_EQ(folder, "C:\\USD\\");
+    EXPECT_EQ(p.Called(), (std::vector<std::string>{"a.plg", "b.plg", "c.plg", "d.plg", "f.plg", "g.plg"}));
+    for (const auto& call : p.PluginCalls()) EXPECT_EQ(call.hostFolder, "C:\\USD\\");
     ASSERT_EQ(p.MessageBoxes().size(), 1u);
     EXPECT_EQ(p.MessageBoxes()[0].text, "%Error: cannot init");
     EXPECT_EQ(p.MessageBoxes()[0].title, "Zelko Error");
@@ -79,7 +57,7 @@ TEST(LoadSitePlugins, GathersHostsFromEveryPlugin) {
 TEST(LoadSitePlugins, MissingFolderGivesAnEmptyList) {
     PluginPlatform p;
     EXPECT_EQ(LoadSitePlugins(p, kUsd), "");
-    EXPECT_TRUE(p.called.empty());
+    EXPECT_TRUE(p.PluginCalls().empty());
 }
 
 TEST(LoadSitePlugins, SameReportTwiceAddsItOnce) {
@@ -104,9 +82,10 @@ TEST(LoadSitePlugins, StartGathersTheListWhenEmptyAndWritesIt) {
     EXPECT_TRUE(world.flashGotJobs.empty());
 
     // A list already there is kept: the plug-ins are not asked again.
-    p.called.clear();
+    const std::size_t calls = p.PluginCalls().size();
+    EXPECT_EQ(calls, 1u);
     world.Run("http://else.com/f http://forum/");
-    EXPECT_TRUE(p.called.empty());
+    EXPECT_EQ(p.PluginCalls().size(), calls);
 }
 
 }  // namespace
