@@ -2,6 +2,8 @@
 // dialog: each format and method, checked on the Wine drive.
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+
 #include <filesystem>
 
 #include "tests/e2e/support/standins.h"
@@ -293,6 +295,63 @@ TEST(MirsaE2E, HandedOverPageThroughOwnSaveDialog) {
     EXPECT_EQ(m.Read(m.folder() + "Chosen\\Own Page.html"), "<html>own</html>");
     EXPECT_FALSE(m.Exists(m.folder() + "opr0002.htm"));
     EXPECT_FALSE(m.Exists(m.pages() + "MirsaHistory.html"));
+}
+
+// A 4 MiB tmpfs as drive S: reports exactly 4,194,304 free bytes.
+class SmallDrive {
+public:
+    explicit SmallDrive(const std::string& hostFolder) : folder_(hostFolder) {
+        fs::create_directories(folder_);
+        mounted_ = ::mount("tmpfs", folder_.c_str(), "tmpfs", 0, "size=4m") == 0;
+        if (mounted_) WineBench::Get().AddDrive('s', folder_);
+    }
+    ~SmallDrive() {
+        if (!mounted_) return;
+        WineBench::Get().RemoveDrive('s');
+        ::umount(folder_.c_str());
+    }
+    bool mounted() const { return mounted_; }
+
+private:
+    std::string folder_;
+    bool mounted_ = false;
+};
+
+TEST(MirsaE2E, LowSpaceQuestionOnThePagesVolume) {
+    WineBench& bench = WineBench::Get();
+    MirsaSetup m;
+    SmallDrive drive(bench.HostPath("C:\\small_drive"));
+    if (!drive.mounted()) GTEST_SKIP() << "no tmpfs mount here";
+    WriteHostFile(m.Host(m.folder() + "Mirsa\\Mirsa.ini"),
+                  "[Main]\r\nQuickSaveDir=S:\\Pages\r\nTimeOut=30\r\n");
+    fs::create_directories(bench.HostPath("S:\\Pages"));
+    {
+        // Exactly 4 MiB free: no question, the page is saved.
+        StubBrowser browser(m.Browser("Tight", {"--autosave=1500", "--proposed=tight.htm"}));
+        ASSERT_TRUE(browser.ready());
+        m.Run(" /format=html /method=quick");
+        ASSERT_TRUE(WaitUntil([&] { return !Saved(browser).empty(); }, 30000));
+        EXPECT_TRUE(HostFileExists(bench.HostPath("S:\\Pages\\tight.htm")));
+        ASSERT_TRUE(browser.Close());
+    }
+    // Now less is free: the question comes, and Cancel ends the run.
+    StubBrowser::Options o = m.Browser("Tight", {"--autosave=4000", "--proposed=second.htm"});
+    o.folder = m.folder() + "Opera2\\";
+    StubBrowser browser(o);
+    ASSERT_TRUE(browser.ready());
+    Background mirsa = m.Start(" /format=html /method=quick");
+    bench.Run({bench.BinFolder() + "boxclick.exe", "Mirsa Error", m.folder() + "space.rec", "2",
+               "60000"}, 90);
+    auto boxes = ReadRecords(m.Host(m.folder() + "space.rec"));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Get("found"), "1");
+    EXPECT_EQ(boxes[0].Get("text"),
+              "There is not enough free space on the disk!\rAre you sure what want to continue?");
+    EXPECT_TRUE(mirsa.Wait(60000).has_value());
+    ASSERT_TRUE(WaitForRecord(browser.LogHostPath(), "dialog", 30000));
+    // Mirsa had ended: nobody fills in the dialog, nothing more is saved or recorded.
+    EXPECT_TRUE(Saved(browser).empty());
+    EXPECT_FALSE(HostFileExists(bench.HostPath("S:\\Pages\\second.html")));
 }
 
 TEST(MirsaE2E, MessageBoxes) {
