@@ -168,6 +168,7 @@ std::string TemplateCommand(common::Platform& p, const std::string& templateText
 void HandOff(common::Platform& p, const JobLines& lines, const std::string& jobPath,
              const RequestFields& fields, const ZelkoSettings& s, const std::string& folder) {
     const std::size_t n = lines.size();
+    if (n < kRequestLines) return;  // not a request
     std::string header = ReplaceFirst(fields.header, kPlaceholderManager, s.dm);
     bool handled = false;
     JobLines job = lines;

@@ -1,0 +1,58 @@
+// Arbitrary bytes through Zelko's parsers: the link collection (both kinds),
+// argument splitting, URL repair, job lines, plug-in reports and the
+// detection file. Nothing may crash, and the stated shapes must hold.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "common/helpers.h"
+#include "zelko/flashgot.h"
+#include "zelko/handoff.h"
+#include "zelko/intake.h"
+#include "zelko/job.h"
+#include "zelko/link_collection.h"
+#include "zelko/plugins.h"
+
+namespace {
+
+void Check(bool condition) {
+    if (!condition) std::abort();
+}
+
+void CheckCollection(const std::string& page, bool images) {
+    zelko::CollectedLinks links = zelko::CollectLinksFromPage(page, "http://h.example/d/p.html", images);
+    zelko::JobLines lines = zelko::SplitJobLines(links.text);
+    Check(lines.size() >= 2);
+    Check(lines[0] == std::to_string(links.count) + ";My_Download_Manager;2;;");
+    // Entities may decode to line breaks, so only an undecoded list keeps four lines an entry.
+    if (page.find('&') == std::string::npos) Check(lines.size() == 2 + 4 * links.count);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    CheckCollection(text, false);
+    CheckCollection(text, true);
+
+    for (const std::string& arg : zelko::SplitArguments(text)) Check(!arg.empty());
+    zelko::NormalizeUrl(text);
+
+    zelko::JobLines lines = zelko::SplitJobLines(text);
+    Check(zelko::SplitJobLines(zelko::JoinJobLines(lines)) == lines);
+    Check(zelko::OneLine(text).find_first_of("\r\n") == std::string::npos);
+
+    std::string hosts = zelko::ReportedHosts(text);
+    Check(!hosts.empty() && hosts.back() == ';');
+    Check(hosts.find('/') == std::string::npos && hosts.find('|') == std::string::npos);
+
+    zelko::Detection d = zelko::ParseFlashGotTest(text);
+    if (d.allDm.empty())
+        Check(d.defaultManager == "No");
+    else
+        Check(common::EndsWith(d.allDm, d.defaultManager + ";"));
+    zelko::MatchesSiteList(text, "http://h.example/f");
+    zelko::WithExtension(text, ".add");
+    return 0;
+}
