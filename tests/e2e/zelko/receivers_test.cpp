@@ -195,6 +195,47 @@ TEST(ZelkoReceivers, DownloadMasterAndIdaStartDirectly) {
     EXPECT_FALSE(HostFileExists(bench.HostPath(job)));
 }
 
+TEST(ZelkoReceivers, TemplateTakesEveryRequestForm) {
+    ZelkoInstall z(false);
+    WineBench& bench = WineBench::Get();
+    const std::string tool = z.InstallRecorder(z.root + "Tool\\", "grab", {});
+    z.main["CustomDMEnabled"] = "1";
+    z.main["CustomDM"] = tool + " [url] [referrer] [description]";
+    const std::string page = z.root + "p.htm";
+    WriteHostFile(bench.HostPath(page), "<a href=\"/one.zip\">One</a><a href=two.zip>Two</a>");
+    const std::string job = z.root + "j.zlk";
+    WriteHostFile(bench.HostPath(job), "1;My_Download_Manager;2;;\r\nhttp://r.example/\r\n"
+                                       "http://files.example/j.zip\r\nJ\r\n\r\n\r\n");
+    ASSERT_EQ(z.Run({"http://files.example/u.zip"}).exitCode, 0);
+    ASSERT_EQ(z.Run({page, "http://s.example/d/p.htm", "DOWNLOAD", "LNK"}).exitCode, 0);
+    ASSERT_EQ(z.Run({job}).exitCode, 0);
+    auto starts = z.Starts("grab");
+    ASSERT_EQ(starts.size(), 3u);
+    EXPECT_EQ(starts[0].Get("commandLine"),
+              tool + " \"http://files.example/u.zip\" \"http://files.example/\" ");
+    EXPECT_EQ(starts[1].Get("commandLine"),
+              tool + " \"http://s.example/one.zip\" \"http://s.example/d/p.htm\" \"One\"");
+    EXPECT_EQ(starts[2].Get("commandLine"),
+              tool + " \"http://files.example/j.zip\" \"http://r.example/\" \"J\"");
+    EXPECT_TRUE(z.Starts("FlashGot").empty());
+    EXPECT_TRUE(z.LeftJobs().empty());
+    EXPECT_FALSE(HostFileExists(bench.HostPath(job)));
+}
+
+TEST(ZelkoReceivers, RunningBrowserIsNotAskedWithoutItsLibrary) {
+    ZelkoInstall z(false);
+    StubBrowser::Options o;
+    o.folder = z.opera;
+    o.url = "http://forum.example/";
+    o.title = "No Library";
+    StubBrowser browser(o);
+    ASSERT_TRUE(browser.ready());
+    ASSERT_EQ(z.Run({"http://files.example/dir/v.zip"}).exitCode, 0);
+    EXPECT_EQ(z.Jobs(), std::vector<std::string>{
+                            UrlJob("FlashGet", "http://files.example/", "http://files.example/dir/v.zip")});
+    EXPECT_TRUE(RecordsOfKind(browser.LogHostPath(), "dde").empty());
+}
+
 TEST(ZelkoReceivers, NoManagerStartsNothing) {
     ZelkoInstall z(false);
     z.main["DM"] = "No";
