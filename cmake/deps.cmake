@@ -31,3 +31,14 @@ function(oc_windows_program target output_name)
   set_target_properties(${target} PROPERTIES OUTPUT_NAME ${output_name})
   target_link_libraries(${target} PRIVATE common_win32 oc_warnings)
 endfunction()
+
+# The in-memory platform as a library of its own, for the benchmark and fuzz
+# programs that drive whole routines without the test framework.
+function(oc_fake_platform_library)
+  if(NOT TARGET fake_platform)
+    file(GLOB fake_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/fake_*.cpp)
+    add_library(fake_platform STATIC ${fake_sources})
+    target_include_directories(fake_platform PUBLIC ${CMAKE_SOURCE_DIR})
+    target_link_libraries(fake_platform PUBLIC common_core)
+  endif()
+endfunction()

@@ -27,9 +27,10 @@ bool RunProgramAndWait(Platform& p, const std::string& commandLine, WaitVariant 
 std::string ExpandEnvVars(Platform& p, const std::string& text);
 
 enum class ExpandVariant {
-    Zelko,  // relative paths from the program folder
-    Mirsa,  // also %DesktopDir% and %MyDocuments%; relative paths from baseFolder
+    Zelko,  // environment references only
+    Mirsa,  // also %DesktopDir% and %MyDocuments% from the Shell Folders values
 };
+// baseFolder: the folder relative paths are taken from (Zelko passes its program folder).
 std::string ExpandPath(Platform& p, const std::string& path, ExpandVariant variant,
                        const std::string& baseFolder);
 
