@@ -232,7 +232,7 @@ public:
     virtual void ReleaseMutex(MutexId mutex) = 0;
 
     // --- disks ---
-    // Free bytes available to the caller on the volume that holds the path.
+    // Total free bytes of the volume that holds the path (a root or a folder on it).
     virtual std::optional<std::uint64_t> FreeDiskSpace(const std::string& path) = 0;
     virtual int DriveType(const std::string& root) = 0;
 

@@ -885,12 +885,25 @@ void Win32Platform::ReleaseMutex(MutexId mutex) {
 // --- disks ---
 
 std::optional<std::uint64_t> Win32Platform::FreeDiskSpace(const std::string& path) {
-    ULARGE_INTEGER available, total, free;
+    // The volume's total free bytes (not the caller's quota share); the Ex
+    // function is looked up at run time and the cluster arithmetic serves
+    // where the system lacks it.
+    using FreeSpaceEx = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
+    static const FreeSpaceEx freeSpaceEx = reinterpret_cast<FreeSpaceEx>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetDiskFreeSpaceExA")));
     UINT old = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    BOOL ok = GetDiskFreeSpaceExA(path.c_str(), &available, &total, &free);
+    std::optional<std::uint64_t> result;
+    if (freeSpaceEx) {
+        ULARGE_INTEGER available, total, free;
+        if (freeSpaceEx(path.c_str(), &available, &total, &free)) result = free.QuadPart;
+    } else {
+        DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+        if (GetDiskFreeSpaceA(path.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters,
+                              &clusters))
+            result = std::uint64_t(bytesPerSector) * sectorsPerCluster * freeClusters;
+    }
     SetErrorMode(old);
-    if (!ok) return std::nullopt;
-    return available.QuadPart;
+    return result;
 }
 
 int Win32Platform::DriveType(const std::string& root) {
