@@ -12,9 +12,7 @@ std::string SingleUserMailDir(const std::string& installDir) { return installDir
 
 namespace {
 std::string LastComponent(const std::string& folder) {
-    std::string bare = WithoutTrailingBackslash(folder);
-    std::size_t at = bare.rfind('\\');
-    return at == std::string::npos ? bare : bare.substr(at + 1);
+    return FileNameOfPath(WithoutTrailingBackslash(folder));
 }
 
 std::string ShellFolder(Platform& p, const char* value) {

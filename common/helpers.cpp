@@ -102,11 +102,15 @@ std::string FolderOfPath(const std::string& path) {
     return at == std::string::npos ? std::string() : path.substr(0, at + 1);
 }
 
+std::string FileNameOfPath(const std::string& path) {
+    std::size_t at = path.rfind('\\');
+    return at == std::string::npos ? path : path.substr(at + 1);
+}
+
 std::string ProgramFolder(Platform& p) { return FolderOfPath(p.ModuleFileName()); }
 
 std::string ProgramTitleOfPath(Platform& p, const std::string& path) {
-    std::size_t slash = path.rfind('\\');
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string name = FileNameOfPath(path);
     std::size_t dot = name.rfind('.');
     if (dot != std::string::npos) name.erase(dot);
     if (!name.empty()) name = p.UpperCase(name.substr(0, 1)) + name.substr(1);

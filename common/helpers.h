@@ -39,6 +39,7 @@ std::string CommandLineTail(const std::string& commandLine);
 inline std::string CommandLineTail(Platform& p) { return CommandLineTail(p.CommandLine()); }
 
 std::string FolderOfPath(const std::string& path);  // up to and including the last '\'
+std::string FileNameOfPath(const std::string& path);  // after the last '\'; all if none
 std::string ProgramFolder(Platform& p);             // the exe's folder, with '\'
 std::string ProgramTitleOfPath(Platform& p, const std::string& path);
 

@@ -51,11 +51,6 @@ std::size_t EndOfLine(const std::string& text, std::size_t lineStart) {
     return at == std::string::npos ? text.size() : at + 2;
 }
 
-std::string FileNameOf(const std::string& path) {
-    std::size_t slash = path.find_last_of('\\');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::string WithoutExtension(const std::string& name) {
     std::size_t dot = name.find_last_of('.');
     return dot == std::string::npos ? name : name.substr(0, dot);
@@ -79,7 +74,7 @@ std::string EscapeAngles(const std::string& text) {
 std::string HistoryTitle(const std::string& title, const std::string& savedFile,
                          bool useFileName) {
     std::string shown = title;
-    if (useFileName || shown.empty()) shown = WithoutExtension(FileNameOf(savedFile));
+    if (useFileName || shown.empty()) shown = WithoutExtension(common::FileNameOfPath(savedFile));
     return EscapeAngles(shown);
 }
 

@@ -27,11 +27,6 @@ bool InList(const std::string& extension, const char* const (&list)[N]) {
     return false;
 }
 
-std::string FileNameOf(const std::string& path) {
-    std::size_t slash = path.find_last_of('\\');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::string WithoutSuffix(const std::string& text, const std::string& suffix) {
     return text.substr(0, text.size() - suffix.size());
 }
@@ -248,7 +243,8 @@ std::string FramesetPagePath(const std::string& savedFile) {
 
 std::string FramesetPageText(const std::string& savedFile, const std::string& url) {
     std::string base = WithoutSuffix(FramesetPagePath(savedFile), ".html");
-    return "<html><frameset><frame src=\"" + FileNameOf(base) + "_files/" + FileNameOf(savedFile) +
+    return "<html><frameset><frame src=\"" + common::FileNameOfPath(base) + "_files/" +
+           common::FileNameOfPath(savedFile) +
            "\"></frameset></html>\r\n<!-- This document saved from " + url + " -->";
 }
 
@@ -286,7 +282,7 @@ std::optional<std::string> CorrectedDialogName(const NameCheck& c) {
         (c.simple && common::HasFileNameTrouble(c.proposed)))
         return common::DotsToUnderscores(c.workingName);
     if (!c.oldOpera && ExtensionContradictsFormat(c.proposed, c.format)) {
-        std::string file = FileNameOf(c.proposed);
+        std::string file = common::FileNameOfPath(c.proposed);
         return common::DotsToUnderscores(
             common::MakeFileName(WithoutSuffix(file, ExtensionOf(file))));
     }

@@ -46,11 +46,6 @@ std::string TrimLeadingControls(const std::string& text) {
     return text.substr(i);
 }
 
-std::string LastComponent(const std::string& path) {
-    const auto slash = path.rfind('\\');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 void HandOff(common::Platform& p, LaunchState& s) {
     const bool launcherIsBrowser =
         p.UpperCase(s.moduleFileName) == p.UpperCase(s.programDir + "OPERA.EXE");
@@ -95,7 +90,7 @@ std::string FindBrowserExe(common::Platform& p, const std::string& programDir) {
 
 void SetBaseFolders(common::Platform& p, LaunchState& s) {
     if (s.multiUserInstall) {
-        const std::string name = LastComponent(s.programDirBare);
+        const std::string name = common::FileNameOfPath(s.programDirBare);
         const auto value = [&](const char* valueName) {
             return p.RegistryUserString(b::kShellFoldersKey, valueName).value_or("");
         };

@@ -311,3 +311,19 @@ TEST(TextRoutines, HostileInputKeepsContracts) {
 
 }  // namespace
 }  // namespace common
+
+namespace common {
+namespace {
+
+TEST(FileNameOfPath, TextAfterTheLastBackslash) {
+    struct Case {
+        std::string path, name;
+    } cases[] = {
+        {"c:\\a\\b.exe", "b.exe"}, {"b.exe", "b.exe"}, {"c:\\a\\", ""},
+        {"c:/a/b.exe", "c:/a/b.exe"}, {"", ""}, {"\\\\srv\\share", "share"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(FileNameOfPath(c.path), c.name) << c.path;
+}
+
+}  // namespace
+}  // namespace common
