@@ -13,11 +13,6 @@ namespace browser = common::browser;
 constexpr unsigned kCbnSelChange = 1;
 constexpr unsigned kCbnSelEndOk = 9;
 
-// "now is past the deadline", also across the wrap of the tick count.
-bool IsPast(std::uint32_t now, std::uint32_t deadline) {
-    return static_cast<std::int32_t>(now - deadline) > 0;
-}
-
 void KeyDown(common::Platform& p, int key) { p.KeyEvent(key, p.MapVirtualKey(key), false); }
 void KeyUp(common::Platform& p, int key) { p.KeyEvent(key, p.MapVirtualKey(key), true); }
 
@@ -33,6 +28,10 @@ void NotifyComboChange(common::Platform& p, WindowId dialog, WindowId combo) {
 }
 
 }  // namespace
+
+bool IsPast(std::uint32_t now, std::uint32_t deadline) {
+    return static_cast<std::int32_t>(now - deadline) > 0;
+}
 
 WindowId FindOperaWindow(common::Platform& p) {
     for (WindowId w : p.TopLevelWindows()) {

@@ -19,6 +19,9 @@ struct BrowserContact {
     std::uint32_t TimeOutMs = 4000;
 };
 
+// "now is past the deadline" on the tick count, also across its wrap.
+bool IsPast(std::uint32_t now, std::uint32_t deadline);
+
 enum class KeyKind { CtrlS, CtrlLeftClick };
 
 common::WindowId FindOperaWindow(common::Platform& p);

@@ -7,9 +7,6 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     common::Win32Platform platform;
-    // Screenshots and converters plug into these hooks; this build has none,
-    // so "png", "chm" and "pdb" runs end after their checks without saving.
-    mirsa::SaveHooks hooks;
-    mirsa::RunMirsa(platform, hooks);
+    mirsa::RunMirsa(platform, mirsa::BuiltInSaveHooks());
     return 0;
 }

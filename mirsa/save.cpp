@@ -4,8 +4,10 @@
 #include <optional>
 
 #include "common/helpers.h"
+#include "mirsa/converters.h"
 #include "mirsa/description.h"
 #include "mirsa/history.h"
+#include "mirsa/screenshot.h"
 
 namespace mirsa {
 
@@ -62,12 +64,12 @@ bool EnoughSpaceOrGoOn(common::Platform& p, const std::string& pagesFolder) {
     return answer != common::answer::Cancel;
 }
 
-void Record(common::Platform& p, const SaveRun& run, const std::string& historyTitle,
-            const std::string& savedFile, bool all, bool& historyOk) {
-    if (run.settings.History)
-        historyOk = AddHistoryEntry(p, historyTitle, savedFile, run.request.Url,
-                                    common::WithTrailingBackslash(run.settings.PagesDir), all,
-                                    run.settings.ReverseOrder);
+bool Record(common::Platform& p, const SaveRun& run, const std::string& historyTitle,
+            const std::string& savedFile, bool all) {
+    if (!run.settings.History) return true;
+    return AddHistoryEntry(p, historyTitle, savedFile, run.request.Url,
+                           common::WithTrailingBackslash(run.settings.PagesDir), all,
+                           run.settings.ReverseOrder);
 }
 
 SaveOutcome SaveHandedOverPage(common::Platform& p, const SaveRun& run, RunState& s) {
@@ -78,11 +80,8 @@ SaveOutcome SaveHandedOverPage(common::Platform& p, const SaveRun& run, RunState
     if (s.quick) {
         const std::string saved = UniqueFileName(p, s.targetFolder + name + ".html");
         p.CopyFile(source, saved, false);
-        bool historyOk = true;
-        Record(p, run, s.name, saved, s.all, historyOk);
-        if (historyOk && run.settings.Description)
-            AddDescription(p, saved, run.request.Url, false);
-        outcome = historyOk ? SaveOutcome::PhfSaved : SaveOutcome::HistoryDamaged;
+        outcome = RecordQuickSave(p, run, s.name, saved, s.all);
+        if (outcome == SaveOutcome::Saved) outcome = SaveOutcome::PhfSaved;
     } else {
         common::FileDialogRequest dialog;
         dialog.save = true;
@@ -148,33 +147,35 @@ SaveOutcome SaveThroughDialogs(common::Platform& p, const SaveRun& run, const Sa
         if (!IsPageExtension(ExtensionOf(s.name))) s.converter.clear();
 
         std::string tempFolder;
-        std::string saved;
-        if (!s.converter.empty()) {
-            tempFolder = s.targetFolder + "_temp_";
-            for (int n = 1; p.FolderExists(tempFolder); ++n)
-                tempFolder = s.targetFolder + "_temp_" + std::to_string(n);
-            p.CreateFolder(tempFolder);
-            saved = UniqueFileName(p, tempFolder + "\\index.html");
-        } else {
-            saved = UniqueFileName(p, s.targetFolder + s.name);
-        }
+        // A target folder that takes no new folder gets the page unconverted.
+        if (!s.converter.empty()) tempFolder = CreateTempFolder(p, s.targetFolder);
+        if (tempFolder.empty()) s.converter.clear();
+        const std::string saved = s.converter.empty()
+                                      ? UniqueFileName(p, s.targetFolder + s.name)
+                                      : UniqueFileName(p, tempFolder + "\\index.html");
         WriteFileName(p, c, saved);
         ConfirmDialog(p, dialog);
         std::string historyTitle =
             common::UnescapeUrl(common::TrimJunkLeft(common::TrimJunkRight(c.PageTitle)));
         if (historyTitle.empty()) historyTitle = "untitled";
 
-        if (!s.converter.empty())
-            saved = hooks.convert(p, run, tempFolder, s.targetFolder, s.name, historyTitle);
+        std::string recorded = saved;
+        if (!s.converter.empty()) {
+            std::optional<std::string> output =
+                hooks.convert(p, run, tempFolder, s.targetFolder, s.name, historyTitle);
+            if (!output) {
+                if (s.all) continue;
+                return SaveOutcome::Failed;
+            }
+            recorded = *output;
+        }
 
         if (!s.all) {
-            if (s.oldOpera) WriteFramesetPage(p, saved, run.request.Url);
-            if (run.settings.Description) AddDescription(p, saved, run.request.Url, s.oldOpera);
+            if (s.oldOpera) WriteFramesetPage(p, recorded, run.request.Url);
+            if (run.settings.Description) AddDescription(p, recorded, run.request.Url, s.oldOpera);
         }
         if (s.imageMode) historyTitle = lastRead + " (" + historyTitle + ")";
-        bool historyOk = true;
-        Record(p, run, historyTitle, saved, s.all, historyOk);
-        if (!historyOk) return SaveOutcome::HistoryDamaged;
+        if (!Record(p, run, historyTitle, recorded, s.all)) return SaveOutcome::HistoryDamaged;
         if (!s.all) return SaveOutcome::Saved;
     }
 }
@@ -300,6 +301,34 @@ std::string NameWithExtension(const std::string& name, const std::string& urlExt
     return common::MakeFileName(WithoutSuffix(working, e)) + e;
 }
 
+SaveOutcome RecordQuickSave(common::Platform& p, const SaveRun& run,
+                            const std::string& historyTitle, const std::string& savedFile,
+                            bool all) {
+    if (!Record(p, run, historyTitle, savedFile, all)) return SaveOutcome::HistoryDamaged;
+    if (run.settings.Description) AddDescription(p, savedFile, run.request.Url, false);
+    return SaveOutcome::Saved;
+}
+
+SaveHooks BuiltInSaveHooks() {
+    SaveHooks hooks;
+    hooks.screenshot = SaveScreenshot;
+    hooks.convert = [](common::Platform& p, const SaveRun& run, const std::string& tempFolder,
+                       const std::string& targetFolder, const std::string& workingName,
+                       std::string& historyTitle) {
+        Conversion c;
+        c.converter = run.request.Converter;
+        c.programFolder = run.startFolder;
+        c.tempFolder = tempFolder;
+        c.targetFolder = targetFolder;
+        c.outputName = OutputNameOf(run.request.Method == "all", workingName,
+                                    common::MakeFileName(run.request.Text), historyTitle);
+        c.timeOutMs = run.settings.TimeOutMs;
+        c.owner = run.programWindow;
+        return ConvertSavedPage(p, c, historyTitle);
+    };
+    return hooks;
+}
+
 SaveOutcome PerformSaveRun(common::Platform& p, const SaveRun& run, const SaveHooks& hooks) {
     const SaveRequest& r = run.request;
     RunState s;
@@ -342,8 +371,7 @@ SaveOutcome PerformSaveRun(common::Platform& p, const SaveRun& run, const SaveHo
 
     if (r.Format == "png") {
         if (!hooks.screenshot) return SaveOutcome::NotAvailable;
-        hooks.screenshot(p, run, s.contact, s.targetFolder, s.name);
-        return SaveOutcome::Saved;
+        return hooks.screenshot(p, run, s.contact, s.targetFolder, s.name);
     }
     if (r.Format == "phf") return SaveHandedOverPage(p, run, s);
     if (!s.converter.empty() && !hooks.convert) return SaveOutcome::NotAvailable;

@@ -78,21 +78,28 @@ struct SaveRun {
     SaveRequest request;
     MirsaSettings settings;
     std::string startFolder;  // the program's folder, with backslash
+    common::WindowId programWindow = 0;  // owner of the shell's folder removal
 };
 
-// Parts that come with later versions plug in here; a run for a format that
-// needs one that is not there ends after the preparation, saving nothing.
+enum class SaveOutcome;
+
+// The screenshot writer and the converters plug in here; a run for a format
+// whose part is not plugged in ends after the preparation, saving nothing.
 struct SaveHooks {
     // Format "png": the screenshot of the page view.
-    std::function<void(common::Platform&, const SaveRun&, BrowserContact&,
-                       const std::string& targetFolder, const std::string& workingName)>
+    std::function<SaveOutcome(common::Platform&, const SaveRun&, BrowserContact&,
+                              const std::string& targetFolder, const std::string& workingName)>
         screenshot;
-    // A converter: turns the page saved in tempFolder into its output; returns its path.
-    std::function<std::string(common::Platform&, const SaveRun&, const std::string& tempFolder,
-                              const std::string& targetFolder, const std::string& workingName,
-                              const std::string& historyTitle)>
+    // A converter: turns the page saved in tempFolder into its output and returns its
+    // path, or nothing when no output was made. The history title may change on the way.
+    std::function<std::optional<std::string>(
+        common::Platform&, const SaveRun&, const std::string& tempFolder,
+        const std::string& targetFolder, const std::string& workingName,
+        std::string& historyTitle)>
         convert;
 };
+// Both parts plugged in.
+SaveHooks BuiltInSaveHooks();
 
 // How a save run ended.
 enum class SaveOutcome {
@@ -105,7 +112,16 @@ enum class SaveOutcome {
     PhfSaved,
     PhfCancelled,
     HistoryDamaged, // the history box was shown
+    Failed,         // capture, write or conversion made nothing; nothing recorded
+    Cancelled,      // the user cancelled the program's own Save dialog
 };
+
+// A quick save of our own ("phf", "png"): the history entry with this title
+// and the description line, as configured.
+SaveOutcome RecordQuickSave(common::Platform& p, const SaveRun& run,
+                            const std::string& historyTitle, const std::string& savedFile,
+                            bool all);
+
 SaveOutcome PerformSaveRun(common::Platform& p, const SaveRun& run, const SaveHooks& hooks);
 
 }  // namespace mirsa

@@ -218,7 +218,7 @@ bool CreateFolderTree(common::Platform& p, const std::string& folder) {
     return p.FolderExists(path);
 }
 
-StartOutcome RunMirsa(common::Platform& p, const SaveHooks& hooks) {
+StartOutcome RunMirsa(common::Platform& p, const SaveHooks& hooks, MirsaStart* start) {
     const std::string tail = common::CommandLineTail(p);
     const std::vector<std::string> arguments = SplitArguments(tail);
     const std::string argument =
@@ -245,6 +245,11 @@ StartOutcome RunMirsa(common::Platform& p, const SaveHooks& hooks) {
     }
 
     run.settings = ReadSettings(p, settingsFile, run.startFolder);
+    if (start) {
+        run.programWindow = start->programWindow;
+        start->settingsFile = settingsFile;
+        start->settings = run.settings;
+    }
     CreateFolderTree(p, common::WithTrailingBackslash(run.settings.PagesDir));
 
     run.request.Converter = ConverterOf(run.request.Format);

@@ -102,7 +102,15 @@ enum class StartOutcome {
     SaveRunDone,      // a save run ran (whatever it saved)
 };
 
+// What the start sequence hands its caller: the program's window goes in
+// (owner for the converters' clean-up), the settings it read come out.
+struct MirsaStart {
+    common::WindowId programWindow = 0;
+    std::string settingsFile;
+    MirsaSettings settings;
+};
+
 // The start sequence: request, settings, then one save run.
-StartOutcome RunMirsa(common::Platform& p, const SaveHooks& hooks);
+StartOutcome RunMirsa(common::Platform& p, const SaveHooks& hooks, MirsaStart* start = nullptr);
 
 }  // namespace mirsa

@@ -1,0 +1,160 @@
+#include "mirsa/converters.h"
+
+#include "common/helpers.h"
+#include "mirsa/browser_window.h"
+#include "mirsa/save.h"
+
+namespace mirsa {
+
+namespace {
+
+constexpr const char* kCrLf = "\r\n";
+constexpr std::uint32_t kSizeStepMs = 100;
+// Past this many names the target folder is taken to refuse new folders.
+constexpr int kTempFolderTries = 1000;
+
+std::string TempCandidate(const std::string& targetFolder, int n) {
+    return targetFolder + "_temp_" + (n == 0 ? std::string() : std::to_string(n));
+}
+
+std::string JoinLines(std::initializer_list<std::string> lines) {
+    std::string text;
+    for (const std::string& line : lines) {
+        if (!text.empty()) text += kCrLf;
+        text += line;
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string TempFolderName(common::Platform& p, const std::string& targetFolder) {
+    for (int n = 0;; ++n) {
+        std::string candidate = TempCandidate(targetFolder, n);
+        if (!p.FolderExists(candidate)) return candidate;
+    }
+}
+
+std::string CreateTempFolder(common::Platform& p, const std::string& targetFolder) {
+    for (int n = 0; n < kTempFolderTries; ++n) {
+        std::string candidate = TempCandidate(targetFolder, n);
+        // Creating it is the claim: a name another run took meanwhile fails here.
+        if (!p.FolderExists(candidate) && p.CreateFolder(candidate)) return candidate;
+    }
+    return "";
+}
+
+std::uint64_t FolderSize(common::Platform& p, const std::string& folder) {
+    const std::string base = common::WithTrailingBackslash(folder);
+    std::uint64_t total = 0;
+    for (const common::FolderEntry& e : p.FindFiles(base + "*"))
+        total += e.isFolder ? FolderSize(p, base + e.name) : e.size;
+    return total;
+}
+
+std::string ListPageFiles(common::Platform& p, const std::string& folder) {
+    const std::string base = common::WithTrailingBackslash(folder);
+    std::string list;
+    for (const common::FolderEntry& e : p.FindFiles(base + "*")) {
+        if (e.isFolder)
+            list += ListPageFiles(p, base + e.name);
+        else if (IsPageExtension(ExtensionOf(e.name)))
+            list += kCrLf + base + e.name;
+    }
+    return list;
+}
+
+void WaitForSavedPage(common::Platform& p, const std::string& folder, std::uint32_t timeOutMs) {
+    const std::uint32_t deadline = p.TickCount() + 3 * timeOutMs;
+    for (;;) {
+        const std::uint64_t before = FolderSize(p, folder);
+        p.Sleep(kSizeStepMs);
+        if (before > 0 && FolderSize(p, folder) == before) break;
+        if (IsPast(p.TickCount(), deadline)) break;
+    }
+    p.Sleep(kSizeStepMs);
+}
+
+std::string XmlText(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        if (c == '&') out += "&amp;";
+        else if (c == '<') out += "&lt;";
+        else if (c == '>') out += "&gt;";
+        else out += c;
+    }
+    return out;
+}
+
+std::string HhcTitle(const std::string& historyTitle) {
+    return common::ReplaceAll(historyTitle, "\"", "'");
+}
+
+std::string HhcProject(const std::string& outputFile, const std::string& hhcTitle,
+                       const std::string& pageFiles) {
+    return JoinLines({"[OPTIONS]", "Compatibility=1.1 or later", "Compiled file=" + outputFile,
+                      "Default window=main", "Default topic=index.html", "[WINDOWS]",
+                      "main=\"" + hhcTitle +
+                          "\",,,\"index.html\",,,,,,262432,,1056828,[10,10,810,610],,,,1,,,0",
+                      "[FILES]"}) +
+           pageFiles;
+}
+
+std::string IsiloProject(const std::string& tempFolder, const std::string& title,
+                         const std::string& outputFile) {
+    return JoinLines({"<?xml version=\"1.0\"?>", "<iSiloXDocumentList>", "<iSiloXDocument>",
+                      "<Source>", "<Sources>",
+                      "<Path>" + XmlText(tempFolder + "\\index.html") + "</Path>", "</Sources>",
+                      "</Source>", "<Destination>", "<Title>" + XmlText(title) + "</Title>",
+                      "<Files>", "<Path>" + XmlText(outputFile) + "</Path>", "</Files>",
+                      "</Destination>", "<LinkOptions>", "<FollowOffsite value=\"no\"/>",
+                      "</LinkOptions>", "</iSiloXDocument>", "</iSiloXDocumentList>"});
+}
+
+std::string OutputNameOf(bool all, const std::string& workingName, const std::string& textName,
+                         const std::string& historyTitle) {
+    std::string name;
+    if (all) {
+        const std::string file = common::FileNameOfPath(workingName);
+        name = file.substr(0, file.size() - ExtensionOf(file).size());
+    } else if (!textName.empty()) {
+        name = textName;
+    } else {
+        name = historyTitle;
+    }
+    return NameInsideFolder(name);
+}
+
+std::optional<std::string> ConvertSavedPage(common::Platform& p, const Conversion& c,
+                                            std::string& historyTitle) {
+    WaitForSavedPage(p, c.tempFolder, c.timeOutMs);
+    std::string outputFile, projectFile, text, arguments;
+    if (c.converter == kHhcConverter) {
+        historyTitle = HhcTitle(historyTitle);
+        outputFile = UniqueFileName(p, c.targetFolder + c.outputName + ".chm");
+        projectFile = c.tempFolder + "\\default.hhp";
+        text = HhcProject(outputFile, historyTitle, ListPageFiles(p, c.tempFolder));
+        arguments = " \"" + projectFile + "\"";
+    } else {
+        outputFile = UniqueFileName(p, c.targetFolder + c.outputName + ".pdb");
+        projectFile = c.tempFolder + "\\isiloxc.ixl";
+        text = IsiloProject(c.tempFolder, historyTitle, outputFile);
+        arguments = " -x \"" + projectFile + "\"";
+    }
+    p.WriteFile(projectFile, text);
+    // Quoted, so a program folder with blanks cannot name another program.
+    const bool started = common::RunProgramAndWait(
+        p, "\"" + c.programFolder + c.converter + "\"" + arguments, common::WaitVariant::Mirsa,
+        common::sw::Hide);
+    std::string folderList = c.tempFolder;
+    folderList.append(2, '\0');
+    p.ShellFileOperation(c.owner, common::shell_op::Delete,
+                         common::shell_op::Silent | common::shell_op::NoConfirmation |
+                             common::shell_op::NoErrorUi,
+                         folderList, "");
+    if (!started || !p.FileExists(outputFile)) return std::nullopt;
+    return outputFile;
+}
+
+}  // namespace mirsa

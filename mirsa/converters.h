@@ -1,0 +1,61 @@
+// The formats "chm" and "pdb": the browser saves the page into a temporary
+// folder, a project file tells hhc.exe or isiloxc.exe what to build, the
+// converter runs hidden, and the temporary folder goes again.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "common/platform.h"
+
+namespace mirsa {
+
+inline constexpr const char* kHhcConverter = "hhc.exe";
+inline constexpr const char* kIsiloConverter = "isiloxc.exe";
+
+// The first of targetFolder + "_temp_", "_temp_1", "_temp_2", ... with no folder there.
+std::string TempFolderName(common::Platform& p, const std::string& targetFolder);
+// The same names, taking the first this run can create itself, so two
+// conversions at once never share one; empty when none could be made.
+std::string CreateTempFolder(common::Platform& p, const std::string& targetFolder);
+
+// Bytes of all files in the folder and below it.
+std::uint64_t FolderSize(common::Platform& p, const std::string& folder);
+// CR LF + full path of every page file in the tree, in the file system's order.
+std::string ListPageFiles(common::Platform& p, const std::string& folder);
+
+// Waits until the browser has written something and the folder's size holds
+// still, at most 3 x timeOutMs.
+void WaitForSavedPage(common::Platform& p, const std::string& folder, std::uint32_t timeOutMs);
+
+// "&", "<" and ">" as XML element text needs them.
+std::string XmlText(const std::string& text);
+// hhc.exe cannot take a double quote inside the window title.
+std::string HhcTitle(const std::string& historyTitle);
+std::string HhcProject(const std::string& outputFile, const std::string& hhcTitle,
+                       const std::string& pageFiles);
+std::string IsiloProject(const std::string& tempFolder, const std::string& title,
+                         const std::string& outputFile);
+
+// The output's name without extension: for "all" the working name without
+// folder and extension, else the text name, else the history title.
+std::string OutputNameOf(bool all, const std::string& workingName, const std::string& textName,
+                         const std::string& historyTitle);
+
+struct Conversion {
+    std::string converter;   // kHhcConverter or kIsiloConverter
+    std::string programFolder;  // where the converter lies, with backslash
+    std::string tempFolder;  // without backslash
+    std::string targetFolder;  // with backslash
+    std::string outputName;
+    std::uint32_t timeOutMs = 4000;
+    common::WindowId owner = 0;
+};
+// Waits for the page, writes the project, runs the converter and removes the
+// temporary folder. The output file's path, or nothing when the converter did
+// not start or wrote no file. historyTitle gets hhc.exe's form of it.
+std::optional<std::string> ConvertSavedPage(common::Platform& p, const Conversion& c,
+                                            std::string& historyTitle);
+
+}  // namespace mirsa

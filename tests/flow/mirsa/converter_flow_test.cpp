@@ -1,0 +1,220 @@
+#include <gtest/gtest.h>
+
+#include "common/helpers.h"
+#include "mirsa/converters.h"
+#include "mirsa_world.h"
+
+namespace mirsa::testing {
+namespace {
+
+using common::FakePlatform;
+
+// The text between the last pair of double quotes: the project file.
+std::string ProjectArgument(const std::string& commandLine) {
+    std::size_t close = commandLine.rfind('"');
+    std::size_t open = commandLine.rfind('"', close - 1);
+    return commandLine.substr(open + 1, close - open - 1);
+}
+
+std::string Between(const std::string& text, const std::string& from, const std::string& to) {
+    std::size_t at = text.find(from);
+    if (at == std::string::npos) return "";
+    at += from.size();
+    return text.substr(at, text.find(to, at) - at);
+}
+
+// Mirsa with both converters beside it; each reads its project (kept for the
+// test) and writes the output file named there, unless told not to.
+struct ConvertWorld : MirsaWorld {
+    std::vector<std::string> projects;
+    bool writesOutput = true;
+
+    explicit ConvertWorld(const std::string& folder = "C:\\Mirsa\\", const std::string& ini = "") {
+        p.SetModuleFileName(folder + "Mirsa.exe");
+        p.AddFile(folder + "Mirsa.exe", "MZ");
+        p.AddFile(folder + "Mirsa.ini", "[Main]\r\nQuickSaveDir=C:\\Pages\r\n" + ini);
+        p.AddFile(folder + "hhc.exe", "MZ");
+        p.AddFile(folder + "isiloxc.exe", "MZ");
+        for (const char* exe : {"hhc.exe", "isiloxc.exe"}) {
+            FakePlatform::ProgramBehaviour b;
+            b.exitAfterMs = 2000;
+            b.onStart = [this](FakePlatform& fp, common::ProcessId, const FakePlatform::StartRecord& r) {
+                std::string project = fp.FileText(ProjectArgument(r.commandLine)).value_or("");
+                projects.push_back(project);
+                std::string output = Between(project, "Compiled file=", "\r\n");
+                if (output.empty())
+                    output = common::ReplaceAll(Between(project, "<Files>\r\n<Path>", "</Path>"),
+                                                "&amp;", "&");
+                if (writesOutput) fp.WriteFile(output, "converted");
+            };
+            p.OnProgram(exe, b);
+        }
+        AddBrowser("Tom \"&\" Jerry \xE9 - Opera");
+    }
+    StartOutcome Convert(const std::string& switches) {
+        DialogOpensBy(300);
+        return Run(" " + switches, BuiltInSaveHooks());
+    }
+};
+
+std::string HhcText(const std::string& output, const std::string& title, const std::string& files) {
+    return "[OPTIONS]\r\nCompatibility=1.1 or later\r\nCompiled file=" + output +
+           "\r\nDefault window=main\r\nDefault topic=index.html\r\n[WINDOWS]\r\nmain=\"" + title +
+           "\",,,\"index.html\",,,,,,262432,,1056828,[10,10,810,610],,,,1,,,0\r\n[FILES]" + files;
+}
+
+// Both projects byte for byte, the hidden converter started from the
+// program folder, the output recorded (with hhc's title), the temporary
+// folder removed without any shell box.
+TEST(MirsaConvert, ProjectsRunAndRecord) {
+    const std::string title = "Tom \"&\" Jerry \xE9";
+    struct Case {
+        std::string format, exe, commandTail, output, project, historyTitle;
+    } cases[] = {
+        {"chm", "hhc.exe", " \"C:\\Pages\\_temp_\\default.hhp\"", "C:\\Pages\\Tom _&_ Jerry \xE9.chm",
+         HhcText("C:\\Pages\\Tom _&_ Jerry \xE9.chm", "Tom '&' Jerry \xE9", "\r\nC:\\Pages\\_temp_\\index.html"),
+         "Tom '&' Jerry \xC3\xA9"},
+        {"pdb", "isiloxc.exe", " -x \"C:\\Pages\\_temp_\\isiloxc.ixl\"", "C:\\Pages\\Tom _&_ Jerry \xE9.pdb",
+         "<?xml version=\"1.0\"?>\r\n<iSiloXDocumentList>\r\n<iSiloXDocument>\r\n<Source>\r\n<Sources>\r\n"
+         "<Path>C:\\Pages\\_temp_\\index.html</Path>\r\n</Sources>\r\n</Source>\r\n<Destination>\r\n"
+         "<Title>Tom \"&amp;\" Jerry \xE9</Title>\r\n<Files>\r\n<Path>C:\\Pages\\Tom _&amp;_ Jerry \xE9.pdb</Path>\r\n"
+         "</Files>\r\n</Destination>\r\n<LinkOptions>\r\n<FollowOffsite value=\"no\"/>\r\n</LinkOptions>\r\n"
+         "</iSiloXDocument>\r\n</iSiloXDocumentList>",
+         "Tom \"&\" Jerry \xC3\xA9"},
+    };
+    for (const auto& c : cases) {
+        ConvertWorld w("C:\\Mirsa\\", "Description=1\r\n");
+        w.Convert("/format=" + c.format + " /url=http://a.b/c.html");
+        ASSERT_EQ(w.saved.size(), 1u) << c.format;
+        EXPECT_EQ(w.saved[0].path, "C:\\Pages\\_temp_\\index.html");
+        EXPECT_EQ(w.saved[0].typeIndex, 1);
+        auto starts = w.p.StartsOf(c.exe);
+        ASSERT_EQ(starts.size(), 1u);
+        EXPECT_EQ(starts[0].commandLine, "\"C:\\Mirsa\\" + c.exe + "\"" + c.commandTail);
+        EXPECT_EQ(starts[0].showWindow, common::sw::Hide);
+        ASSERT_EQ(w.projects.size(), 1u);
+        EXPECT_EQ(w.projects[0], c.project) << c.format;
+        EXPECT_EQ(w.p.FileText(c.output), "converted");
+        EXPECT_FALSE(w.p.HasFolder("C:\\Pages\\_temp_"));
+        ASSERT_EQ(w.p.ShellOperations().size(), 1u);
+        const auto& op = w.p.ShellOperations()[0];
+        EXPECT_EQ(op.operation, common::shell_op::Delete);
+        EXPECT_EQ(op.from, "C:\\Pages\\_temp_");
+        EXPECT_EQ(op.flags, common::shell_op::Silent | common::shell_op::NoConfirmation |
+                                common::shell_op::NoErrorUi);
+        EXPECT_NE(w.History().find("<b>" + c.historyTitle + "</b>"), std::string::npos) << w.History();
+        EXPECT_NE(w.p.FileText("C:\\Pages\\descript.ion").value_or("").find(common::FileNameOfPath(c.output)),
+                  std::string::npos);
+    }
+}
+
+// Output and temporary folder names: name.chm then name_1.chm; leftover
+// _temp_ folders are skipped, as is a name that cannot be made a folder;
+// the text name and "all" name the output.
+TEST(MirsaConvert, Names) {
+    struct Case {
+        std::vector<std::string> folders, files;  // present before
+        std::string switches;
+        std::string wantTemp, wantOutput;
+    } cases[] = {
+        {{}, {"C:\\Pages\\Tom _&_ Jerry \xE9.chm"}, "/format=chm", "C:\\Pages\\_temp_",
+         "C:\\Pages\\Tom _&_ Jerry \xE9_1.chm"},
+        {{"C:\\Pages\\_temp_", "C:\\Pages\\_temp_1"}, {}, "/format=chm", "C:\\Pages\\_temp_2",
+         "C:\\Pages\\Tom _&_ Jerry \xE9.chm"},
+        {{}, {"C:\\Pages\\_temp_"}, "/format=pdb", "C:\\Pages\\_temp_1", "C:\\Pages\\Tom _&_ Jerry \xE9.pdb"},
+        {{}, {}, "/format=chm /text=\x91\x91Own name\x92\x92", "C:\\Pages\\_temp_", "C:\\Pages\\Own name.chm"},
+        {{}, {}, "/format=pdb /method=folder /url=http://www.site.org/x", "C:\\Pages\\site.org\\_temp_",
+         "C:\\Pages\\site.org\\Tom _&_ Jerry \xE9.pdb"},
+    };
+    for (const auto& c : cases) {
+        ConvertWorld w;
+        for (const auto& f : c.folders) w.p.AddFolder(f);
+        for (const auto& f : c.files) w.p.AddFile(f, "old");
+        w.Convert(c.switches);
+        ASSERT_EQ(w.saved.size(), 1u) << c.switches;
+        EXPECT_EQ(w.saved[0].path, c.wantTemp + "\\index.html");
+        EXPECT_EQ(w.p.FileText(c.wantOutput), "converted") << c.switches;
+        EXPECT_FALSE(w.p.HasFolder(c.wantTemp));
+        for (const auto& f : c.folders) EXPECT_TRUE(w.p.HasFolder(f)) << f;
+        for (const auto& f : c.files) EXPECT_EQ(w.p.FileText(f), "old") << f;
+    }
+}
+
+// A converter that does not start or writes nothing leaves no record; the
+// temporary folder goes all the same. A program folder with blanks cannot
+// start another program.
+TEST(MirsaConvert, FailuresAndProgramFolderWithBlanks) {
+    struct Case {
+        std::string folder;
+        bool failStart, writesOutput, wantRecorded;
+    } cases[] = {
+        {"C:\\Mirsa\\", true, true, false},
+        {"C:\\Mirsa\\", false, false, false},
+        {"C:\\Program Files\\Mirsa\\", false, true, true},
+    };
+    for (const auto& c : cases) {
+        ConvertWorld w(c.folder, "Description=1\r\n");
+        w.p.AddFile("C:\\Program.exe", "MZ");
+        w.p.OnProgram("C:\\Program.exe", {});
+        w.writesOutput = c.writesOutput;
+        if (c.failStart) {
+            FakePlatform::ProgramBehaviour fails;
+            fails.failStart = true;
+            w.p.OnProgram("hhc.exe", fails);
+        }
+        w.Convert("/format=chm");
+        EXPECT_FALSE(w.p.HasFolder("C:\\Pages\\_temp_")) << c.folder;
+        EXPECT_EQ(w.p.HasFile("C:\\Pages\\MirsaHistory.html"), c.wantRecorded);
+        EXPECT_EQ(w.p.HasFile("C:\\Pages\\descript.ion"), c.wantRecorded);
+        EXPECT_TRUE(w.p.StartsOf("C:\\Program.exe").empty());
+        if (!c.failStart) {
+            ASSERT_EQ(w.p.StartsOf("hhc.exe").size(), 1u);
+            EXPECT_EQ(w.p.StartsOf("hhc.exe")[0].program, c.folder + "hhc.exe");
+        }
+    }
+}
+
+// The wait for the browser: nothing written lasts 3 x TimeOut, a growing
+// folder is waited for until its size holds, a written one ends at once.
+TEST(MirsaConvert, WaitForSavedPage) {
+    struct Case {
+        std::string name;
+        int growSteps;  // -1: nothing is ever written
+        std::uint64_t minMs, maxMs;
+    } cases[] = {
+        {"nothing", -1, 12000, 12200},
+        {"at once", 0, 200, 200},
+        {"growing", 20, 2000, 2400},
+    };
+    for (const auto& c : cases) {
+        FakePlatform p;
+        p.AddFolder("C:\\T");
+        if (c.growSteps >= 0) p.AddFile("C:\\T\\index.html", "x");
+        for (int i = 1; i <= c.growSteps; ++i)
+            p.Schedule(i * 100, [i](FakePlatform& fp) { fp.AddFile("C:\\T\\index.html", std::string(i + 1, 'x')); });
+        const std::uint64_t before = p.ElapsedMs();
+        WaitForSavedPage(p, "C:\\T", 4000);
+        const std::uint64_t took = p.ElapsedMs() - before;
+        EXPECT_GE(took, c.minMs) << c.name;
+        EXPECT_LE(took, c.maxMs) << c.name;
+    }
+}
+
+// Page files of the whole tree, in the file system's order, with their sizes.
+TEST(MirsaConvert, ListPageFilesAndFolderSize) {
+    FakePlatform p;
+    p.SetFindOrder(FakePlatform::FindOrder::Creation);
+    p.AddFile("C:\\T\\b.HTM", "12");
+    p.AddFile("C:\\T\\pic.jpg", "1234");
+    p.AddFile("C:\\T\\sub\\c.html", "1");
+    p.AddFile("C:\\T\\sub\\deeper\\d.txt", "");
+    p.AddFile("C:\\T\\a.php", "123");
+    p.AddFile("C:\\T\\noext", "12345");
+    EXPECT_EQ(ListPageFiles(p, "C:\\T"),
+              "\r\nC:\\T\\b.HTM\r\nC:\\T\\sub\\c.html\r\nC:\\T\\sub\\deeper\\d.txt\r\nC:\\T\\a.php");
+    EXPECT_EQ(FolderSize(p, "C:\\T"), 15u);
+    EXPECT_EQ(FolderSize(p, "C:\\Missing"), 0u);
+}
+
+}  // namespace
+}  // namespace mirsa::testing
