@@ -218,7 +218,9 @@ public:
     virtual int MessageBox(WindowId owner, const std::string& text, const std::string& title,
                            std::uint32_t flags) = 0;
     virtual std::optional<std::string> FileDialog(const FileDialogRequest& request) = 0;
-    virtual std::optional<std::string> BrowseForFolder(WindowId owner, const std::string& title) = 0;
+    // The system's folder browser, opened at startFolder when it names a folder.
+    virtual std::optional<std::string> BrowseForFolder(WindowId owner, const std::string& title,
+                                                       const std::string& startFolder) = 0;
     virtual bool ShellOpen(const std::string& path) = 0;  // ShellExecuteA "open"
     // SHFileOperationA with double-zero-terminated paths already prepared by the caller's
     // text; returns the shell's result code (0 = success).

@@ -824,15 +824,29 @@ std::optional<std::string> Win32Platform::FileDialog(const FileDialogRequest& re
     return name;
 }
 
-std::optional<std::string> Win32Platform::BrowseForFolder(WindowId owner, const std::string& title) {
+namespace {
+
+// Selects the starting folder once the browser is up.
+int CALLBACK BrowseStartCallback(HWND window, UINT message, LPARAM, LPARAM data) {
+    if (message == BFFM_INITIALIZED && data)
+        SendMessageA(window, BFFM_SETSELECTIONA, TRUE, data);
+    return 0;
+}
+
+}  // namespace
+
+std::optional<std::string> Win32Platform::BrowseForFolder(WindowId owner, const std::string& title,
+                                                          const std::string& startFolder) {
     HRESULT com = CoInitialize(nullptr);
     char display[MAX_PATH] = {};
     BROWSEINFOA info;
     std::memset(&info, 0, sizeof info);
     info.hwndOwner = AsWindow(owner);
     info.pszDisplayName = display;
-    info.lpszTitle = title.c_str();
+    info.lpszTitle = title.empty() ? nullptr : title.c_str();
     info.ulFlags = BIF_RETURNONLYFSDIRS;
+    info.lpfn = BrowseStartCallback;
+    info.lParam = startFolder.empty() ? 0 : reinterpret_cast<LPARAM>(startFolder.c_str());
     std::optional<std::string> result;
     if (LPITEMIDLIST list = SHBrowseForFolderA(&info)) {
         char path[MAX_PATH] = {};

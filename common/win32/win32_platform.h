@@ -111,7 +111,8 @@ public:
     int MessageBox(WindowId owner, const std::string& text, const std::string& title,
                    std::uint32_t flags) override;
     std::optional<std::string> FileDialog(const FileDialogRequest& request) override;
-    std::optional<std::string> BrowseForFolder(WindowId owner, const std::string& title) override;
+    std::optional<std::string> BrowseForFolder(WindowId owner, const std::string& title,
+                                               const std::string& startFolder) override;
     bool ShellOpen(const std::string& path) override;
     int ShellFileOperation(WindowId owner, unsigned operation, std::uint16_t flags,
                            const std::string& from, const std::string& to) override;

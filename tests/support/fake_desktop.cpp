@@ -623,8 +623,9 @@ const std::vector<FakePlatform::BrowseRecord>& FakePlatform::FolderBrowses() con
 }
 
 std::optional<std::string> FakePlatform::BrowseForFolder(WindowId owner,
-                                                         const std::string& title) {
-    s_->browses.push_back({owner, title});
+                                                         const std::string& title,
+                                                         const std::string& startFolder) {
+    s_->browses.push_back({owner, title, startFolder});
     if (s_->browseAnswers.empty()) return std::nullopt;
     auto answer = s_->browseAnswers.front();
     s_->browseAnswers.pop_front();
