@@ -49,10 +49,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string oldText = rest.substr(0, oldLength);
     const std::string newText = rest.substr(oldLength, newLength);
     const std::string text = rest.substr(oldLength + newLength);
-    if (tarvel::ReplacePathText(text, oldText, newText, boundary) !=
-        StepByStep(text, oldText, newText, boundary)) {
-        std::abort();
-    }
+    const std::string expected = StepByStep(text, oldText, newText, boundary);
+    if (tarvel::ReplacePathText(text, oldText, newText, boundary) != expected) std::abort();
+    std::string inPlace = text;
+    tarvel::ReplacePathTextInPlace(inPlace, oldText, newText, boundary);
+    if (inPlace != expected) std::abort();
     if (tarvel::ContainsNoCase(text, oldText) !=
         (!oldText.empty() && Upper(text).find(Upper(oldText)) != std::string::npos)) {
         std::abort();

@@ -1,5 +1,6 @@
 #include "tarvel/path_correction.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "common/browser.h"
@@ -10,15 +11,21 @@ namespace tarvel {
 
 namespace {
 
-std::string UpperAscii(const std::string& text) {
-    std::string out(text.size(), '\0');
-    const unsigned char* in = reinterpret_cast<const unsigned char*>(text.data());
-    unsigned char* to = reinterpret_cast<unsigned char*>(out.data());
-    // Branch-free, so the compiler can do many bytes at a time.
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const unsigned char c = in[i];
-        to[i] = static_cast<unsigned char>(c - (static_cast<unsigned char>(c - 'a') < 26u ? 32 : 0));
+// ASCII letters upper-cased, every other byte as it is.
+struct FoldTable {
+    unsigned char to[256];
+    FoldTable() {
+        for (int c = 0; c < 256; ++c) to[c] = static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 32 : c);
     }
+};
+const FoldTable kFold;
+
+unsigned char Fold(char c) { return kFold.to[static_cast<unsigned char>(c)]; }
+bool IsAsciiLetter(unsigned char folded) { return folded >= 'A' && folded <= 'Z'; }
+
+std::string UpperAscii(const std::string& text) {
+    std::string out(text);
+    for (char& c : out) c = static_cast<char>(Fold(c));
     return out;
 }
 
@@ -34,26 +41,97 @@ std::vector<std::size_t> FailureTable(const std::string& pattern) {
     return fail;
 }
 
-// Finds non-overlapping occurrences of an upper-cased pattern in an
-// upper-cased text, left to right, in linear time: memchr skips to the next
-// candidate start, KMP keeps partial matches from being rescanned.
+// Bytes that paths and profile lines are full of; a poor choice to skip to.
+bool IsCommonPathByte(unsigned char c) {
+    return c == ' ' || c == '\\' || c == '/' || c == '.' || c == '_' || c == '-' || c == '%' ||
+           (c >= '0' && c <= '9');
+}
+
+// Index of the pattern byte to skip to with memchr: a byte that is no letter
+// has one spelling, so the text needs no upper-cased copy. An all-letter
+// pattern skips to its first letter in either case.
+std::size_t AnchorOf(const std::string& folded) {
+    std::size_t fallback = std::string::npos;
+    for (std::size_t i = 0; i < folded.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(folded[i]);
+        if (IsAsciiLetter(c)) continue;
+        if (!IsCommonPathByte(c)) return i;
+        if (fallback == std::string::npos) fallback = i;
+    }
+    return fallback == std::string::npos ? 0 : fallback;
+}
+
+// Finds non-overlapping occurrences of a pattern in a text, ASCII letters
+// compared without case, left to right, without copying the text: memchr
+// skips to the next place of the pattern's anchor byte and the pattern is
+// compared there. When the comparisons start to cost more than the bytes
+// they pass (a text of near-matches), the search goes on with
+// Knuth-Morris-Pratt, which stays linear.
 class Matcher {
 public:
-    explicit Matcher(std::string pattern)
-        : pattern_(std::move(pattern)), fail_(FailureTable(pattern_)) {}
+    explicit Matcher(const std::string& pattern)
+        : pattern_(UpperAscii(pattern)), anchor_(AnchorOf(pattern_)) {}
 
     // Start of the next occurrence at or after from, or npos.
-    std::size_t Next(const std::string& text, std::size_t from) const {
-        const std::size_t n = text.size(), m = pattern_.size();
+    std::size_t Next(const std::string& text, std::size_t from) {
+        const std::size_t m = pattern_.size();
+        if (m == 0 || text.size() < m || from > text.size() - m) return std::string::npos;
+        return linear_ ? NextLinear(text, from) : NextSkipping(text, from);
+    }
+
+private:
+    std::size_t NextSkipping(const std::string& text, std::size_t from) {
+        const std::size_t m = pattern_.size(), last = text.size() - m;
         const char* data = text.data();
-        std::size_t i = from, k = 0;
-        while (i < n) {
-            if (k == 0) {
-                const void* hit = std::memchr(data + i, pattern_[0], n - i);
-                if (!hit) return std::string::npos;
-                i = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
+        const unsigned char anchor = static_cast<unsigned char>(pattern_[anchor_]);
+        const bool letter = IsAsciiLetter(anchor);
+        std::size_t compared = 0;
+        for (std::size_t start = from; start <= last;) {
+            start = letter ? NextLetter(text, start, anchor) : NextByte(data, start, last, anchor);
+            if (start == std::string::npos || start > last) return std::string::npos;
+            std::size_t j = 0;
+            while (j < m && Fold(data[start + j]) == static_cast<unsigned char>(pattern_[j])) ++j;
+            if (j == m) return start;
+            compared += j + 1;
+            if (compared > 2 * (start - from) + 2 * m + 64) {
+                linear_ = true;
+                return NextLinear(text, start);
             }
-            if (data[i] == pattern_[k]) {
+            ++start;
+        }
+        return std::string::npos;
+    }
+
+    // First start at or after from whose anchor byte matches.
+    std::size_t NextByte(const char* data, std::size_t from, std::size_t last,
+                         unsigned char anchor) const {
+        const void* hit = std::memchr(data + from + anchor_, anchor, last - from + 1);
+        return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - data) - anchor_
+                   : std::string::npos;
+    }
+
+    // The same for a letter: the nearer of its two spellings, each found
+    // once and kept until the search passes it.
+    std::size_t NextLetter(const std::string& text, std::size_t from, unsigned char upper) {
+        upperAt_ = Refresh(text, upperAt_, from, static_cast<char>(upper));
+        lowerAt_ = Refresh(text, lowerAt_, from, static_cast<char>(upper + 32));
+        return std::min(upperAt_, lowerAt_);
+    }
+
+    static std::size_t Refresh(const std::string& text, std::size_t cached, std::size_t from,
+                               char c) {
+        if (cached != kUnknown && (cached == std::string::npos || cached >= from)) return cached;
+        const void* hit = std::memchr(text.data() + from, c, text.size() - from);
+        return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text.data())
+                   : std::string::npos;
+    }
+
+    std::size_t NextLinear(const std::string& text, std::size_t from) {
+        if (fail_.empty()) fail_ = FailureTable(pattern_);
+        const std::size_t n = text.size(), m = pattern_.size();
+        std::size_t k = 0;
+        for (std::size_t i = from; i < n;) {
+            if (Fold(text[i]) == static_cast<unsigned char>(pattern_[k])) {
                 ++i;
                 if (++k == m) return i - m;
             } else if (k > 0) {
@@ -65,9 +143,12 @@ public:
         return std::string::npos;
     }
 
-private:
+    static constexpr std::size_t kUnknown = std::string::npos - 1;
     std::string pattern_;
+    std::size_t anchor_;
     std::vector<std::size_t> fail_;
+    bool linear_ = false;
+    std::size_t upperAt_ = kUnknown, lowerAt_ = kUnknown;
 };
 
 std::string Utf8OfAnsi(common::Platform& p, const std::string& ansi) { return p.AnsiToUtf8(ansi); }
@@ -82,40 +163,90 @@ bool IsPathBoundary(char c) { return c == '\n' || c == '\r' || c == '/' || c == 
 
 namespace {
 
-// The replacement, or nullopt when the text does not name oldText at all.
-std::optional<std::string> ReplaceIfNamed(const std::string& text, const std::string& oldText,
-                                          const std::string& newText, bool boundaryTest) {
-    if (oldText.empty() || text.size() < oldText.size()) return std::nullopt;
-    const std::string upper = UpperAscii(text);
-    const Matcher matcher(UpperAscii(oldText));
-    const std::size_t length = oldText.size();
-    std::size_t at = matcher.Next(upper, 0);
-    if (at == std::string::npos) return std::nullopt;
+// Builds the result as a new text.
+class NewText {
+public:
+    explicit NewText(const std::string& source) : source_(source) {}
+    void Reserve(std::size_t bytes) { out_.reserve(bytes); }
+    void Keep(std::size_t from, std::size_t length) { out_.append(source_, from, length); }
+    void Put(const std::string& text) { out_ += text; }
+    std::string Take() { return std::move(out_); }
 
-    std::string result;
-    result.reserve(newText.size() > length ? text.size() + text.size() / 8 : text.size());
-    std::size_t copied = 0;  // text before this index is in result
-    for (; at != std::string::npos; at = matcher.Next(upper, at + length)) {
-        const std::size_t end = at + length;
-        const bool atBoundary = end == upper.size() || IsPathBoundary(upper[end]);
-        if (!boundaryTest || atBoundary) {
-            result.append(text, copied, at - copied);
-            result += newText;
-        } else {
-            result.append(text, copied, end - copied);
-        }
-        copied = end;
+private:
+    const std::string& source_;
+    std::string out_;
+};
+
+// Writes the result over the text it is read from; the write position never
+// passes the read position because the new text is no longer than the old.
+class SameText {
+public:
+    explicit SameText(std::string& text) : text_(text) {}
+    void Reserve(std::size_t) {}
+    void Keep(std::size_t from, std::size_t length) {
+        if (written_ != from) std::memmove(&text_[written_], text_.data() + from, length);
+        written_ += length;
     }
-    result.append(text, copied, std::string::npos);
-    return result;
+    void Put(const std::string& text) {
+        std::memcpy(&text_[written_], text.data(), text.size());
+        written_ += text.size();
+    }
+    void Finish() { text_.resize(written_); }
+
+private:
+    std::string& text_;
+    std::size_t written_ = 0;
+};
+
+// Hands the pieces of the result to out: text kept as it is and newText in
+// place of each match that passes the boundary test. False (and nothing
+// handed) when the text does not name oldText at all.
+template <typename Out>
+bool ReplaceInto(const std::string& text, const std::string& oldText, const std::string& newText,
+                 bool boundaryTest, Out& out) {
+    if (oldText.empty() || text.size() < oldText.size()) return false;
+    Matcher matcher(oldText);
+    const std::size_t length = oldText.size();
+    std::size_t at = matcher.Next(text, 0);
+    if (at == std::string::npos) return false;
+
+    out.Reserve(newText.size() > length ? text.size() + text.size() / 8 : text.size());
+    std::size_t kept = 0;  // text before this index has been handed on
+    for (; at != std::string::npos; at = matcher.Next(text, at + length)) {
+        const std::size_t end = at + length;
+        const bool atBoundary = end == text.size() || IsPathBoundary(text[end]);
+        if (!boundaryTest || atBoundary) {
+            out.Keep(kept, at - kept);
+            out.Put(newText);
+        } else {
+            out.Keep(kept, end - kept);
+        }
+        kept = end;
+    }
+    out.Keep(kept, text.size() - kept);
+    return true;
 }
 
 }  // namespace
 
 std::string ReplacePathText(const std::string& text, const std::string& oldText,
                             const std::string& newText, bool boundaryTest) {
-    std::optional<std::string> replaced = ReplaceIfNamed(text, oldText, newText, boundaryTest);
-    return replaced ? std::move(*replaced) : text;
+    NewText out(text);
+    return ReplaceInto(text, oldText, newText, boundaryTest, out) ? out.Take() : text;
+}
+
+bool ReplacePathTextInPlace(std::string& text, const std::string& oldText,
+                            const std::string& newText, bool boundaryTest) {
+    if (newText.size() <= oldText.size()) {
+        SameText out(text);
+        if (!ReplaceInto(text, oldText, newText, boundaryTest, out)) return false;
+        out.Finish();
+        return true;
+    }
+    NewText out(text);
+    if (!ReplaceInto(text, oldText, newText, boundaryTest, out)) return false;
+    text = out.Take();
+    return true;
 }
 
 std::string UrlForm(const std::string& path) {
@@ -124,7 +255,7 @@ std::string UrlForm(const std::string& path) {
 
 bool ContainsNoCase(const std::string& text, const std::string& needle) {
     if (needle.empty() || text.size() < needle.size()) return false;
-    return Matcher(UpperAscii(needle)).Next(UpperAscii(text), 0) != std::string::npos;
+    return Matcher(needle).Next(text, 0) != std::string::npos;
 }
 
 void CorrectFilePasses(common::Platform& p, const std::string& file,
@@ -132,18 +263,14 @@ void CorrectFilePasses(common::Platform& p, const std::string& file,
     // A read-only file stays as it is; moving the new text over it would
     // get round the attribute on some systems.
     if (!p.FileExists(file) || p.IsReadOnly(file)) return;
-    const std::optional<std::string> content = p.ReadFile(file);
+    std::optional<std::string> content = p.ReadFile(file);
     if (!content) return;
-    std::string text = *content;
+    std::string text = std::move(*content);
     if (!text.empty() && text.back() == '\0') text.pop_back();
 
     bool named = false;
-    for (const Replacement& pass : passes) {
-        std::optional<std::string> replaced = ReplaceIfNamed(text, pass.first, pass.second, true);
-        if (!replaced) continue;
-        named = true;
-        text = std::move(*replaced);
-    }
+    for (const Replacement& pass : passes)
+        if (ReplacePathTextInPlace(text, pass.first, pass.second, true)) named = true;
     if (!named) return;
 
     // Without a safety copy the original is not touched.

@@ -21,6 +21,12 @@ bool IsPathBoundary(char c);
 std::string ReplacePathText(const std::string& text, const std::string& oldText,
                             const std::string& newText, bool boundaryTest);
 
+// ReplacePathText on the text itself (without a second copy of a large file
+// when newText is no longer than oldText); false when the text does not name
+// oldText, and it is then unchanged.
+bool ReplacePathTextInPlace(std::string& text, const std::string& oldText,
+                            const std::string& newText, bool boundaryTest);
+
 // "\" to "/", then " " to "%20".
 std::string UrlForm(const std::string& path);
 

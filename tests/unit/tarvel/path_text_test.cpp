@@ -21,6 +21,9 @@ class ReplacePathTextTable : public ::testing::TestWithParam<ReplaceCase> {};
 TEST_P(ReplacePathTextTable, GivesTheExpectedText) {
     const ReplaceCase& c = GetParam();
     EXPECT_EQ(ReplacePathText(c.text, c.oldText, c.newText, c.boundary), c.expected);
+    std::string inPlace = c.text;
+    ReplacePathTextInPlace(inPlace, c.oldText, c.newText, c.boundary);
+    EXPECT_EQ(inPlace, c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -101,9 +104,14 @@ TEST(ReplacePathText, AgreesWithTheStepByStepMethodOnRandomTexts) {
         if (oldText.empty()) oldText = "a";
         const std::string newText = randomText(3);
         const bool boundary = (round % 2) == 0;
-        ASSERT_EQ(ReplacePathText(text, oldText, newText, boundary),
-                  ReferenceReplace(text, oldText, newText, boundary))
+        const std::string expected = ReferenceReplace(text, oldText, newText, boundary);
+        ASSERT_EQ(ReplacePathText(text, oldText, newText, boundary), expected)
             << "text=[" << text << "] old=[" << oldText << "] new=[" << newText << "]";
+        std::string inPlace = text;
+        ASSERT_EQ(ReplacePathTextInPlace(inPlace, oldText, newText, boundary),
+                  ContainsNoCase(text, oldText));
+        ASSERT_EQ(inPlace, expected)
+            << "in place: text=[" << text << "] old=[" << oldText << "] new=[" << newText << "]";
     }
 }
 
@@ -113,6 +121,10 @@ TEST(ReplacePathText, HandlesARepetitiveTextThatDefeatsNaiveSearch) {
     const std::string text = std::string(2000000, 'a') + "b\\";
     const std::string result = ReplacePathText(text, oldText, "X", true);
     EXPECT_EQ(result, std::string(2000000 - 2000, 'a') + "X\\");
+    // The same where the search skips to a byte that is no letter.
+    const std::string slashes = std::string(2000, '\\') + "b";
+    EXPECT_EQ(ReplacePathText(std::string(2000000, '\\') + "b\n", slashes, "X", true),
+              std::string(2000000 - 2000, '\\') + "X\n");
 }
 
 TEST(UrlForm, TurnsBackslashesAndBlanks) {
