@@ -1,4 +1,4 @@
-# cmake -DOBJDUMP=... -DBIN_DIR=... -P check_pe.cmake
+# cmake -DOBJDUMP=... -DBIN_DIR=... -DFORMAT=pei-i386|pei-x86-64 -P check_pe.cmake
 set(allowed kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll shlwapi.dll
     comdlg32.dll comctl32.dll ole32.dll oleaut32.dll msvcrt.dll ws2_32.dll version.dll
     winmm.dll)
@@ -12,8 +12,8 @@ foreach(binary ${binaries})
   if(NOT rc EQUAL 0)
     message(FATAL_ERROR "objdump failed on ${binary}")
   endif()
-  if(NOT dump MATCHES "file format pei-i386")
-    message(FATAL_ERROR "${binary} is not a 32-bit PE")
+  if(NOT dump MATCHES "file format ${FORMAT}\n")
+    message(FATAL_ERROR "${binary} is not a ${FORMAT} file")
   endif()
   string(REGEX MATCHALL "DLL Name: [^\n]+" names "${dump}")
   foreach(entry ${names})

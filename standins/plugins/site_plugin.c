@@ -4,10 +4,11 @@
  * host folder it was given: "init <name> <folder>", "destroy <name>",
  * "detach <name>" (when the library is freed). */
 #include <windows.h>
+#include <excpt.h>
 #include <stdio.h>
 #include <string.h>
 
-typedef void(WINAPI* HostCall)(DWORD);
+typedef void(WINAPI* HostCall)(DWORD_PTR);
 typedef void*(WINAPI* HostGetFunction)(const char*);
 typedef void(WINAPI* HostReport)(const char*);
 
@@ -27,7 +28,22 @@ static void Note(const char* what) {
     CloseHandle(f);
 }
 
-#if defined(PLUGIN_HANDLES_OWN)
+#if defined(PLUGIN_HANDLES_OWN) && defined(__x86_64__)
+/* x86_64: a scope-table entry of its own whose filter continues execution. */
+__attribute__((used)) static LONG OwnFilter(EXCEPTION_POINTERS* pointers, void* frame) {
+    (void)frame;
+    return pointers->ExceptionRecord->ExceptionCode == 0xE0001234 ? EXCEPTION_CONTINUE_EXECUTION
+                                                                    : EXCEPTION_CONTINUE_SEARCH;
+}
+
+__attribute__((noinline)) static void RaiseAndHandle(void) {
+    __try1(OwnFilter)
+    __asm__ __volatile__("" ::: "memory");
+    RaiseException(0xE0001234, 0, 0, NULL);
+    __asm__ __volatile__("" ::: "memory");
+    __except1
+}
+#elif defined(PLUGIN_HANDLES_OWN)
 static EXCEPTION_DISPOSITION __cdecl OwnHandler(struct _EXCEPTION_RECORD* record, void* frame,
                                                 struct _CONTEXT* context, void* dispatcher) {
     (void)frame, (void)context, (void)dispatcher;
@@ -53,8 +69,10 @@ __attribute__((noinline)) static void RaiseAndHandle(void) {
 }
 #endif
 
-__declspec(dllexport) void WINAPI PlgInit(DWORD a1, DWORD a2, DWORD a3, DWORD getFunction,
-                                          DWORD a5, DWORD report, DWORD a7, DWORD folder) {
+/* Eight pointer-sized values (32-bit in a 32-bit plug-in). */
+__declspec(dllexport) void WINAPI PlgInit(DWORD_PTR a1, DWORD_PTR a2, DWORD_PTR a3,
+                                          DWORD_PTR getFunction, DWORD_PTR a5, DWORD_PTR report,
+                                          DWORD_PTR a7, DWORD_PTR folder) {
     char line[MAX_PATH + 16];
     (void)a1, (void)a2, (void)a3, (void)a5, (void)a7;
     lstrcpynA(g_folder, (const char*)folder, MAX_PATH);

@@ -2,7 +2,6 @@
 // dialog: each format and method, checked on the Wine drive.
 #include <gtest/gtest.h>
 
-#include <sys/mount.h>
 
 #include <filesystem>
 
@@ -298,29 +297,10 @@ TEST(MirsaE2E, HandedOverPageThroughOwnSaveDialog) {
 }
 
 // A 4 MiB tmpfs as drive S: reports exactly 4,194,304 free bytes.
-class SmallDrive {
-public:
-    explicit SmallDrive(const std::string& hostFolder) : folder_(hostFolder) {
-        fs::create_directories(folder_);
-        mounted_ = ::mount("tmpfs", folder_.c_str(), "tmpfs", 0, "size=4m") == 0;
-        if (mounted_) WineBench::Get().AddDrive('s', folder_);
-    }
-    ~SmallDrive() {
-        if (!mounted_) return;
-        WineBench::Get().RemoveDrive('s');
-        ::umount(folder_.c_str());
-    }
-    bool mounted() const { return mounted_; }
-
-private:
-    std::string folder_;
-    bool mounted_ = false;
-};
-
 TEST(MirsaE2E, LowSpaceQuestionOnThePagesVolume) {
     WineBench& bench = WineBench::Get();
     MirsaSetup m;
-    SmallDrive drive(bench.HostPath("C:\\small_drive"));
+    TmpfsDrive drive('s', bench.HostPath("C:\\small_drive"));
     if (!drive.mounted()) GTEST_SKIP() << "no tmpfs mount here";
     WriteHostFile(m.Host(m.folder() + "Mirsa\\Mirsa.ini"),
                   "[Main]\r\nQuickSaveDir=S:\\Pages\r\nTimeOut=30\r\n");

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,6 +26,8 @@ namespace e2e {
 namespace {
 
 constexpr const char* kDllOverrides = "mscoree=;mshtml=";
+constexpr const char* kWine32 = "/usr/lib/wine/wine";
+constexpr const char* kWine64 = "/usr/lib/wine/wine64";
 
 // fork + exec in a process group of its own, so a time-out takes its children too.
 int Spawn(const std::vector<std::string>& argv, const Env& env, const std::string& outputFile) {
@@ -108,12 +111,38 @@ std::string RunId() {
     return std::to_string(parent) + ":" + start;
 }
 
+bool RunsWine32() {
+    if (!HostFileExists(kWine32)) return false;
+    RunResult r = RunHost({kWine32, "--version"}, 30);
+    return r.exitCode == 0 && r.output.rfind("wine-", 0) == 0;
+}
+
+WineChoice DecideWine() {
+    const char* forced = std::getenv("OC_WINE_ARCH");
+    const std::string force = forced ? forced : "";
+    if (!force.empty() && force != "32" && force != "64")
+        throw std::runtime_error("OC_WINE_ARCH must be 32 or 64, not \"" + force + "\"");
+    const bool can32 = RunsWine32();
+    if (force == "32" && !can32)
+        throw std::runtime_error("OC_WINE_ARCH=32: this machine runs no 32-bit programs");
+    WineChoice choice;
+    choice.is64 = force == "64" || (force.empty() && !can32);
+    choice.loader = choice.is64 ? kWine64 : kWine32;
+    choice.buildBin = choice.is64 ? OC_WIN64_BIN : OC_WIN32_BIN;
+    return choice;
+}
+
 std::unique_ptr<WineBench>& Instance() {
     static std::unique_ptr<WineBench> bench;
     return bench;
 }
 
 }  // namespace
+
+const WineChoice& ChosenWine() {
+    static const WineChoice choice = DecideWine();
+    return choice;
+}
 
 // --- Background ---
 
@@ -158,8 +187,12 @@ WineBench::WineBench() {
     work_ = OC_E2E_WORK;
     prefix_ = work_ + "/prefix";
     fs::create_directories(work_);
+    UnmountBelow(work_);
+    const WineChoice& wine = ChosenWine();
     setenv("WINEPREFIX", prefix_.c_str(), 1);
-    setenv("WINEARCH", "win32", 1);
+    setenv("WINEARCH", wine.is64 ? "win64" : "win32", 1);
+    // /usr/bin/wine and wineboot pick wine32 whenever it is installed.
+    if (wine.is64) setenv("WINELOADER", wine.loader.c_str(), 1);
     setenv("WINEDLLOVERRIDES", kDllOverrides, 1);
     setenv("WINEDEBUG", "-all", 1);
     StartDisplay();
@@ -171,6 +204,7 @@ WineBench::WineBench() {
 
 WineBench::~WineBench() {
     RunHost({"wineserver", "-k"}, 30);
+    UnmountBelow(work_);
     if (ownXvfb_ > 0) KillGroup(ownXvfb_);
 }
 
@@ -195,23 +229,24 @@ void WineBench::MakePrefix() {
     const std::string run = RunId();
     const char* reuse = std::getenv("OC_E2E_REUSE");
     bool complete = HostFileExists(marker) && HostFileExists(prefix_ + "/system.reg");
-    if (complete && ((reuse && std::string(reuse) == "1") || ReadHostFile(marker) == run)) return;
+    const std::string stamp = run + " " + ChosenWine().Name();
+    if (complete && ((reuse && std::string(reuse) == "1") || ReadHostFile(marker) == stamp)) return;
 
     RunHost({"wineserver", "-k"}, 30);
     fs::remove(marker);
     fs::remove_all(prefix_);
-    RunResult boot = RunHost({"wineboot", "-i"}, 240);
+    RunResult boot = RunHost({ChosenWine().loader, "wineboot", "-i"}, 240);
     // The registry reaches its files when the wineserver ends.
     RunHost({"wineserver", "-w"}, 120);
     if (boot.exitCode != 0 || !HostFileExists(prefix_ + "/system.reg"))
         throw std::runtime_error("wineboot failed: " + boot.output);
-    WriteHostFile(marker, run);
+    WriteHostFile(marker, stamp);
 }
 
 void WineBench::CopyBinaries() const {
     const std::string target = HostPath(BinFolder());
     fs::create_directories(target);
-    for (const auto& entry : fs::directory_iterator(OC_WIN32_BIN)) {
+    for (const auto& entry : fs::directory_iterator(BuildBin())) {
         if (entry.path().extension() != ".exe") continue;
         fs::copy_file(entry.path(), target + "/" + entry.path().filename().string(),
                       fs::copy_options::overwrite_existing);
@@ -233,7 +268,7 @@ std::string WineBench::HostPath(const std::string& windowsPath) const {
 void WineBench::InstallExe(const std::string& exeName, const std::string& windowsPath) const {
     std::string target = HostPath(windowsPath);
     fs::create_directories(fs::path(target).parent_path());
-    fs::copy_file(std::string(OC_WIN32_BIN) + "/" + exeName, target,
+    fs::copy_file(BuildBin() + "/" + exeName, target,
                   fs::copy_options::overwrite_existing);
 }
 
@@ -250,13 +285,13 @@ std::string WineBench::TestFolder() const {
 }
 
 RunResult WineBench::Run(const std::vector<std::string>& args, int timeoutSec, const Env& env) const {
-    std::vector<std::string> argv = {"wine"};
+    std::vector<std::string> argv = {ChosenWine().loader};
     argv.insert(argv.end(), args.begin(), args.end());
     return RunHost(argv, timeoutSec, env);
 }
 
 Background WineBench::Start(const std::vector<std::string>& args, const Env& env) const {
-    std::vector<std::string> argv = {"wine"};
+    std::vector<std::string> argv = {ChosenWine().loader};
     argv.insert(argv.end(), args.begin(), args.end());
     return Background(Spawn(argv, env, ""));
 }
@@ -296,6 +331,36 @@ void WineBench::AddDrive(char letter, const std::string& hostFolder) const {
 void WineBench::RemoveDrive(char letter) const {
     fs::remove(prefix_ + "/dosdevices/" +
                static_cast<char>(std::tolower(static_cast<unsigned char>(letter))) + ":");
+}
+
+// --- drives ---
+
+TmpfsDrive::TmpfsDrive(char letter, const std::string& hostFolder, const std::string& size)
+    : letter_(letter), folder_(hostFolder) {
+    fs::create_directories(folder_);
+    umount2(folder_.c_str(), MNT_DETACH);
+    const std::string options = "size=" + size;
+    mounted_ = mount("tmpfs", folder_.c_str(), "tmpfs", 0, options.c_str()) == 0;
+    if (mounted_) WineBench::Get().AddDrive(letter_, folder_);
+}
+
+TmpfsDrive::~TmpfsDrive() {
+    if (!mounted_) return;
+    WineBench::Get().RemoveDrive(letter_);
+    // Lazily: a Wine process that still holds a file there must not keep it mounted.
+    umount2(folder_.c_str(), MNT_DETACH);
+}
+
+void UnmountBelow(const std::string& hostFolder) {
+    std::error_code ec;
+    const std::string root = fs::weakly_canonical(hostFolder, ec).string() + "/";
+    std::istringstream mounts(ReadHostFile("/proc/self/mounts").value_or(""));
+    std::vector<std::string> points;
+    std::string device, point, rest;
+    while (mounts >> device >> point && std::getline(mounts, rest))
+        if (point.rfind(root, 0) == 0) points.push_back(point);
+    // Deepest first.
+    for (auto it = points.rbegin(); it != points.rend(); ++it) umount2(it->c_str(), MNT_DETACH);
 }
 
 // --- small host helpers ---

@@ -4,6 +4,10 @@
 // limits, Windows paths mapped to the prefix's drives. Everything runs on the
 // caller's X display (xvfb-run -a); without one the bench starts its own Xvfb.
 // When the test program ends, the prefix's wineserver is ended.
+//
+// Which Wine: where this machine runs 32-bit programs, the win32 build (the
+// one we ship) under wine32; where it does not, the win64 build under wine64.
+// OC_WINE_ARCH=32|64 forces a choice.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +48,17 @@ private:
     std::optional<int> code_;
 };
 
+// The Wine and the Windows build that the e2e tests use on this machine.
+struct WineChoice {
+    bool is64 = false;
+    std::string loader;    // the wine binary to call ("/usr/lib/wine/wine" or ".../wine64")
+    std::string buildBin;  // host folder of the chosen build's exes and plug-ins
+    std::string Name() const { return is64 ? "wine64, win64 build" : "wine32, win32 build"; }
+};
+// Decided once per process; throws when OC_WINE_ARCH=32 is forced on a machine
+// that runs no 32-bit programs.
+const WineChoice& ChosenWine();
+
 class WineBench {
 public:
     // The bench of this test program, set up on first use.
@@ -53,9 +68,12 @@ public:
 
     // "C:\a\b" -> the host path behind that drive of the prefix.
     std::string HostPath(const std::string& windowsPath) const;
-    // Folder of the win32 build's exes, copied into the prefix: "C:\e2e\bin\".
+    // Folder of the chosen build's exes, copied into the prefix: "C:\e2e\bin\".
     std::string BinFolder() const { return "C:\\e2e\\bin\\"; }
-    // Copies an exe of the win32 build to a Windows path (a new name is fine).
+    // Host folder of the chosen build's exes and plug-ins.
+    const std::string& BuildBin() const { return ChosenWine().buildBin; }
+    bool Is64() const { return ChosenWine().is64; }
+    // Copies an exe of the chosen build to a Windows path (a new name is fine).
     void InstallExe(const std::string& exeName, const std::string& windowsPath) const;
 
     // An empty folder for one test: C:\t\<suite>.<test>\ (with backslash).
@@ -86,6 +104,26 @@ private:
     std::string prefix_;
     int ownXvfb_ = -1;
 };
+
+// A small tmpfs (root only) behind a drive letter, for free-space questions.
+// Unmounted when it goes out of scope; what a killed test left mounted is
+// unmounted when the next bench starts.
+class TmpfsDrive {
+public:
+    TmpfsDrive(char letter, const std::string& hostFolder, const std::string& size = "4m");
+    ~TmpfsDrive();
+    TmpfsDrive(const TmpfsDrive&) = delete;
+    TmpfsDrive& operator=(const TmpfsDrive&) = delete;
+    bool mounted() const { return mounted_; }
+
+private:
+    char letter_;
+    std::string folder_;
+    bool mounted_ = false;
+};
+
+// Unmounts every mount point below a host folder (lazily, so busy ones go too).
+void UnmountBelow(const std::string& hostFolder);
 
 // Polls cond every stepMs until it holds or timeoutMs pass.
 bool WaitUntil(const std::function<bool()>& cond, int timeoutMs, int stepMs = 50);

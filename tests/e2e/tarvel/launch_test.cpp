@@ -3,7 +3,8 @@
 // hand-off, "/silent", multi-user conversion and a low-space drive.
 #include "tests/e2e/tarvel/tarvel_install.h"
 
-#include <sys/mount.h>
+#include <memory>
+
 
 namespace e2e::tarvel_e2e {
 namespace {
@@ -363,24 +364,13 @@ TEST(TarvelMultiUser, DeclinedOnCancel) {
 
 class LowSpaceDrive : public ::testing::Test {
 protected:
-    std::string mountPoint;
-    bool mounted = false;
+    std::unique_ptr<TmpfsDrive> drive;
 
     void SetUp() override {
-        mountPoint = std::string(OC_E2E_WORK) + "/lowspace";
-        fs::create_directories(mountPoint);
-        umount2(mountPoint.c_str(), MNT_DETACH);
-        if (mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=4m") != 0) {
-            GTEST_SKIP() << "a tmpfs cannot be mounted here (needs root)";
-        }
-        mounted = true;
-        WineBench::Get().AddDrive('l', mountPoint);
+        drive = std::make_unique<TmpfsDrive>('l', std::string(OC_E2E_WORK) + "/lowspace");
+        if (!drive->mounted()) GTEST_SKIP() << "a tmpfs cannot be mounted here (needs root)";
     }
-    void TearDown() override {
-        if (!mounted) return;
-        WineBench::Get().RemoveDrive('l');
-        umount2(mountPoint.c_str(), MNT_DETACH);
-    }
+    void TearDown() override { drive.reset(); }
 };
 
 TEST_F(LowSpaceDrive, CancelEndsTheLaunchAndOkGoesOn) {

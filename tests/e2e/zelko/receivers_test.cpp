@@ -42,13 +42,13 @@ struct Usd {
         if (!withPlugins) return;
         const std::string plugins = bench.HostPath(folder + "plugins");
         std::filesystem::create_directories(plugins);
-        for (const auto& entry : std::filesystem::directory_iterator(OC_WIN32_BIN))
+        for (const auto& entry : std::filesystem::directory_iterator(bench.BuildBin()))
             if (entry.path().extension() == ".plg")
                 std::filesystem::copy_file(entry.path(), plugins + "/" + entry.path().filename().string(),
                                            std::filesystem::copy_options::overwrite_existing);
         WriteHostFile(plugins + "/broken.plg", "this is not a library");
         // A second faulting plug-in: the host survives faults one after another.
-        std::filesystem::copy_file(std::string(OC_WIN32_BIN) + "/plg_fault.plg", plugins + "/plg_fault_again.plg",
+        std::filesystem::copy_file(bench.BuildBin() + "/plg_fault.plg", plugins + "/plg_fault_again.plg",
                                    std::filesystem::copy_options::overwrite_existing);
     }
     std::string AddFile() const {
