@@ -337,11 +337,12 @@ void WineBench::RemoveDrive(char letter) const {
 
 TmpfsDrive::TmpfsDrive(char letter, const std::string& hostFolder, const std::string& size)
     : letter_(letter), folder_(hostFolder) {
+    WineBench& bench = WineBench::Get();  // set up first: it clears old mounts
     fs::create_directories(folder_);
     umount2(folder_.c_str(), MNT_DETACH);
     const std::string options = "size=" + size;
     mounted_ = mount("tmpfs", folder_.c_str(), "tmpfs", 0, options.c_str()) == 0;
-    if (mounted_) WineBench::Get().AddDrive(letter_, folder_);
+    if (mounted_) bench.AddDrive(letter_, folder_);
 }
 
 TmpfsDrive::~TmpfsDrive() {
