@@ -21,6 +21,11 @@ const char* const kMediaExtensions[] = {".jpg", ".jpeg", ".gif", ".png", ".bmp",
                                         ".svgz", ".avi", ".wav", ".mid", ".midi", ".win",
                                         ".swf", ".torrent", ".js", ".css"};
 
+// Extensions that Windows runs, or opens as a program, when the file is opened.
+const char* const kRunnableExtensions[] = {".exe", ".com", ".bat", ".cmd", ".pif", ".scr", ".vbs",
+                                           ".vbe", ".js",  ".jse", ".wsf", ".wsh", ".hta", ".lnk",
+                                           ".url", ".ps1", ".msi", ".reg", ".cpl", ".jar"};
+
 template <std::size_t N>
 bool InList(const std::string& extension, const char* const (&list)[N]) {
     const std::string lower = common::AsciiLower(extension);
@@ -126,8 +131,8 @@ SaveOutcome SaveThroughDialogs(common::Platform& p, const SaveRun& run, const Sa
         s.typeIndex = rule.typeIndex;
         FindDialogControls(p, c, dialog);
         const std::string proposed = ReadFileName(p, c);
-        NameCheck check{proposed, s.name,      s.textName, c.PageTitle,
-                        s.defaultExt, format, s.simple,   s.oldOpera};
+        NameCheck check{proposed,     s.name, s.textName, c.PageTitle,
+                        s.defaultExt, format, s.simple,   s.oldOpera, rule.extension};
         if (std::optional<std::string> corrected = CorrectedDialogName(check))
             WriteFileName(p, c, *corrected);
         SelectFileType(p, c, dialog, s.typeIndex);
@@ -189,6 +194,12 @@ std::string ExtensionOf(const std::string& text) {
 
 bool IsPageExtension(const std::string& extension) { return InList(extension, kPageExtensions); }
 bool IsMediaExtension(const std::string& extension) { return InList(extension, kMediaExtensions); }
+
+bool IsRunnableName(const std::string& name) {
+    std::size_t end = name.find_last_not_of(". ");
+    if (end == std::string::npos) return false;
+    return InList(ExtensionOf(name.substr(0, end + 1)), kRunnableExtensions);
+}
 
 FormatRule RuleOfFormat(const std::string& format, bool oldOpera, const std::string& defaultExt) {
     const std::string mhtExt = oldOpera ? ".txt" : ".mht";
@@ -287,6 +298,9 @@ std::optional<std::string> CorrectedDialogName(const NameCheck& c) {
         return common::DotsToUnderscores(
             common::MakeFileName(WithoutSuffix(file, ExtensionOf(file))));
     }
+    // The browser's own proposal may come from the page; it must not stay runnable.
+    if (IsRunnableName(c.proposed))
+        return common::MakeFileName(common::FileNameOfPath(c.proposed)) + c.typeExt;
     return std::nullopt;
 }
 
@@ -294,8 +308,9 @@ std::string NameWithExtension(const std::string& name, const std::string& urlExt
                               const std::string& typeExtension) {
     std::string working = name;
     std::string e = ExtensionOf(working);
-    if (!IsPageExtension(e) && !IsMediaExtension(e)) {
-        e = IsMediaExtension(urlExtension) ? urlExtension : typeExtension;
+    if ((!IsPageExtension(e) && !IsMediaExtension(e)) || IsRunnableName(e)) {
+        const bool fromUrl = IsMediaExtension(urlExtension) && !IsRunnableName(urlExtension);
+        e = fromUrl ? urlExtension : typeExtension;
         working += e;
     }
     return common::MakeFileName(WithoutSuffix(working, e)) + e;

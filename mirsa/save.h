@@ -35,6 +35,9 @@ inline constexpr std::uint32_t kPhfDialogFlags = ofn::Explorer | ofn::EnableSizi
 std::string ExtensionOf(const std::string& text);  // from the last "." on, or empty
 bool IsPageExtension(const std::string& extension);
 bool IsMediaExtension(const std::string& extension);
+// A name that Windows would run or open as a program, judged by its extension
+// after the trailing dots and blanks that Windows drops from file names.
+bool IsRunnableName(const std::string& name);
 
 struct FormatRule {
     int typeIndex;
@@ -66,10 +69,12 @@ struct NameCheck {
     std::string format;
     bool simple = false;
     bool oldOpera = false;
+    std::string typeExt = ".htm";  // appended to a runnable proposal
 };
 std::optional<std::string> CorrectedDialogName(const NameCheck& check);
 
-// Rule C8: the working name with its extension.
+// Rule C8: the working name with its extension. A runnable extension, of the
+// name or of the address, never survives: the type's extension is appended.
 std::string NameWithExtension(const std::string& name, const std::string& urlExtension,
                               const std::string& typeExtension);
 

@@ -1,5 +1,7 @@
 #include "mirsa/startup.h"
 
+#include <algorithm>
+
 #include "common/helpers.h"
 #include "common/ini.h"
 #include "mirsa/save.h"
@@ -13,24 +15,53 @@ constexpr const char kClosePair[] = "\x92\x92";
 
 bool IsBlank(char c) { return c == ' '; }
 
+bool IsSwitchNameChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
 }  // namespace
+
+std::vector<SwitchInText> SwitchesOf(const std::string& commandText) {
+    std::vector<SwitchInText> switches;
+    const std::size_t n = commandText.size();
+    std::size_t i = 0;
+    while (i < n) {
+        std::size_t nameEnd = i + 1;
+        if (commandText[i] == '/')
+            while (nameEnd < n && IsSwitchNameChar(commandText[nameEnd])) ++nameEnd;
+        if (nameEnd == i + 1 || nameEnd >= n || commandText[nameEnd] != '=') {
+            ++i;
+            continue;
+        }
+        SwitchInText s;
+        s.name = commandText.substr(i + 1, nameEnd - i - 1);
+        std::size_t from = nameEnd + 1;
+        std::size_t to;
+        s.quoted = commandText.compare(from, 2, kOpenPair) == 0;
+        if (s.quoted) {
+            from += 2;
+            to = commandText.find(kClosePair, from);
+            i = to == std::string::npos ? n : to + 2;
+        } else {
+            to = commandText.find(' ', from);
+            i = to == std::string::npos ? n : to;
+        }
+        s.value = commandText.substr(from, to == std::string::npos ? std::string::npos : to - from);
+        switches.push_back(s);
+    }
+    return switches;
+}
 
 std::string GetSwitchValue(const std::string& commandText, const std::string& name) {
     if (name.empty()) return "";
-    std::string value;
-    const std::string key = "/" + name + "=";
-    std::size_t at = commandText.find(key + kOpenPair);
-    if (at != std::string::npos) {
-        std::size_t from = at + key.size() + 2;
-        std::size_t to = commandText.find(kClosePair, from);
-        value = commandText.substr(from, to == std::string::npos ? std::string::npos : to - from);
-    } else {
-        at = commandText.find(key);
-        if (at == std::string::npos) return "";
-        std::size_t from = at + key.size();
-        std::size_t to = commandText.find(' ', from);
-        value = commandText.substr(from, to == std::string::npos ? std::string::npos : to - from);
-    }
+    const std::vector<SwitchInText> switches = SwitchesOf(commandText);
+    auto found = std::find_if(switches.begin(), switches.end(),
+                              [&](const SwitchInText& s) { return s.name == name && s.quoted; });
+    if (found == switches.end())
+        found = std::find_if(switches.begin(), switches.end(),
+                             [&](const SwitchInText& s) { return s.name == name; });
+    if (found == switches.end()) return "";
+    std::string value = found->value;
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
         value = value.substr(1, value.size() - 2);
     return value;

@@ -42,7 +42,18 @@ struct MirsaSettings {
     int Top = 455;
 };
 
-// The value of /name= in the command text; the ‘‘…’’ byte-pair form may hold blanks.
+// A /name=value switch of the command text. Its value, plain up to a blank
+// or in the ‘‘…’’ byte-pair form, is never searched for further switches, so
+// a page title or address put into a value cannot add or replace a switch.
+struct SwitchInText {
+    std::string name;
+    bool quoted = false;
+    std::string value;
+};
+std::vector<SwitchInText> SwitchesOf(const std::string& commandText);
+
+// The value of /name= in the command text; the ‘‘…’’ form wins over a plain
+// one, else the first occurrence counts.
 std::string GetSwitchValue(const std::string& commandText, const std::string& name);
 
 // Arguments as the start sequence counts them: separated by blanks, a

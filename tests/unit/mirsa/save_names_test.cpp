@@ -156,6 +156,11 @@ TEST(CorrectedDialogName, FirstRuleWins) {
         {"d: html is never compared", {"page.html", "W", "", title, ".htm", "mht", false, false},
          std::nullopt},
         {"d: matching", {"page.mht", "W", "", title, ".htm", "mht", false, false}, std::nullopt},
+        {"e: runnable gets the type's extension",
+         {"C:\\x\\setup.EXE. ", "W", "", title, ".htm", "mht", false, false, ".mht"},
+         "setup.EXE.mht"},
+        {"e: also for old browsers", {"a.js", "W", "", title, ".htm", "htm", false, true, ".htm"},
+         "a.js.htm"},
     };
     for (const auto& c : cases) EXPECT_EQ(CorrectedDialogName(c.check), c.want) << c.what;
 }
@@ -175,6 +180,9 @@ TEST(NameWithExtension, KeepsKnownAddsOthers) {
         {"a:b?.HTM", "", ".mht", "a_b.HTM"},
         {"News", "", ".txt", "News.txt"},
         {"  x  .txt", "", ".mht", "x.txt"},
+        {"lib.js", "", ".html", "lib.js.html"},
+        {"lib", ".JS", ".jpg", "lib.jpg"},
+        {"run.bat", ".png", ".jpg", "run.bat.png"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(NameWithExtension(c.name, c.urlExt, c.typeExt), c.want) << c.name;

@@ -32,6 +32,16 @@ TEST(GetSwitchValue, ReadsEveryForm) {
         {"data:text/mrv;charset=UTF-8,/format=png /method=quick", "format", "png"},
         // The ‘‘ form wins even when a plain key comes first.
         {"/text=a /text=" + L + "b c" + R, "text", "b c"},
+        // A key inside another switch's value is part of that value.
+        {"/format=png /text=" + L + "x /path=" + L + "C:\\S" + R + R, "path", ""},
+        {"/format=png /text=" + L + "x /path=" + L + "C:\\S" + R + R, "text",
+         "x /path=" + L + "C:\\S"},
+        {"/text=" + L + "/format=txt" + R + " /format=html", "format", "html"},
+        {"/url=" + L + "http://a/?/format=png" + R, "format", ""},
+        {"/url=http://a/b/path=C:\\S /format=htm", "path", ""},
+        {"/url=http://a/b/path=C:\\S /format=htm", "format", "htm"},
+        {"/text=" + L + "open /path=" + L + "C:\\S", "path", ""},
+        {"/path=" + L + "sub dir" + R + "/text=" + L + "T" + R, "text", "T"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(GetSwitchValue(c.text, c.name), c.want) << c.text << " / " << c.name;
