@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 
+#include <algorithm>
 #include <filesystem>
+#include <set>
 
+#include "common/helpers.h"
 #include "tests/e2e/support/standins.h"
 
 namespace e2e {
@@ -360,5 +363,92 @@ TEST(MirsaE2E, MessageBoxes) {
     }
 }
 
+// Every file of the Wine drive C:, by its Windows path (links are not followed).
+std::set<std::string> FilesOnDriveC(const MirsaSetup& m) {
+    const fs::path root = m.Host("C:\\");
+    std::set<std::string> files;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(
+             root, fs::directory_options::skip_permission_denied, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (!it->is_regular_file(ec)) continue;
+        std::string relative = fs::relative(it->path(), root).string();
+        std::replace(relative.begin(), relative.end(), '/', '\\');
+        files.insert("C:\\" + relative);
+    }
+    return files;
+}
+
+bool EndsRunnable(const std::string& path) {
+    const std::string lower = common::AsciiLower(path);
+    for (const char* e : {".exe", ".com", ".bat", ".cmd", ".pif", ".scr", ".vbs", ".vbe", ".js",
+                          ".jse", ".wsf", ".wsh", ".hta", ".lnk", ".url", ".ps1", ".msi", ".reg",
+                          ".cpl", ".jar"})
+        if (common::EndsWith(lower, e)) return true;
+    return false;
+}
+
+// Files added between two listings, less the stand-ins' folders and the
+// launcher's command files and records in the test folder.
+std::vector<std::string> NewFiles(const MirsaSetup& m, const std::set<std::string>& before,
+                                  const std::set<std::string>& after) {
+    std::vector<std::string> added;
+    for (const std::string& f : after)
+        if (!before.count(f) && f.rfind(m.folder() + "Opera", 0) != 0 &&
+            f.rfind(m.folder() + "run", 0) != 0)
+            added.push_back(f);
+    return added;
+}
+
+// A page cannot plant a runnable file: not by navigating to a data URL of
+// Mirsa's type, nor through its title where the browser fills in %T.
+TEST(MirsaE2E, PagesCannotPlantRunnableFilesNorAddSwitches) {
+    MirsaSetup m;
+    const std::string startup = m.folder() + "Startup";
+    const std::set<std::string> atStart = FilesOnDriveC(m);
+    {
+        StubBrowser browser(m.Browser("Innocent page", {"--proposed="}));
+        ASSERT_TRUE(browser.ready());
+        m.Run(" \"data:text/mrv;charset=UTF-8,/format=html%20/method=quick%20/path=" + startup +
+              "%20/text=evil.js\"");
+        ASSERT_TRUE(WaitUntil([&] { return !Saved(browser).empty(); }, 30000));
+        EXPECT_EQ(Saved(browser)[0].Get("path"), startup + "\\evil.js.html");
+        ASSERT_TRUE(browser.Close());
+    }
+
+    // The help's own example, /text=‘‘%T’’, with a title that brings a /path= of its own.
+    const std::string title = "Innocent page /path=" + kL + startup + kR;
+    const std::set<std::string> beforeTitle = FilesOnDriveC(m);
+    {
+        StubBrowser::Options o = m.Browser(title, {"--proposed="});
+        o.folder = m.folder() + "Opera2\\";
+        StubBrowser browser(o);
+        ASSERT_TRUE(browser.ready());
+        Record run = m.Run(" /format=png /text=" + kL + title + kR);
+        ASSERT_EQ(run.Get("started"), "1") << run.Get("output");
+        ASSERT_TRUE(browser.Close());
+    }
+    {
+        StubBrowser::Options o = m.Browser(title, {"--autosave=1500", "--proposed="});
+        o.folder = m.folder() + "Opera3\\";
+        StubBrowser browser(o);
+        ASSERT_TRUE(browser.ready());
+        m.Run(" /format=html /method=quick /text=" + kL + title + kR);
+        ASSERT_TRUE(WaitUntil([&] { return !Saved(browser).empty(); }, 30000));
+        const std::string saved = Saved(browser)[0].Get("path");
+        EXPECT_EQ(saved.rfind(m.pages(), 0), 0u) << saved;
+        EXPECT_TRUE(common::EndsWith(saved, ".html")) << saved;
+        ASSERT_TRUE(browser.Close());
+    }
+    const std::set<std::string> atEnd = FilesOnDriveC(m);
+
+    const std::vector<std::string> added = NewFiles(m, atStart, atEnd);
+    EXPECT_TRUE(std::count(added.begin(), added.end(), startup + "\\evil.js.html")) << added.size();
+    for (const std::string& f : added) EXPECT_FALSE(EndsRunnable(f)) << f;
+    // The title runs wrote only into the pages folder (at least the saved page).
+    const std::vector<std::string> byTitle = NewFiles(m, beforeTitle, atEnd);
+    EXPECT_FALSE(byTitle.empty());
+    for (const std::string& f : byTitle) EXPECT_EQ(f.rfind(m.pages(), 0), 0u) << f;
+}
 }  // namespace
 }  // namespace e2e
