@@ -416,7 +416,8 @@ TEST(MirsaE2E, PagesCannotPlantRunnableFilesNorAddSwitches) {
         ASSERT_TRUE(browser.Close());
     }
 
-    // The help's own example, /text=‘‘%T’’, with a title that brings a /path= of its own.
+    // A browser button with /text=‘‘%T’’ as in the help, and a title that brings
+    // a /path= of its own: first a screenshot, then a page.
     const std::string title = "Innocent page /path=" + kL + startup + kR;
     const std::set<std::string> beforeTitle = FilesOnDriveC(m);
     {
@@ -424,7 +425,7 @@ TEST(MirsaE2E, PagesCannotPlantRunnableFilesNorAddSwitches) {
         o.folder = m.folder() + "Opera2\\";
         StubBrowser browser(o);
         ASSERT_TRUE(browser.ready());
-        Record run = m.Run(" /format=png /text=" + kL + title + kR);
+        Record run = m.Run(" /format=png /method=quick /text=" + kL + title + kR);
         ASSERT_EQ(run.Get("started"), "1") << run.Get("output");
         ASSERT_TRUE(browser.Close());
     }
@@ -445,9 +446,11 @@ TEST(MirsaE2E, PagesCannotPlantRunnableFilesNorAddSwitches) {
     const std::vector<std::string> added = NewFiles(m, atStart, atEnd);
     EXPECT_TRUE(std::count(added.begin(), added.end(), startup + "\\evil.js.html")) << added.size();
     for (const std::string& f : added) EXPECT_FALSE(EndsRunnable(f)) << f;
-    // The title runs wrote only into the pages folder (at least the saved page).
+    // The title runs wrote only into the pages folder: the screenshot and the page.
     const std::vector<std::string> byTitle = NewFiles(m, beforeTitle, atEnd);
-    EXPECT_FALSE(byTitle.empty());
+    ASSERT_EQ(byTitle.size(), 2u);
+    EXPECT_TRUE(common::EndsWith(byTitle[0], ".html")) << byTitle[0];
+    EXPECT_TRUE(common::EndsWith(byTitle[1], ".png")) << byTitle[1];
     for (const std::string& f : byTitle) EXPECT_EQ(f.rfind(m.pages(), 0), 0u) << f;
 }
 }  // namespace

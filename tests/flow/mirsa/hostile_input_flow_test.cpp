@@ -38,8 +38,9 @@ const std::string kAttackName = "Innocent _path=" + kL + "C_Startup";
 
 std::vector<Case> Cases() {
     std::vector<Case> cases = {
-        {"title inside text, help's png example", kTitleAttack, "",
-         " /format=png /text=" + kL + kTitleAttack + kR, "", "C:\\Pages\\shot.png", ""},
+        {"title inside text, png", kTitleAttack, "",
+         " /format=png /method=all /text=" + kL + kTitleAttack + kR, "",
+         "C:\\Pages\\" + kAttackName + ".png", ""},
         {"title inside text, quick", kTitleAttack, "",
          " /format=html /method=quick /text=" + kL + kTitleAttack + kR, "",
          "C:\\Pages\\" + kAttackName + ".html", ""},
@@ -77,6 +78,8 @@ std::vector<Case> Cases() {
                  "C:\\Pages\\_Images\\" + evil + ".jpg", ""},
                 {"address " + e, "News", "photo", " /format=img /method=quick /url=http://a/x" + e,
                  "", "C:\\Pages\\_Images\\photo.jpg", ""},
+                {"png " + e, "News", "", " /format=png /method=all /text=" + kL + evil + kR, "",
+                 "C:\\Pages\\" + evil + ".png", ""},
                 {"handed-over page " + e, "News", "", " C:\\TEMP\\p.htm",
                  "<html><!-- Mirsa settings /method=quick /text=\xE2\x80\x98\xE2\x80\x98" + evil +
                      "\xE2\x80\x99\xE2\x80\x99 --></html>",
@@ -99,12 +102,12 @@ TEST(MirsaHostileInput, NoSwitchFromAValueAndNoRunnableFile) {
         else
             w.DialogOpensBy(500);
         const std::vector<std::string> before = w.p.FilesUnder();
-        SaveHooks hooks;
-        hooks.screenshot = [](common::Platform& p, const SaveRun&, BrowserContact&,
-                              const std::string& targetFolder, const std::string&) {
-            p.WriteFile(targetFolder + "shot.png", "PNG");
-        };
-        w.Run(c.tail, hooks);
+        common::Image shot;
+        shot.width = 4;
+        shot.height = 3;
+        shot.rgb.assign(4 * 3 * 3, 0x80);
+        w.p.SetCapture(w.browser, shot);
+        w.Run(c.tail, BuiltInSaveHooks());
 
         std::set<std::string> added;
         for (const std::string& f : w.p.FilesUnder())
