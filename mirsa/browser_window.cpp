@@ -134,8 +134,10 @@ void ConfirmDialog(common::Platform& p, WindowId dialog) {
 }
 
 void BringOperaToFront(common::Platform& p, const BrowserContact& c) {
-    if (p.ForegroundWindow() == c.OperaWindow) return;
-    if (p.IsIconic(c.OperaWindow)) p.ShowWindow(c.OperaWindow, common::sw::Restore);
+    // A minimised window can still be the foreground one; it shows nothing.
+    const bool iconic = p.IsIconic(c.OperaWindow);
+    if (!iconic && p.ForegroundWindow() == c.OperaWindow) return;
+    if (iconic) p.ShowWindow(c.OperaWindow, common::sw::Restore);
     p.SetForegroundWindow(c.OperaWindow);
     const std::uint32_t deadline = p.TickCount() + 2 * c.TimeOutMs;
     while (p.ForegroundWindow() != c.OperaWindow && !IsPast(p.TickCount(), deadline))

@@ -2,7 +2,8 @@
 // page-view children, its DDE service, and the Run flag in its profile.
 // Settings: section [Browser] of <exe name>.ini or operastub.ini beside it,
 // each overridable on the command line as --title=, --url=, --log=,
-// --profile=, --norunflag; the log path also from %OPERASTUB_LOG%.
+// --profile=, --norunflag; the log path also from %OPERASTUB_LOG%;
+// --minimized=1 starts it minimised.
 //   Title      page title (window text: Title + " - Opera")
 //   Url        page address (the WWW_GetWindowInfo reply)
 //   Profile    the opera6.ini whose State/Run it sets (default: profile\opera6.ini here)
@@ -321,6 +322,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     SetRunFlag(true);
     standin::Record ready = standin::EventRecord("ready");
     ready.Set("dde", dde ? "1" : "0");
+    // Client sizes, so a test can check a capture of either window.
+    RECT view, main;
+    GetClientRect(g_windows.pageView, &view);
+    GetClientRect(g_windows.main, &main);
+    ready.Set("viewWidth", std::to_string(view.right));
+    ready.Set("viewHeight", std::to_string(view.bottom));
+    ready.Set("mainWidth", std::to_string(main.right));
+    ready.Set("mainHeight", std::to_string(main.bottom));
+    ready.Set("toolbarHeight", std::to_string(kToolbarHeight));
+    if (standin::SwitchValue(args, "--minimized") == "1") ShowWindow(g_windows.main, SW_MINIMIZE);
+    ready.Set("minimized", IsIconic(g_windows.main) ? "1" : "0");
     Log(ready);
     savedialog::Start(g_windows.main, g_windows.pageView, args, standin::ConfigIni("operastub"),
                       g_config.title, g_config.url, Log);

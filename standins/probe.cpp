@@ -250,12 +250,86 @@ void Disk(const Record& req, Record& out) {
     out.Set("type", std::to_string(P().DriveType(req.Get("root"))));
 }
 
+// The texts, checks and enabled states of a window's controls, by control id.
+void NoteControls(HWND window, const std::string& prefix, Record& out) {
+    for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        const std::string id = std::to_string(GetDlgCtrlID(c));
+        char text[1024] = {};
+        // Sent, so an edit box of another process answers with its content.
+        SendMessageA(c, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+        out.Set(prefix + "text." + id, text);
+        out.Set(prefix + "checked." + id, Flag(SendMessageA(c, BM_GETCHECK, 0, 0) == BST_CHECKED));
+        out.Set(prefix + "enabled." + id, Flag(IsWindowEnabled(c) != 0));
+    }
+    RECT r = {0, 0, 0, 0};
+    GetWindowRect(window, &r);
+    out.Set(prefix + "left", std::to_string(r.left));
+    out.Set(prefix + "top", std::to_string(r.top));
+    out.Set(prefix + "visible", Flag(IsWindowVisible(window) != 0));
+    RECT client = {0, 0, 0, 0};
+    GetClientRect(window, &client);
+    out.Set(prefix + "clientWidth", std::to_string(client.right));
+    out.Set(prefix + "clientHeight", std::to_string(client.bottom));
+    const LONG_PTR exStyle = GetWindowLongPtrA(window, GWL_EXSTYLE);
+    out.Set(prefix + "toolWindow", Flag((exStyle & WS_EX_TOOLWINDOW) != 0));
+    out.Set(prefix + "topmost", Flag((exStyle & WS_EX_TOPMOST) != 0));
+    const LONG_PTR style = GetWindowLongPtrA(window, GWL_STYLE);
+    out.Set(prefix + "sizable", Flag((style & (WS_THICKFRAME | WS_MAXIMIZEBOX)) != 0));
+}
+
+// Drives a window of another program by its controls: waits for the window
+// titled "title", then runs "step.1", "step.2", ... ("click ID", "settext ID
+// TEXT", "wait MS"), noting the controls before the steps ("s0.") and after
+// each ("sN."), until the window is gone.
+void Form(const Record& req, Record& out) {
+    HWND window = nullptr;
+    const DWORD deadline = GetTickCount() + static_cast<DWORD>(IntOf(req, "timeoutMs", 60000));
+    while (!(window = FindWindowA(nullptr, req.Get("title").c_str())) || !IsWindowVisible(window)) {
+        if (static_cast<LONG>(GetTickCount() - deadline) > 0) {
+            out.Set("found", "0");
+            return;
+        }
+        Sleep(50);
+    }
+    out.Set("found", "1");
+    NoteControls(window, "s0.", out);
+    for (int n = 1; req.Has("step." + std::to_string(n)); ++n) {
+        const std::string step = req.Get("step." + std::to_string(n));
+        const std::size_t blank = step.find(' ');
+        const std::string action = step.substr(0, blank);
+        const std::string rest = blank == std::string::npos ? "" : step.substr(blank + 1);
+        const int id = std::atoi(rest.c_str());
+        HWND control = GetDlgItem(window, id);
+        if (action == "click") {
+            char cls[64] = {};
+            GetClassNameA(control, cls, sizeof cls);
+            if (lstrcmpiA(cls, "Static") == 0)
+                SendMessageA(window, WM_COMMAND, MAKEWPARAM(id, STN_CLICKED),
+                             reinterpret_cast<LPARAM>(control));
+            else
+                SendMessageA(control, BM_CLICK, 0, 0);
+        } else if (action == "settext") {
+            const std::size_t space = rest.find(' ');
+            SendMessageA(control, WM_SETTEXT, 0,
+                         reinterpret_cast<LPARAM>(space == std::string::npos ? "" : rest.c_str() + space + 1));
+        } else if (action == "wait") {
+            Sleep(static_cast<DWORD>(id));
+        }
+        if (!IsWindow(window)) {
+            out.Set("closedAt", std::to_string(n));
+            return;
+        }
+        NoteControls(window, "s" + std::to_string(n) + ".", out);
+    }
+}
+
 const std::map<std::string, std::function<void(const Record&, Record&)>>& Verbs() {
     static const std::map<std::string, std::function<void(const Record&, Record&)>> verbs = {
         {"run", Run},       {"runwait", RunAndWait}, {"tail", Tail},
         {"expand", Expand}, {"copy", Copy},          {"move", Move},
         {"findbrowser", FindBrowser}, {"dde", Dde},  {"close", Close},
         {"msgbox", Box},  {"seam", Seam},        {"disk", Disk},
+        {"form", Form},
     };
     return verbs;
 }

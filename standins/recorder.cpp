@@ -14,12 +14,16 @@
 //   Window=title        stay open with a visible window of this title until WM_CLOSE
 //   WindowClass=name    its class (default "RecorderWindow")
 //   WaitMs=n            then wait this long
+//   ConvertProject=1    play a converter: the last quoted argument is a project
+//                       file; write the file its "Compiled file=" line (hhc.exe)
+//                       or its destination <Path> (isiloxc.exe) names
 //   ExitCode=n
 // Steps in that order (the file is written after the window closed and the
 // wait), each one a record in the log.
 #include "common/win32/win32_api.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -41,6 +45,7 @@ struct RecorderConfig {
     std::string windowTitle;
     std::string windowClass;
     int waitMs = 0;
+    bool convertProject = false;
     int exitCode = 0;
 };
 
@@ -60,6 +65,7 @@ RecorderConfig ReadConfig() {
     c.windowClass = p.IniReadString(ini, kSection, "WindowClass", "RecorderWindow");
     c.waitMs = p.IniReadInt(ini, kSection, "WaitMs", 0);
     c.exitCode = p.IniReadInt(ini, kSection, "ExitCode", 0);
+    c.convertProject = p.IniReadInt(ini, kSection, "ConvertProject", 0) != 0;
     return c;
 }
 
@@ -81,6 +87,8 @@ std::string LastQuoted(const std::string& commandLine) {
     if (open == std::string::npos || open == 0) return {};  // the program's own quotes
     return commandLine.substr(open + 1, close - open - 1);
 }
+
+std::string Flag(bool value) { return value ? "1" : "0"; }
 
 std::string UniquePrefix(const RecorderConfig& c) {
     return c.copyUnique ? std::to_string(GetCurrentProcessId()) + "_" : std::string();
@@ -116,6 +124,36 @@ void WriteRequestedFile(const RecorderConfig& c, const std::vector<std::string>&
     standin::Record r = standin::EventRecord("write");
     r.Set("path", path);
     r.Set("ok", standin::Platform().WriteFile(path, c.writeText) ? "1" : "0");
+    standin::AppendRecord(c.log, r);
+}
+
+std::string TextBetween(const std::string& text, const std::string& from, const std::string& to) {
+    std::size_t at = text.find(from);
+    if (at == std::string::npos) return {};
+    at += from.size();
+    std::size_t end = text.find(to, at);
+    return end == std::string::npos ? std::string() : text.substr(at, end - at);
+}
+
+std::string XmlUnescaped(std::string text) {
+    const std::pair<const char*, const char*> entities[] = {{"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}};
+    for (const auto& [entity, plain] : entities)
+        for (std::size_t at = text.find(entity); at != std::string::npos; at = text.find(entity, at + 1))
+            text.replace(at, std::strlen(entity), plain);
+    return text;
+}
+
+// The output a converter would build from its project file.
+void ConvertProject(const RecorderConfig& c) {
+    if (!c.convertProject) return;
+    const std::string project = LastQuoted(standin::Platform().CommandLine());
+    const std::string text = standin::Platform().ReadFile(project).value_or("");
+    std::string output = TextBetween(text, "Compiled file=", "\r\n");
+    if (output.empty()) output = XmlUnescaped(TextBetween(text, "<Files>\r\n<Path>", "</Path>"));
+    standin::Record r = standin::EventRecord("convert");
+    r.Set("project", project);
+    r.Set("output", output);
+    r.Set("ok", Flag(!output.empty() && standin::Platform().WriteFile(output, "converted from " + project)));
     standin::AppendRecord(c.log, r);
 }
 
@@ -163,6 +201,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     standin::AppendRecord(c.log, start);
 
     CopyArgument(c, args);
+    ConvertProject(c);
     if (!c.windowTitle.empty()) StayOpenWithWindow(c);
     if (c.waitMs > 0) Sleep(static_cast<DWORD>(c.waitMs));
     // Last, so a file it writes also tells that it is about to end.

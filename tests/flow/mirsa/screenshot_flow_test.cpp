@@ -124,18 +124,21 @@ TEST(MirsaScreenshot, SimpleUsesOwnSaveDialog) {
     }
 }
 
-// A minimised browser is restored and brought to the front before the capture.
+// A minimised browser is restored and brought to the front before the
+// capture, also when it still holds the foreground.
 TEST(MirsaScreenshot, MinimisedBrowserIsRestored) {
-    ShotWorld w;
-    WindowId other = w.p.AddWindow({"Other", "Editor"});
-    w.p.SetForeground(other);
-    w.p.SetIconic(w.browser, true);
-    w.Shot("/method=quick");
-    auto commands = w.p.ShowCommands(w.browser);
-    ASSERT_FALSE(commands.empty());
-    EXPECT_EQ(commands[0], common::sw::Restore);
-    EXPECT_EQ(w.p.ForegroundWindow(), w.browser);
-    EXPECT_TRUE(w.p.HasFile("C:\\Pages\\News.png"));
+    for (bool stillForeground : {false, true}) {
+        ShotWorld w;
+        WindowId other = w.p.AddWindow({"Other", "Editor"});
+        w.p.SetForeground(stillForeground ? w.browser : other);
+        w.p.SetIconic(w.browser, true);
+        w.Shot("/method=quick");
+        auto commands = w.p.ShowCommands(w.browser);
+        ASSERT_FALSE(commands.empty()) << stillForeground;
+        EXPECT_EQ(commands[0], common::sw::Restore);
+        EXPECT_EQ(w.p.ForegroundWindow(), w.browser);
+        EXPECT_TRUE(w.p.HasFile("C:\\Pages\\News.png"));
+    }
 }
 
 }  // namespace
