@@ -91,8 +91,11 @@ TEST(MirsaE2E, PngThroughOwnSaveDialog) {
     StubBrowser browser(m.Browser("Own Shot", {}));
     ASSERT_TRUE(browser.ready());
     fs::create_directories(m.Host(m.folder() + "Chosen"));
-    Background mirsa = m.Start(" /format=png /method=simple", m.folder() + "Chosen");
+    // The dialog opens in the folder it last saved to, else in the current one.
     WineBench& bench = WineBench::Get();
+    bench.Run({"reg", "delete", "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32",
+               "/f"}, 60);
+    Background mirsa = m.Start(" /format=png /method=simple", m.folder() + "Chosen");
     RunResult click = bench.Run({bench.BinFolder() + "boxclick.exe", "Save As",
                                  m.folder() + "dialog.rec", "1", "60000"}, 90);
     auto seen = ReadRecords(m.Host(m.folder() + "dialog.rec"));
