@@ -44,10 +44,10 @@ Win32Form::Win32Form(const FormSpec& spec, std::function<void(int id)> onCommand
     if (!window_) return;
     SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32Form::WindowProc));
-    font_ = CreateFontA(-spec.fontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+    font_ = CreateFontA(spec.fontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                         DEFAULT_PITCH | FF_SWISS, "Tahoma");
-    linkFont_ = CreateFontA(-spec.fontHeight, 0, 0, 0, FW_NORMAL, FALSE, TRUE, FALSE,
+    linkFont_ = CreateFontA(spec.fontHeight, 0, 0, 0, FW_NORMAL, FALSE, TRUE, FALSE,
                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Tahoma");
     CreateControls();
