@@ -2,6 +2,7 @@
 // with an exact command line, and the files it wrote read back.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -53,6 +54,22 @@ public:
         if (!currentFolder.empty()) args.push_back("/cwd=" + currentFolder);
         args.push_back("/wait");
         return bench_.Start(args);
+    }
+
+    // Starts Mirsa in the folder Chosen with this tail and presses Save in its
+    // own Save dialog, so the dialog's proposed name lands in Chosen. True when
+    // the dialog came and Mirsa ended.
+    bool SaveThroughOwnDialog(const std::string& tail) {
+        std::filesystem::create_directories(Host(folder_ + "Chosen"));
+        // The dialog opens in the folder it last saved to, else in the current one.
+        bench_.Run({"reg", "delete",
+                    "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32", "/f"},
+                   60);
+        Background mirsa = Start(tail, folder_ + "Chosen");
+        const std::string record = folder_ + "dialog" + std::to_string(++runs_) + ".rec";
+        bench_.Run({bench_.BinFolder() + "boxclick.exe", "Save As", record, "1", "60000"}, 90);
+        auto seen = ReadRecords(Host(record));
+        return seen.size() == 1 && seen[0].Get("found") == "1" && mirsa.Wait(60000).has_value();
     }
 
     StubBrowser::Options Browser(const std::string& title, std::vector<std::string> args) const {

@@ -209,16 +209,8 @@ TEST(MirsaE2E, HandedOverPageThroughOwnSaveDialog) {
     MirsaSetup m;
     StubBrowser browser(m.Browser("Own Page", {}));
     ASSERT_TRUE(browser.ready());
-    fs::create_directories(m.Host(m.folder() + "Chosen"));
     WriteHostFile(m.Host(m.folder() + "opr0002.htm"), "<html>own</html>");
-    Background mirsa = m.Start(" " + m.folder() + "opr0002.htm", m.folder() + "Chosen");
-    WineBench& bench = WineBench::Get();
-    RunResult click = bench.Run({bench.BinFolder() + "boxclick.exe", "Save As",
-                                 m.folder() + "dialog.rec", "1", "60000"}, 90);
-    auto seen = ReadRecords(m.Host(m.folder() + "dialog.rec"));
-    ASSERT_EQ(seen.size(), 1u) << click.output;
-    ASSERT_EQ(seen[0].Get("found"), "1");
-    ASSERT_TRUE(mirsa.Wait(60000).has_value());
+    ASSERT_TRUE(m.SaveThroughOwnDialog(" " + m.folder() + "opr0002.htm"));
     EXPECT_EQ(m.Read(m.folder() + "Chosen\\Own Page.html"), "<html>own</html>");
     EXPECT_FALSE(m.Exists(m.folder() + "opr0002.htm"));
     EXPECT_FALSE(m.Exists(m.pages() + "MirsaHistory.html"));

@@ -90,18 +90,7 @@ TEST(MirsaE2E, PngThroughOwnSaveDialog) {
     MirsaSetup m;
     StubBrowser browser(m.Browser("Own Shot", {}));
     ASSERT_TRUE(browser.ready());
-    fs::create_directories(m.Host(m.folder() + "Chosen"));
-    // The dialog opens in the folder it last saved to, else in the current one.
-    WineBench& bench = WineBench::Get();
-    bench.Run({"reg", "delete", "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32",
-               "/f"}, 60);
-    Background mirsa = m.Start(" /format=png /method=simple", m.folder() + "Chosen");
-    RunResult click = bench.Run({bench.BinFolder() + "boxclick.exe", "Save As",
-                                 m.folder() + "dialog.rec", "1", "60000"}, 90);
-    auto seen = ReadRecords(m.Host(m.folder() + "dialog.rec"));
-    ASSERT_EQ(seen.size(), 1u) << click.output;
-    ASSERT_EQ(seen[0].Get("found"), "1");
-    ASSERT_TRUE(mirsa.Wait(60000).has_value());
+    ASSERT_TRUE(m.SaveThroughOwnDialog(" /format=png /method=simple"));
     auto png = ReadPngFile(m, m.folder() + "Chosen\\Own Shot.png");
     ASSERT_TRUE(png);
     EXPECT_EQ(png->width, IntOf(Ready(browser), "viewWidth"));

@@ -116,6 +116,7 @@ TEST(MirsaConvert, Names) {
         std::vector<std::string> folders, files;  // present before
         std::string switches;
         std::string wantTemp, wantOutput;
+        std::string proposed = "";  // what the browser's dialog proposes
     } cases[] = {
         {{}, {"C:\\Pages\\Tom _&_ Jerry \xE9.chm"}, "/format=chm", "C:\\Pages\\_temp_",
          "C:\\Pages\\Tom _&_ Jerry \xE9_1.chm"},
@@ -125,11 +126,13 @@ TEST(MirsaConvert, Names) {
         {{}, {}, "/format=chm /text=\x91\x91Own name\x92\x92", "C:\\Pages\\_temp_", "C:\\Pages\\Own name.chm"},
         {{}, {}, "/format=pdb /method=folder /url=http://www.site.org/x", "C:\\Pages\\site.org\\_temp_",
          "C:\\Pages\\site.org\\Tom _&_ Jerry \xE9.pdb"},
+        {{}, {}, "/format=chm /method=all", "C:\\Pages\\_temp_", "C:\\Pages\\given.chm", "given.htm"},
     };
     for (const auto& c : cases) {
         ConvertWorld w;
         for (const auto& f : c.folders) w.p.AddFolder(f);
         for (const auto& f : c.files) w.p.AddFile(f, "old");
+        w.proposed = c.proposed;
         w.Convert(c.switches);
         ASSERT_EQ(w.saved.size(), 1u) << c.switches;
         EXPECT_EQ(w.saved[0].path, c.wantTemp + "\\index.html");
