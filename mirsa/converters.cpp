@@ -126,6 +126,35 @@ std::string OutputNameOf(bool all, const std::string& workingName, const std::st
     return NameInsideFolder(name);
 }
 
+namespace {
+
+// Each entry on its own, for what the shell's removal of the whole tree left.
+void RemoveEntriesOf(common::Platform& p, const std::string& folder) {
+    for (const common::FolderEntry& entry : p.FindFiles(folder + "\\*")) {
+        const std::string path = folder + "\\" + entry.name;
+        if (entry.isFolder) {
+            RemoveEntriesOf(p, path);
+            p.RemoveFolder(path);
+        } else {
+            p.DeleteFile(path);
+        }
+    }
+}
+
+void RemoveTemporaryFolder(common::Platform& p, common::WindowId owner, const std::string& folder) {
+    std::string folderList = folder;
+    folderList.append(2, '\0');
+    const int result = p.ShellFileOperation(
+        owner, common::shell_op::Delete,
+        common::shell_op::Silent | common::shell_op::NoConfirmation | common::shell_op::NoErrorUi,
+        folderList, "");
+    if (result == 0 || !p.FolderExists(folder)) return;
+    RemoveEntriesOf(p, folder);
+    p.RemoveFolder(folder);
+}
+
+}  // namespace
+
 std::optional<std::string> ConvertSavedPage(common::Platform& p, const Conversion& c,
                                             std::string& historyTitle) {
     WaitForSavedPage(p, c.tempFolder, c.timeOutMs);
@@ -147,12 +176,7 @@ std::optional<std::string> ConvertSavedPage(common::Platform& p, const Conversio
     const bool started = common::RunProgramAndWait(
         p, "\"" + c.programFolder + c.converter + "\"" + arguments, common::WaitVariant::Mirsa,
         common::sw::Hide);
-    std::string folderList = c.tempFolder;
-    folderList.append(2, '\0');
-    p.ShellFileOperation(c.owner, common::shell_op::Delete,
-                         common::shell_op::Silent | common::shell_op::NoConfirmation |
-                             common::shell_op::NoErrorUi,
-                         folderList, "");
+    RemoveTemporaryFolder(p, c.owner, c.tempFolder);
     if (!started || !p.FileExists(outputFile)) return std::nullopt;
     return outputFile;
 }

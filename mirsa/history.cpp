@@ -261,8 +261,10 @@ bool AddHistoryEntry(common::Platform& p, const std::string& title, const std::s
         unlock();
         return true;
     }
-    if (common::WriteFileAtomic(p, page, InsertEntry(text, heading, entry, newestFirst)))
-        p.DeleteFile(tmp);
+    // Written whole or not at all: either way the page is sound and the copy
+    // is no longer needed.
+    common::WriteFileAtomic(p, page, InsertEntry(text, heading, entry, newestFirst));
+    p.DeleteFile(tmp);
     unlock();
     return true;
 }

@@ -14,6 +14,8 @@ namespace {
 
 inline constexpr const char* kNoBrowser = "Not exist file Opera.exe in folder ";
 inline constexpr const char* kSilent = "/silent";
+// How long a run waits for another run's correction of the same installation.
+inline constexpr std::uint32_t kInstallationLockWaitMs = 60000;
 
 // The tail split the way the C runtime splits arguments: blanks separate,
 // double quotes group and are dropped.
@@ -135,23 +137,28 @@ void KeepOldCopy(common::Platform& p, const std::string& file) {
     if (size > oldSize) p.CopyFile(file, old, false);
 }
 
-int RunTarvel(common::Platform& p) {
-    LaunchState s;
-    SetFolders(p, s);
+std::string InstallationMutexName(common::Platform& p, const std::string& programDirBare) {
+    // A mutex name may not hold a backslash; the folder's case does not matter.
+    std::string name = "Tarvel " + p.UpperCase(programDirBare);
+    for (char& c : name)
+        if (c == '\\') c = '/';
+    return name;
+}
 
-    s.browserExe = FindBrowserExe(p, s.programDir);
-    if (s.browserExe.empty()) {
-        p.MessageBox(0, kNoBrowser + s.programDirBare, kErrorTitle,
-                     common::mb::Ok | common::mb::IconExclamation);
-        return 0;
-    }
+namespace {
+
+// Everything up to the hand-off; false when the run ends here. Runs while this
+// run holds the installation, so every file is read after any other run has
+// finished rewriting it. Without the installation (mayChangeFiles false) it
+// only reads what the hand-off needs.
+bool PrepareInstallation(common::Platform& p, LaunchState& s, const std::string& rawTail,
+                         bool mayChangeFiles) {
     s.defaultsFile = s.programDir + b::kDefaultsIni;
     s.settingsFile = SettingsFileFor(p, s.programDir, s.moduleFileName);
 
     s.switches = ReadCorrectSwitches(p, s.settingsFile);
-    const std::string rawTail = common::CommandLineTail(p);
     if (s.switches.commandLine != 0) s.commandTail = rawTail;
-    s.pathOverride = TakePathOverride(p, s.settingsFile);
+    if (mayChangeFiles) s.pathOverride = TakePathOverride(p, s.settingsFile);
 
     const common::IniFile defaults(p, s.defaultsFile);
     s.oldMainDir = common::WithoutTrailingBackslash(
@@ -160,9 +167,9 @@ int RunTarvel(common::Platform& p) {
 
     SetBaseFolders(p, s);
 
-    if (s.switches.checkFreeSpace && !WarnLowDiskSpace(p, s.profileDir)) return 0;
-    if (s.multiUserInstall && s.switches.multiUser) {
-        if (ConvertToSingleUser(p, s) == Conversion::EndLaunch) return 0;
+    if (s.switches.checkFreeSpace && !WarnLowDiskSpace(p, s.profileDir)) return false;
+    if (mayChangeFiles && s.multiUserInstall && s.switches.multiUser) {
+        if (ConvertToSingleUser(p, s) == Conversion::EndLaunch) return false;
     }
 
     SetProfileFilePaths(p, s);
@@ -176,6 +183,7 @@ int RunTarvel(common::Platform& p) {
     s.searchType = profile.Int(b::kSectionUserPrefs, b::kKeySearchType, 0);
 
     s.oldDir = DetermineOldDir(p, s);
+    if (!mayChangeFiles) return true;
     if (!s.multiUserInstall) {
         CorrectProfile(p, s);
         AdjustProfile(p, s);
@@ -184,7 +192,30 @@ int RunTarvel(common::Platform& p) {
     KeepOldCopy(p, s.notesFile);
     KeepOldCopy(p, s.bookmarksFile);
 
-    if (IsSilentTail(rawTail)) return 0;
+    return true;
+}
+
+}  // namespace
+
+int RunTarvel(common::Platform& p) {
+    LaunchState s;
+    SetFolders(p, s);
+
+    s.browserExe = FindBrowserExe(p, s.programDir);
+    if (s.browserExe.empty()) {
+        p.MessageBox(0, kNoBrowser + s.programDirBare, kErrorTitle,
+                     common::mb::Ok | common::mb::IconExclamation);
+        return 0;
+    }
+    const std::string rawTail = common::CommandLineTail(p);
+    // One correction at a time per installation: a second run waits, then
+    // decides on what the first one left. If the other run keeps the folder
+    // past the wait, this one leaves the files to it and only starts.
+    const common::MutexId lock =
+        p.AcquireMutex(InstallationMutexName(p, s.programDirBare), kInstallationLockWaitMs);
+    const bool goOn = PrepareInstallation(p, s, rawTail, lock != 0);
+    if (lock) p.ReleaseMutex(lock);
+    if (!goOn || IsSilentTail(rawTail)) return 0;
 
     if (s.corrected) RunSection(p, s.settingsFile, kSectionAfterCorrection, s.closeList);
     if (!s.browserRunning) {

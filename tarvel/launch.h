@@ -66,6 +66,10 @@ void SetProfileFilePaths(common::Platform& p, LaunchState& s);
 void SetBrowserEnvironment(common::Platform& p, const LaunchState& s);
 void KeepOldCopy(common::Platform& p, const std::string& file);
 
+// The named mutex that lets one run at a time correct the installation in
+// this folder (no trailing backslash).
+std::string InstallationMutexName(common::Platform& p, const std::string& programDirBare);
+
 // True when the tail is exactly the one argument "/silent".
 bool IsSilentTail(const std::string& tail);
 

@@ -508,7 +508,7 @@ std::optional<std::string> FakePlatform::DdeRequest(DdeConversation conversation
     r.timeoutMs = timeoutMs;
     r.tick = s_->Tick();
     auto conv = s_->conversations.find(conversation);
-    if (conv == s_->conversations.end()) {
+    if (conv == s_->conversations.end() || s_->Fault(OpKind::DdeRequest, item)) {
         s_->ddeLog.push_back(r);
         return std::nullopt;
     }

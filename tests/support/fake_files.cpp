@@ -480,7 +480,8 @@ std::optional<std::string> FakePlatform::ReadFile(const std::string& path) {
 bool FakePlatform::WriteFile(const std::string& path, const std::string& data) {
     std::string n = s_->Norm(path);
     const Node* existing = s_->Find(n);
-    bool ok = !(existing && existing->hidden) && s_->PutFile(n, data) == 0;
+    bool ok = !s_->Fault(OpKind::Write, path) && !(existing && existing->hidden) &&
+              s_->PutFile(n, data) == 0;
     s_->LogFile("write", path, "", ok);
     return ok;
 }
@@ -489,7 +490,9 @@ bool FakePlatform::AppendFile(const std::string& path, const std::string& data) 
     std::string n = s_->Norm(path);
     const Node* node = s_->Find(n);
     bool ok;
-    if (node && !node->folder && !node->locked) {
+    if (s_->Fault(OpKind::Write, path)) {
+        ok = false;
+    } else if (node && !node->folder && !node->locked) {
         ok = s_->PutFile(n, node->content + data) == 0;
     } else {
         ok = !node && s_->PutFile(n, data) == 0;
@@ -501,7 +504,8 @@ bool FakePlatform::AppendFile(const std::string& path, const std::string& data) 
 bool FakePlatform::DeleteFile(const std::string& path) {
     std::string n = s_->Norm(path);
     const Node* node = s_->Find(n);
-    bool ok = node && !node->folder && !node->readOnly && !node->locked && !s_->WriteBlocked(n);
+    bool ok = node && !node->folder && !node->readOnly && !node->locked &&
+              !s_->WriteBlocked(n) && !s_->Fault(OpKind::Delete, path);
     if (ok) s_->EraseTree(n);
     s_->LogFile("delete", path, "", ok);
     return ok;
@@ -511,7 +515,8 @@ bool FakePlatform::CopyFile(const std::string& from, const std::string& to, bool
     std::string src = s_->Norm(from), dst = s_->Norm(to);
     const Node* s = s_->Find(src);
     const Node* d = s_->Find(dst);
-    bool ok = s && !s->folder && !s->locked && !dst.empty() && Upper(src) != Upper(dst);
+    bool ok = s && !s->folder && !s->locked && !dst.empty() && Upper(src) != Upper(dst) &&
+              !s_->Fault(OpKind::Copy, to);
     // CopyFile refuses to replace a read-only or hidden file.
     if (ok && d) ok = !failIfExists && !d->folder && !d->readOnly && !d->hidden;
     if (ok) {
@@ -536,6 +541,7 @@ bool FakePlatform::MoveFile(const std::string& from, const std::string& to, bool
     Node* s = s_->Find(src);
     if (!s || dst.empty() || fake::IsRoot(src) || s_->WriteBlocked(dst) || s_->WriteBlocked(src))
         return done(false);
+    if (s_->Fault(OpKind::Move, from)) return done(false);
     std::string srcKey = Upper(src), dstKey = Upper(dst);
     if (s->locked) return done(false);
     if (s->folder) {
@@ -578,7 +584,7 @@ bool FakePlatform::CreateFolder(const std::string& path) {
     std::string n = s_->Norm(path);
     const Node* parent = s_->Find(ParentOf(n));
     bool ok = !n.empty() && !fake::IsRoot(n) && !s_->Find(n) && parent && parent->folder &&
-              !s_->WriteBlocked(n);
+              !s_->WriteBlocked(n) && !s_->Fault(OpKind::CreateFolder, path);
     if (ok) {
         Node node;
         node.path = n;
@@ -594,7 +600,8 @@ bool FakePlatform::RemoveFolder(const std::string& path) {
     std::string n = s_->Norm(path);
     const Node* node = s_->Find(n);
     bool ok = node && node->folder && !fake::IsRoot(n) && !node->readOnly &&
-              s_->ChildrenOf(n).empty() && !s_->WriteBlocked(n);
+              s_->ChildrenOf(n).empty() && !s_->WriteBlocked(n) &&
+              !s_->Fault(OpKind::Delete, path);
     if (ok) s_->EraseTree(n);
     s_->LogFile("rmdir", path, "", ok);
     return ok;
@@ -780,6 +787,10 @@ int FakePlatform::ShellFileOperation(WindowId owner, unsigned operation, std::ui
     rec.to = to.substr(0, to.find('\0'));
     auto failure = s_->shellFailure;
     s_->shellFailure.reset();
+    const auto kind = operation == shell_op::Copy     ? OpKind::Copy
+                      : operation == shell_op::Delete ? OpKind::Delete
+                                                      : OpKind::Move;
+    if (s_->Fault(kind, rec.from)) failure = State::ShellFailure{std::nullopt, kWriteFault};
     if (failure && !failure->afterItems) {
         rec.result = failure->code;
     } else {

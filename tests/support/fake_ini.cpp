@@ -164,7 +164,8 @@ bool FakePlatform::IniWriteString(const std::string& file, const std::string& se
                                   const std::string& key, const std::string& value) {
     std::string path = s_->IniPath(file);
     const State::Node* node = s_->Find(path);
-    bool ok = !path.empty() && !(node && (node->folder || node->locked));
+    bool ok = !path.empty() && !(node && (node->folder || node->locked)) &&
+              !s_->Fault(OpKind::IniWrite, path);
     if (ok) {
         std::string content = node ? node->content : std::string();
         auto lines = SplitLines(content);

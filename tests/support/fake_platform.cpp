@@ -17,9 +17,8 @@ FakePlatform::FakePlatform() : s_(std::make_unique<State>()) {
     AddFolder(s_->windowsFolder);
     AddFolder(s_->windowsFolder + "\\system32");
     AddFolder(s_->tempFolder);
+    ArmSweepFromEnvironment();
 }
-
-FakePlatform::~FakePlatform() = default;
 
 // --- this process ---
 
@@ -32,7 +31,10 @@ void FakePlatform::SetTempFolder(const std::string& path) { s_->tempFolder = pat
 void FakePlatform::SetWindowsFolder(const std::string& path) { s_->windowsFolder = path; }
 std::string FakePlatform::WindowsFolder() const { return s_->windowsFolder; }
 
-std::string FakePlatform::ModuleFileName() { return s_->moduleFileName; }
+std::string FakePlatform::ModuleFileName() {
+    s_->StartRun();
+    return s_->moduleFileName;
+}
 std::string FakePlatform::CommandLine() { return s_->commandLine; }
 std::string FakePlatform::CurrentFolder() { return s_->currentFolder; }
 std::string FakePlatform::TempFolder() { return s_->tempFolder; }
@@ -179,6 +181,7 @@ void FakePlatform::RemoveRegistryUserString(const std::string& key, const std::s
 std::optional<std::string> FakePlatform::RegistryUserString(const std::string& key,
                                                             const std::string& value) {
     auto it = s_->registry.find(RegistryKey(key, value));
+    if (s_->Fault(OpKind::RegistryRead, key + "\\" + value)) return std::nullopt;
     if (it == s_->registry.end()) return std::nullopt;
     return it->second;
 }
@@ -365,6 +368,7 @@ static ProcessId Start(FakePlatform& p, FakePlatform::State& s, FakePlatform::St
     if (r.commandLine.find_first_not_of(" \t") == std::string::npos) ok = false;
     if (r.currentFolder && !r.currentFolder->empty() && !p.FolderExists(*r.currentFolder))
         ok = false;
+    if (s.Fault(FakePlatform::OpKind::ProcessStart, r.commandLine)) ok = false;
     if (!ok) {
         s.starts.push_back(r);
         return 0;

@@ -345,6 +345,33 @@ public:
     std::size_t LoadedLibraries() const;  // loads not yet freed
     const std::vector<std::string>& LibraryLoads() const;  // every LoadLibrary path
 
+    // --- failing the n-th operation of a kind ---
+    // Counting starts when the program first asks for its own path
+    // (ModuleFileName), that is with the program's run, not the test's set-up.
+    // A failed operation does nothing and answers as the system would: false,
+    // a shell error code, no process, no DDE reply, no registry value.
+    enum class OpKind {
+        Write,         // WriteFile, AppendFile
+        Copy,          // CopyFile, shell copy
+        Move,          // MoveFile, shell move and rename
+        CreateFolder,  // CreateFolder
+        Delete,        // DeleteFile, RemoveFolder, shell delete
+        ProcessStart,  // StartProcess, WinExec
+        DdeRequest,    // DdeRequest
+        RegistryRead,  // RegistryUserString
+        IniWrite,      // IniWriteString
+    };
+    static constexpr std::size_t kOpKinds = 9;
+    static const char* OpKindName(OpKind kind);  // "write", "copy", ..., "ini"
+    static std::optional<OpKind> OpKindNamed(const std::string& name);
+    void FailNth(OpKind kind, std::size_t n);  // 1-based
+    std::size_t OpCount(OpKind kind) const;    // seen since the run started
+    bool RunStarted() const;
+    // Sweep mode for the fault loop over whole test programs: with the
+    // environment variable OC_FAULT_SWEEP set to "count" or "<kind>:<n>" (and
+    // OC_FAULT_REPORT naming a file), every fake fails as told and, when it is
+    // destroyed, appends what its run did to that file (see fake_faults.cpp).
+
     // =====================================================================
     // The seam
     // =====================================================================
@@ -467,6 +494,7 @@ public:
     struct State;  // the whole fake world; defined in fake_state.h
 
 private:
+    void ArmSweepFromEnvironment();
     std::unique_ptr<State> s_;
 };
 

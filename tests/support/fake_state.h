@@ -195,6 +195,19 @@ struct FakePlatform::State {
     LibraryId nextLibrary = 0x400000;
     std::vector<std::string> libraryLoads;
 
+    // --- failing operations (fake_faults.cpp) ---
+    bool runStarted = false;
+    std::size_t opCounts[kOpKinds] = {};
+    std::optional<std::pair<OpKind, std::size_t>> failNth;
+    std::optional<std::pair<OpKind, std::string>> injected;  // the failed operation
+    std::vector<std::pair<std::string, std::string>> filesAtStart;  // path, content
+    std::size_t fileOpsAtStart = 0;
+    std::string sweepReport;  // sweep mode: where to report the run
+    // Counts an operation of the kind; true when it is the one to fail.
+    bool Fault(OpKind kind, const std::string& path);
+    void StartRun();
+    void ReportSweep(bool unwinding) const;
+
     // --- shared helpers (fake_platform.cpp) ---
     std::uint32_t Tick() const { return static_cast<std::uint32_t>(tickBase + now); }
     // Runs due events up to time t and sets the clock there.

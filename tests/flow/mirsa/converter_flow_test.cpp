@@ -108,6 +108,27 @@ TEST(MirsaConvert, ProjectsRunAndRecord) {
     }
 }
 
+// The shell refuses to remove the temporary folder (a file still in use, or
+// refused at once): what it left is removed entry by entry.
+TEST(MirsaConvert, TemporaryFolderGoesEvenWhenTheShellFails) {
+    for (bool halfway : {false, true}) {
+        ConvertWorld w;
+        w.p.SetOnPump([halfway](FakePlatform& fp) {
+            if (!fp.HasFolder("C:\\Pages\\_temp_")) return;
+            if (halfway)
+                fp.FailNextShellOperationHalfway(1, 32);
+            else
+                fp.FailNextShellOperation(5);
+            fp.SetOnPump(nullptr);
+        });
+        w.Convert("/format=chm");
+        EXPECT_EQ(w.p.FileText("C:\\Pages\\Tom _&_ Jerry \xE9.chm"), "converted") << halfway;
+        ASSERT_EQ(w.p.ShellOperations().size(), 1u);
+        EXPECT_NE(w.p.ShellOperations()[0].result, 0);
+        EXPECT_FALSE(w.p.HasFolder("C:\\Pages\\_temp_")) << halfway;
+    }
+}
+
 // Output and temporary folder names: name.chm then name_1.chm; leftover
 // _temp_ folders are skipped, as is a name that cannot be made a folder;
 // the text name and "all" name the output.

@@ -106,6 +106,16 @@ TEST(MirsaHistory, LeftoverTmpGoesToBak) {
     EXPECT_NE(before.find("one.html"), std::string::npos);
 }
 
+TEST(MirsaHistory, FailedWriteKeepsThePageAndLeavesNoCopy) {
+    HistoryWorld w;
+    w.Add("One", "one.html");
+    const std::string before = w.Page();
+    w.p.FailWritesTo(kPage);
+    w.Add("Two", "two.html");
+    EXPECT_EQ(w.Page(), before);
+    EXPECT_EQ(w.p.FilesUnder("C:\\Pages"), std::vector<std::string>{kPage});
+}
+
 TEST(MirsaHistory, EmptyPageStartsFromTheTemplate) {
     HistoryWorld w;
     w.p.AddFile(kPage, "");

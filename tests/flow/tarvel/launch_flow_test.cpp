@@ -305,5 +305,62 @@ TEST_F(TarvelRun, MissingDefaultsFileCountsAsMultiUser) {
     EXPECT_EQ(p.MessageBoxes()[0].title, "Tarvel");
 }
 
+// Two launchers on one moved installation. The other run read the old paths
+// before this one started and writes its ".bak" copies and corrected texts
+// later, then lets the installation go.
+class TwoLaunchers : public TarvelRun {
+protected:
+    const std::string profile = Path("profile\\opera6.ini");
+    const std::string defaults = Path("operadef6.ini");
+    std::string originalProfile, originalDefaults;
+
+    void SetUp() override {
+        TarvelRun::SetUp();
+        MovedSingleUser();
+        originalProfile = Text(profile);
+        originalDefaults = Text(defaults);
+        p.HoldMutexElsewhere(InstallationMutexName(p, kDir));
+    }
+    void OtherRunFinishesAfter(std::uint32_t ms) {
+        p.Schedule(ms, [this](FakePlatform& f) {
+            for (const auto& [file, corrected] :
+                 {std::pair{profile, common::ReplaceAll(Text(profile), kOld, kDir)},
+                  std::pair{defaults, common::ReplaceAll(Text(defaults), kOld, kDir)}}) {
+                f.AddFile(file + ".bak", Text(file));
+                f.AddFile(file, corrected);
+            }
+            f.ReleaseMutexElsewhere(InstallationMutexName(f, kDir));
+        });
+    }
+};
+
+TEST_F(TwoLaunchers, TheRunThatWaitedReadsTheProfileAgainAndKeepsTheOriginalBackups) {
+    OtherRunFinishesAfter(2000);
+    const std::string corrected = common::ReplaceAll(originalProfile, kOld, kDir);
+    RunTarvel(p);
+    EXPECT_EQ(Text(profile), corrected);
+    EXPECT_EQ(Text(profile + ".bak"), originalProfile);
+    EXPECT_EQ(Text(defaults + ".bak"), originalDefaults);
+    EXPECT_EQ(BrowserStarts().size(), 1u);
+    EXPECT_FALSE(p.MutexHeldHere(InstallationMutexName(p, kDir)));
+    EXPECT_EQ(p.OpenMutexHandles(), 0u);
+}
+
+TEST_F(TwoLaunchers, AnInstallationHeldPastTheWaitIsLeftToTheOtherRun) {
+    RunTarvel(p);
+    EXPECT_EQ(Text(profile), originalProfile);
+    EXPECT_EQ(Text(defaults), originalDefaults);
+    EXPECT_FALSE(Has(profile + ".bak"));
+    EXPECT_EQ(BrowserStarts().size(), 1u);
+    EXPECT_GE(p.ElapsedMs(), 60000u);
+}
+
+TEST(InstallationMutexName, IsOneNamePerFolderWhateverItsCase) {
+    common::FakePlatform p;
+    EXPECT_EQ(InstallationMutexName(p, "E:\\Opera"), "Tarvel E:/OPERA");
+    EXPECT_EQ(InstallationMutexName(p, "e:\\opera"), InstallationMutexName(p, "E:\\OPERA"));
+    EXPECT_NE(InstallationMutexName(p, "E:\\Opera"), InstallationMutexName(p, "E:\\Opera2"));
+}
+
 }  // namespace
 }  // namespace tarvel::testing
