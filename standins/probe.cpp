@@ -323,13 +323,24 @@ void Form(const Record& req, Record& out) {
     }
 }
 
+// Holds a named mutex for "ms" milliseconds, as another program would; the
+// file "marker" tells the test when it holds it ("1") or could not get it ("0").
+void Hold(const Record& req, Record& out) {
+    common::MutexId mutex = P().AcquireMutex(req.Get("name"), 0);
+    P().WriteFile(req.Get("marker"), Flag(mutex != 0));
+    out.Set("held", Flag(mutex != 0));
+    if (!mutex) return;
+    P().Sleep(static_cast<std::uint32_t>(IntOf(req, "ms", 1000)));
+    P().ReleaseMutex(mutex);
+}
+
 const std::map<std::string, std::function<void(const Record&, Record&)>>& Verbs() {
     static const std::map<std::string, std::function<void(const Record&, Record&)>> verbs = {
         {"run", Run},       {"runwait", RunAndWait}, {"tail", Tail},
         {"expand", Expand}, {"copy", Copy},          {"move", Move},
         {"findbrowser", FindBrowser}, {"dde", Dde},  {"close", Close},
         {"msgbox", Box},  {"seam", Seam},        {"disk", Disk},
-        {"form", Form},
+        {"form", Form},     {"hold", Hold},
     };
     return verbs;
 }
