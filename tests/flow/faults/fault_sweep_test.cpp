@@ -238,7 +238,7 @@ std::vector<std::string> Judge(const RunReport& clean, const RunReport& faulted)
 void SweepProgram(const std::string& program) {
     const std::vector<std::string> tests = ListTests(program);
     ASSERT_FALSE(tests.empty()) << program;
-    std::size_t programRuns = 0, faultedRuns = 0;
+    std::size_t programRuns = 0, faultedRuns = 0, perKind[kKinds] = {};
     for (const std::string& test : tests) {
         const TestRun clean = RunTest(program, test, "count");
         if (clean.runs.empty()) continue;  // no whole-program run in this test
@@ -253,6 +253,7 @@ void SweepProgram(const std::string& program) {
                     std::string(common::FakePlatform::OpKindName(kind)) + ":" + std::to_string(n);
                 const TestRun faulted = RunTest(program, test, plan);
                 ++faultedRuns;
+                ++perKind[k];
                 const std::string where = test + " failing " + plan;
                 if (Crashed(faulted)) {
                     ADD_FAILURE() << where << ": crashed\n" << faulted.output;
@@ -271,8 +272,11 @@ void SweepProgram(const std::string& program) {
             }
         }
     }
-    std::printf("%s: %zu tests, %zu program runs, %zu faulted reruns\n", program.c_str(),
+    std::printf("%s: %zu tests, %zu program runs, %zu faulted reruns:", program.c_str(),
                 tests.size(), programRuns, faultedRuns);
+    for (std::size_t k = 0; k < kKinds; ++k)
+        std::printf(" %s %zu", common::FakePlatform::OpKindName(static_cast<Kind>(k)), perKind[k]);
+    std::printf("\n");
 }
 
 std::vector<std::string> SweptPrograms() {
