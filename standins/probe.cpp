@@ -279,7 +279,7 @@ void NoteControls(HWND window, const std::string& prefix, Record& out) {
 
 // Drives a window of another program by its controls: waits for the window
 // titled "title", then runs "step.1", "step.2", ... ("click ID", "settext ID
-// TEXT", "wait MS"), noting the controls before the steps ("s0.") and after
+// TEXT", "key ID VK" (a key press posted to that control), "wait MS"), noting the controls before the steps ("s0.") and after
 // each ("sN."), until the window is gone.
 void Form(const Record& req, Record& out) {
     HWND window = nullptr;
@@ -312,6 +312,12 @@ void Form(const Record& req, Record& out) {
             const std::size_t space = rest.find(' ');
             SendMessageA(control, WM_SETTEXT, 0,
                          reinterpret_cast<LPARAM>(space == std::string::npos ? "" : rest.c_str() + space + 1));
+        } else if (action == "key") {
+            const std::size_t space = rest.find(' ');
+            const WPARAM key = space == std::string::npos ? 0 : std::strtoul(rest.c_str() + space + 1, nullptr, 10);
+            PostMessageA(control, WM_KEYDOWN, key, 1);
+            PostMessageA(control, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+            Sleep(500);
         } else if (action == "wait") {
             Sleep(static_cast<DWORD>(id));
         }

@@ -265,6 +265,7 @@ TEST(MirsaE2E, MessageBoxes) {
              " /path=" + kL + kR + " /text=" + kL + "%T" + kR},
         {" /format=html /method=quick", "Mirsa Error", "The window of Opera is not found!"},
         {" /format=pdb", "Mirsa Error", "Converter \"" + m.folder() + "Mirsa\\isiloxc.exe\" not found!"},
+        {" /format=chm /method=all", "Mirsa Error", "Converter \"" + m.folder() + "Mirsa\\hhc.exe\" not found!"},
     };
     int n = 0;
     for (const auto& c : cases) {
