@@ -165,13 +165,14 @@ std::string TemplateCommand(common::Platform& p, const std::string& templateText
     return command;
 }
 
-void HandOff(common::Platform& p, const JobLines& lines, const std::string& jobPath,
+void HandOff(common::Platform& p, JobLines lines, const std::string& jobPath,
              const RequestFields& fields, const ZelkoSettings& s, const std::string& folder) {
     const std::size_t n = lines.size();
     if (n < kRequestLines) return;  // not a request
     std::string header = ReplaceFirst(fields.header, kPlaceholderManager, s.dm);
     bool handled = false;
-    JobLines job = lines;
+    JobLines job;
+    bool transferred = false;
 
     if (s.usdPresent) {
         const bool gate = !fields.referrer.empty() && fields.post.empty() &&
@@ -180,12 +181,14 @@ void HandOff(common::Platform& p, const JobLines& lines, const std::string& jobP
             UsdOutcome outcome = TransferListedLinks(p, lines, header, s, gate);
             handled = outcome.handled;
             job = std::move(outcome.lines);
+            transferred = true;
         } else {
             handled = gate && MatchesSiteList(s.transferToUsd, fields.url);
             if (handled) StartReceiver(p, s.usdPath + " " + BareUrlArgument(p, fields.url));
         }
     }
 
+    if (!transferred) job = std::move(lines);
     job[0] = header;
     common::WriteFileAtomic(p, jobPath, JoinJobLines(job));
 

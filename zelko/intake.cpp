@@ -174,9 +174,14 @@ std::string UrlJobText(common::Platform& p, const std::vector<std::string>& args
 }
 
 std::optional<std::string> TakeRequest(common::Platform& p, const std::vector<std::string>& args,
-                                       const ZelkoSettings& s, const std::string& folder) {
-    if (IsUrlForm(args)) return WriteNewJobFile(p, folder, UrlJobText(p, args, s));
-    if (IsPageForm(args)) return WriteNewJobFile(p, folder, CollectPageLinks(p, args));
+                                       const ZelkoSettings& s, const std::string& folder,
+                                       std::string* builtText) {
+    if (IsUrlForm(args) || IsPageForm(args)) {
+        std::string text = IsUrlForm(args) ? UrlJobText(p, args, s) : CollectPageLinks(p, args);
+        std::string path = WriteNewJobFile(p, folder, text);
+        if (builtText) *builtText = std::move(text);
+        return path;
+    }
     const std::string& path = args[0];
     std::optional<std::uint64_t> size = p.FileExists(path) ? p.FileSize(path) : std::nullopt;
     if (!size || *size > kMaxJobBytes) {
@@ -215,11 +220,15 @@ StartResult StartZelko(common::Platform& p, int currentLeft, int currentTop) {
     }
 
     r.mode = StartMode::RequestDone;
-    std::optional<std::string> jobPath = TakeRequest(p, args, s, r.folder);
+    std::string built;  // the job text when this process wrote it: not read back
+    std::optional<std::string> jobPath = TakeRequest(p, args, s, r.folder, &built);
     if (!jobPath) return r;
     if (!jobPath->empty()) {
-        JobLines lines = SplitJobLines(p.ReadFile(*jobPath).value_or(""));
-        if (lines.size() >= kRequestLines) HandOff(p, lines, *jobPath, FieldsOf(lines), s, r.folder);
+        JobLines lines = SplitJobLines(built.empty() ? p.ReadFile(*jobPath).value_or("") : built);
+        if (lines.size() >= kRequestLines) {
+            const RequestFields fields = FieldsOf(lines);
+            HandOff(p, std::move(lines), *jobPath, fields, s, r.folder);
+        }
         if (p.FileExists(*jobPath)) p.DeleteFile(*jobPath);
     }
     return r;

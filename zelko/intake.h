@@ -51,9 +51,11 @@ std::string UrlJobText(common::Platform& p, const std::vector<std::string>& args
                        const ZelkoSettings& settings);
 
 // The job path of the request; nothing when the job file given is missing
-// or too big (its box has been shown and the program ends).
+// or too big (its box has been shown and the program ends). builtText, when
+// given, receives the text of a job this process wrote (URL and page forms).
 std::optional<std::string> TakeRequest(common::Platform& p, const std::vector<std::string>& args,
-                                       const ZelkoSettings& settings, const std::string& folder);
+                                       const ZelkoSettings& settings, const std::string& folder,
+                                       std::string* builtText = nullptr);
 
 enum class StartMode {
     RequestDone,   // request mode: the program ends

@@ -6,20 +6,17 @@ namespace zelko {
 
 JobLines SplitJobLines(const std::string& text) {
     JobLines lines;
-    std::string line;
-    bool open = false;  // text after the last line break
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r') {
-            lines.push_back(std::move(line));
-            line.clear();
-            open = false;
-            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        } else {
-            line += text[i];
-            open = true;
+    std::size_t from = 0;
+    while (from < text.size()) {
+        const std::size_t cr = text.find('\r', from);
+        if (cr == std::string::npos) {
+            lines.emplace_back(text, from, std::string::npos);  // text after the last break
+            break;
         }
+        lines.emplace_back(text, from, cr - from);
+        from = cr + 1;
+        if (from < text.size() && text[from] == '\n') ++from;
     }
-    if (open) lines.push_back(std::move(line));
     return lines;
 }
 

@@ -1,5 +1,6 @@
 #include "zelko/link_collection.h"
 
+#include <bitset>
 #include <boost/regex.hpp>
 #include <set>
 
@@ -33,10 +34,23 @@ std::string BlankLineBreaks(std::string text) {
     return text;
 }
 
-// The C traits fold case with the C library's tables: ASCII letters, as the
-// page syntax needs, and cheaper than a C++ locale.
-using PageRegex = boost::basic_regex<char, boost::c_regex_traits<char>>;
-using PageMatches = boost::regex_iterator<std::string::const_iterator, char, boost::c_regex_traits<char>>;
+// The C traits with case folded from a table of the ASCII letters, as the
+// page syntax needs: cheaper than a C++ locale, and than a call into the C
+// library for every character compared (a call into another DLL on Windows).
+struct PageTraits : boost::c_regex_traits<char> {
+    char translate_nocase(char c) const { return static_cast<char>(kLower.to[static_cast<unsigned char>(c)]); }
+
+private:
+    struct LowerTable {
+        unsigned char to[256];
+        LowerTable() {
+            for (int c = 0; c < 256; ++c) to[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        }
+    };
+    static inline const LowerTable kLower{};
+};
+using PageRegex = boost::basic_regex<char, PageTraits>;
+using PageMatches = boost::regex_iterator<std::string::const_iterator, char, PageTraits>;
 constexpr auto kPageSyntax = boost::regex::perl | boost::regex::icase | boost::regex::mod_s;
 
 const PageRegex& AnchorPattern() {
@@ -78,9 +92,21 @@ std::size_t EndOfLastTag(const std::string& text, const char* lowerTag) {
     return 0;
 }
 
-// ReplaceAll that leaves text without the old text untouched (no copy).
-void ReplaceEvery(std::string& text, const std::string& oldText, const std::string& newText) {
-    if (text.find(oldText) != std::string::npos) text = common::ReplaceAll(text, oldText, newText);
+// ReplaceAll that leaves text without the old text untouched (no copy);
+// true when it replaced something.
+bool ReplaceEvery(std::string& text, const std::string& oldText, const std::string& newText) {
+    if (text.find(oldText) == std::string::npos) return false;
+    text = common::ReplaceAll(text, oldText, newText);
+    return true;
+}
+
+// The bytes that follow an "&" somewhere in the text.
+std::bitset<256> AfterAmpersands(const std::string& text) {
+    std::bitset<256> after;
+    for (std::size_t at = text.find('&'); at != kNpos && at + 1 < text.size();
+         at = text.find('&', at + 1))
+        after.set(static_cast<unsigned char>(text[at + 1]));
+    return after;
 }
 
 bool DeclaresUtf8(const std::string& page) {
@@ -143,11 +169,19 @@ bool IsSkippedLink(const std::string& link) {
            link.find("opera:") != kNpos;
 }
 
-void AppendEntry(std::string& list, const std::string& link, const std::string& description) {
-    list += link;
+// Entities are decoded line by line: no entity spans a line break and none
+// decodes to one, so this equals decoding the whole list at once.
+void AppendEntry(std::string& list, const std::string& link, const std::string& description,
+                 bool pageIsUtf8) {
+    list += DecodeEntities(link, pageIsUtf8);
     list += kCrLf;
-    list += description;
+    list += DecodeEntities(description, pageIsUtf8);
     list += "\r\n\r\n\r\n";
+}
+
+// A group's text in one piece (sub_match::str() appends it a character at a time).
+std::string GroupText(const boost::smatch& m, int group) {
+    return m[group].matched ? std::string(m[group].first, m[group].second) : std::string();
 }
 
 template <typename OnMatch>
@@ -232,9 +266,25 @@ std::string LinkText(const std::string& html) {
 std::string DecodeEntities(const std::string& text, bool pageIsUtf8) {
     std::string result = text;
     if (result.find('&') == kNpos) return result;
-    for (const EntityRow& row : EntityTable)
-        for (const char* name : row.names)
-            ReplaceEvery(result, std::string("&") + name + ";", pageIsUtf8 ? row.utf8 : row.ansi);
+    // "&name;" of every name, in table order; made once.
+    static const std::vector<std::string> references = [] {
+        std::vector<std::string> all;
+        for (const EntityRow& row : EntityTable)
+            for (const char* name : row.names) all.push_back(std::string("&") + name + ";");
+        return all;
+    }();
+    // A reference whose first letter follows no "&" cannot occur: skipped
+    // without a search. Only a decoded "&" can make a new reference.
+    std::bitset<256> after = AfterAmpersands(result);
+    std::size_t at = 0;
+    for (const EntityRow& row : EntityTable) {
+        for (std::size_t k = 0; k < 3; ++k, ++at) {
+            const std::string& reference = references[at];
+            if (!after.test(static_cast<unsigned char>(reference[1]))) continue;
+            if (ReplaceEvery(result, reference, pageIsUtf8 ? row.utf8 : row.ansi))
+                after = AfterAmpersands(result);
+        }
+    }
     return result;
 }
 
@@ -264,27 +314,27 @@ CollectedLinks CollectLinksFromPage(const std::string& source, const std::string
     EntrySet seen;
     if (!images) {
         ForEachMatch(page, EndOfLastTag(page, "</a>"), AnchorPattern(), [&](const boost::smatch& m) {
-            std::string link = UnquoteAttribute(m[1].str());
+            std::string link = UnquoteAttribute(GroupText(m, 1));
             if (IsSkippedLink(link)) return;
             link = Absolute(link, prefixes);
-            std::string description = LinkText(m[5].str());
+            std::string description = LinkText(GroupText(m, 5));
             if (!seen.InsertIfNew(link, description)) return;
-            AppendEntry(list, link, description);
+            AppendEntry(list, link, description, result.utf8Page);
             ++result.count;
         });
     } else {
         ForEachMatch(page, page.size(), ImagePattern(), [&](const boost::smatch& m) {
-            std::string link = UnquoteAttribute(m[2].str());
+            std::string link = UnquoteAttribute(GroupText(m, 2));
             if (link.empty()) return;
             link = Absolute(link, prefixes);
             if (!seen.InsertIfNew(link, "")) return;
-            AppendEntry(list, link, "");
+            AppendEntry(list, link, "", result.utf8Page);
             ++result.count;
         });
     }
 
     result.text = std::to_string(result.count) + ";My_Download_Manager;2;;" + kCrLf + pageUrl +
-                  kCrLf + DecodeEntities(list, result.utf8Page);
+                  kCrLf + list;
     return result;
 }
 

@@ -532,11 +532,25 @@ std::string Win32Platform::FormatTime(const SystemTime& t, std::uint32_t flags,
 
 // --- text in the system code page ---
 
+namespace {
+
+// ASCII reads the same in every ANSI code page and in UTF-8: such text (most
+// addresses, whole saved pages) needs no trip through the system's tables.
+bool IsAscii(const std::string& text) {
+    unsigned char high = 0;
+    for (char c : text) high |= static_cast<unsigned char>(c);
+    return high < 0x80;
+}
+
+}  // namespace
+
 std::string Win32Platform::AnsiToUtf8(const std::string& ansi) {
+    if (IsAscii(ansi)) return ansi;
     return FromWide(ToWide(ansi, CP_ACP), CP_UTF8);
 }
 
 std::string Win32Platform::Utf8ToAnsi(const std::string& utf8) {
+    if (IsAscii(utf8)) return utf8;
     return FromWide(ToWide(utf8, CP_UTF8), CP_ACP);
 }
 

@@ -40,6 +40,10 @@ TEST(DecodeEntities, AppliesTheTableInOrder) {
         {"a&amp;b", "a&b"},
         {"&quot;&#34;&#034;", "\"\"\""},
         {"&amp;lt;", "<"},
+        // Each decoded "&" opens a reference of a later row, never an earlier one.
+        {"&amp;#38;#038;lt;", "<"},
+        {"&amp;amp;", "&amp;"},
+        {"&amp;quot;", "&quot;"},
         {"&lt;&gt;&apos;", "<>'"},
         {"&copy;&#169;&#xA9;", "\xA9\xA9\xA9"},
         {"&#xa9;", "&#xa9;"},
