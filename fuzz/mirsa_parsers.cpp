@@ -1,11 +1,16 @@
 // Mirsa's parsers on arbitrary bytes: switches, arguments, the page settings
-// comment, names made from titles and addresses, and the history page update.
+// comment, names made from titles and addresses, the pieces of a history item
+// (no mark-up from the page, a link without blanks or backslashes), line ends,
+// the iSilo text escaping, and the history page update.
 #include <cstdint>
+
+#include "common/helpers.h"
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
 
+#include "mirsa/converters.h"
 #include "mirsa/history.h"
 #include "mirsa/save.h"
 #include "mirsa/startup.h"
@@ -51,6 +56,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     mirsa::NameWithExtension(first, mirsa::ExtensionOf(rest), ".html");
     mirsa::NameCheck check{first, rest, "", input, ".htm", "mht", true, false};
     mirsa::CorrectedDialogName(check);
+
+    const mirsa::SaveRequest request = mirsa::ReadSwitches(input);
+    Require(request.Format == mirsa::GetSwitchValue(input, "format"));
+    Require(mirsa::EscapeAngles(input).find_first_of("<>") == std::string::npos);
+    Require(mirsa::HistoryTitle(first, rest, false).find_first_of("<>") == std::string::npos);
+    const std::string link = mirsa::HistoryLink(first, rest);
+    Require(link.find_first_of("\\ ") == std::string::npos);
+    const std::string xml = mirsa::XmlText(input);
+    Require(xml.find_first_of("<>") == std::string::npos);
+    Require(common::ReplaceAll(common::ReplaceAll(common::ReplaceAll(xml, "&lt;", "<"), "&gt;", ">"),
+                               "&amp;", "&") == input);
+    const std::string normal = mirsa::NormalizeLineEnds(input);
+    for (std::size_t i = 0; i < normal.size(); ++i) {
+        if (normal[i] == '\r') Require(i + 1 < normal.size() && normal[i + 1] == '\n');
+        if (normal[i] == '\n') Require(i > 0 && normal[i - 1] == '\r');
+    }
+    Require(normal.empty() || common::EndsWith(normal, "\r\n"));
+    Require(mirsa::NormalizeLineEnds(normal) == normal);
 
     // The page update: whatever the page, the result is a usable page with the new item.
     std::string page = mirsa::NormalizeLineEnds(input);

@@ -1,10 +1,13 @@
 // ReplacePathText against the step-by-step method on arbitrary bytes: the
 // first bytes choose the boundary switch and the lengths of old and new.
+// Also the URL form of a path and the small text decisions of the launch.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
+#include "tarvel/launch.h"
 #include "tarvel/path_correction.h"
 
 namespace {
@@ -58,5 +61,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (!oldText.empty() && Upper(text).find(Upper(oldText)) != std::string::npos)) {
         std::abort();
     }
+
+    const std::string url = tarvel::UrlForm(text);
+    if (url.find_first_of("\\ ") != std::string::npos) std::abort();
+    if (url.size() != text.size() + 2 * static_cast<std::size_t>(std::count(text.begin(), text.end(), ' ')))
+        std::abort();
+    if (tarvel::IsSilentTail(text) && text.find("/silent") == std::string::npos) std::abort();
     return 0;
 }

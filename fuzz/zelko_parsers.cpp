@@ -1,12 +1,15 @@
 // Arbitrary bytes through Zelko's parsers: the link collection (both kinds),
-// argument splitting, URL repair, job lines, plug-in reports and the
-// detection file. Nothing may crash, and the stated shapes must hold.
+// argument splitting, URL repair, job lines, plug-in reports, the detection
+// file and the quoting of fields for receivers' command lines. Nothing may
+// crash, the stated shapes must hold, and a quoted field is one argument.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
 #include "common/helpers.h"
+#include "fuzz/fuzz_support.h"
+#include "tests/support/fake_platform.h"
 #include "zelko/flashgot.h"
 #include "zelko/handoff.h"
 #include "zelko/intake.h"
@@ -54,5 +57,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(common::EndsWith(d.allDm, d.defaultManager + ";"));
     zelko::MatchesSiteList(text, "http://h.example/f");
     zelko::WithExtension(text, ".add");
+
+    if (lines.size() >= zelko::kRequestLines) {
+        const zelko::RequestFields f = zelko::FieldsOf(lines);
+        Check(f.header == lines[0] && f.post == lines[5]);
+    }
+
+    // As a receiver's runtime splits it, a quoted field is one argument holding
+    // the field's ANSI text (quotes as %22); a bare URL is one argument too.
+    common::FakePlatform p;
+    const std::string line = text.substr(0, text.find('\0'));
+    const std::string quoted = zelko::QuoteField(p, line);
+    if (line.empty()) {
+        Check(quoted.empty());
+    } else {
+        Check(fuzz_support::ReceiverArguments("x.exe " + quoted + " next") ==
+              (std::vector<std::string>{"x.exe", common::ReplaceAll(p.Utf8ToAnsi(line), "\"", "%22"),
+                                        "next"}));
+    }
+    const std::string bare = zelko::BareUrlArgument(p, line);
+    Check(bare.find_first_of(" \t\r\n\"") == std::string::npos);
+    Check(fuzz_support::ReceiverArguments("x.exe " + bare + " next").size() == (bare.empty() ? 2u : 3u));
     return 0;
 }

@@ -88,7 +88,12 @@ std::string XmlText(const std::string& text) {
 }
 
 std::string HhcTitle(const std::string& historyTitle) {
-    return common::ReplaceAll(historyTitle, "\"", "'");
+    // A line break would end the window line early and let the title add
+    // options or files of its own to the project.
+    std::string title = common::ReplaceAll(historyTitle, "\"", "'");
+    for (char& c : title)
+        if (c == '\r' || c == '\n') c = ' ';
+    return title;
 }
 
 std::string HhcProject(const std::string& outputFile, const std::string& hhcTitle,

@@ -31,7 +31,8 @@ void WaitForSavedPage(common::Platform& p, const std::string& folder, std::uint3
 
 // "&", "<" and ">" as XML element text needs them.
 std::string XmlText(const std::string& text);
-// hhc.exe cannot take a double quote inside the window title.
+// hhc.exe cannot take a double quote or a line break inside the window title:
+// quotes become single quotes, CR and LF blanks.
 std::string HhcTitle(const std::string& historyTitle);
 std::string HhcProject(const std::string& outputFile, const std::string& hhcTitle,
                        const std::string& pageFiles);

@@ -206,7 +206,8 @@ std::string InsertEntry(const std::string& page, const std::string& heading,
 bool AddHistoryEntry(common::Platform& p, const std::string& title, const std::string& savedFile,
                      const std::string& address, const std::string& historyFolder,
                      bool useFileName, bool newestFirst) {
-    const std::string shownAddress = HistoryAddress(address, title);
+    // The address comes from the page as much as the title does: no mark-up from it either.
+    const std::string shownAddress = EscapeAngles(HistoryAddress(address, title));
     const std::string shownTitle = HistoryTitle(title, savedFile, useFileName);
     const std::string link = HistoryLink(savedFile, historyFolder);
     const common::SystemTime now = p.LocalTime();

@@ -157,12 +157,29 @@ std::string TemplateCommand(common::Platform& p, const std::string& templateText
     // cannot change the command.
     std::string command =
         common::ExpandPath(p, templateText, common::ExpandVariant::Zelko, folder);
-    command = ReplaceAll(command, "[url]", quoted.url);
-    command = ReplaceAll(command, "[referrer]", quoted.referrer);
-    command = ReplaceAll(command, "[description]", quoted.description);
-    command = ReplaceAll(command, "[cookies]", quoted.cookies);
-    command = ReplaceAll(command, "[post]", quoted.post);
-    return command;
+    // One pass over the template: a field that holds "[referrer]" or the
+    // like stays text and is not filled in again (which could put a quoted
+    // value inside its quotes and split it into more arguments).
+    const std::pair<const char*, const std::string*> placeholders[] = {
+        {"[url]", &quoted.url},         {"[referrer]", &quoted.referrer},
+        {"[description]", &quoted.description}, {"[cookies]", &quoted.cookies},
+        {"[post]", &quoted.post},
+    };
+    std::string filled;
+    for (std::size_t at = 0; at < command.size();) {
+        bool replaced = false;
+        for (const auto& [name, value] : placeholders) {
+            const std::size_t length = std::char_traits<char>::length(name);
+            if (command.compare(at, length, name) == 0) {
+                filled += *value;
+                at += length;
+                replaced = true;
+                break;
+            }
+        }
+        if (!replaced) filled += command[at++];
+    }
+    return filled;
 }
 
 void HandOff(common::Platform& p, JobLines lines, const std::string& jobPath,

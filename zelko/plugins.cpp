@@ -14,22 +14,33 @@ std::string FolderPart(const std::string& path) {
 std::string PluginFolder(const std::string& usdPath) { return FolderPart(usdPath) + "plugins\\"; }
 
 std::string ReportedHosts(const std::string& text) {
-    std::string s = common::AsciiLower(common::ReplaceAll(text, "\n", ";"));
-    std::size_t bar = s.find('|');
-    if (bar != std::string::npos) s.erase(bar);
-    if (!common::EndsWith(s, ";")) s += ';';
-    // Every "/" lies before the final ";", so each pass finds one.
-    for (std::size_t slash = s.find('/'); slash != std::string::npos; slash = s.find('/', slash)) {
-        std::size_t semicolon = s.find(';', slash);
-        s.erase(slash, semicolon - slash);
+    // One pass: line feeds as ";", lower case, everything from "|" on left
+    // out, and a "/" skips up to the next ";" (a path behind a host mask).
+    const std::string cut = text.substr(0, text.find('|'));
+    std::string s;
+    s.reserve(cut.size() + 1);
+    bool inPath = false;
+    for (char c : cut) {
+        if (c == '\n') c = ';';
+        if (c == '/') inPath = true;
+        if (c == ';') inPath = false;
+        if (!inPath) s += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
     }
+    // The closing ";" counts as there before the paths go: it ends the last one.
+    if (cut.empty() || (cut.back() != ';' && cut.back() != '\n')) s += ';';
     return s;
+}
+
+std::string CappedHosts(const std::string& hosts) {
+    if (hosts.size() <= kMaxReportedHostBytes) return hosts;
+    const std::size_t last = hosts.rfind(';', kMaxReportedHostBytes - 1);
+    return last == std::string::npos ? std::string() : hosts.substr(0, last + 1);
 }
 
 void PluginReport(common::Platform& p, std::string& siteList, const std::string& text) {
     if (common::StartsWith(text, kPluginErrorMark))
         p.MessageBox(0, text, "Zelko Error", common::mb::Topmost | common::mb::IconError);
-    std::string hosts = ReportedHosts(text);
+    const std::string hosts = CappedHosts(ReportedHosts(text));
     if (siteList.find(hosts) == std::string::npos) siteList += hosts;
 }
 

@@ -19,8 +19,15 @@ std::string PluginFolder(const std::string& usdPath);
 // "|", ";" ensured, paths behind host masks dropped.
 std::string ReportedHosts(const std::string& text);
 
-// Shows an "%Error:" report, then adds the hosts to the list unless they
-// already occur in it.
+// At most this much of one report goes into the site list, so that a plug-in
+// reporting megabytes cannot swell the list (and the settings file) without end.
+inline constexpr std::size_t kMaxReportedHostBytes = 64 * 1024;
+
+// The hosts cut after the last whole ";"-ended mask within kMaxReportedHostBytes.
+std::string CappedHosts(const std::string& hosts);
+
+// Shows an "%Error:" report, then adds the (capped) hosts to the list unless
+// they already occur in it.
 void PluginReport(common::Platform& p, std::string& siteList, const std::string& text);
 
 // The site list rebuilt from every plug-in; writes nothing.

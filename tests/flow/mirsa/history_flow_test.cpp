@@ -76,6 +76,8 @@ TEST(MirsaHistory, ShownTitlesAndAddresses) {
     w.Add("", "d.html", false, "");
     AddHistoryEntry(w.p, "Pic", "D:\\Img\\p.jpg", "ftp://x/", H, false, false);
     AddHistoryEntry(w.p, "Ignored", H + "e.mht", "file://c/", H, true, false);
+    // The address is the page's as much as the title: its angle brackets are escaped too.
+    w.Add("Hostile", "f.html", false, "http://h/?q=<script>alert(1)</script>");
     const std::string b = w.Body();
     EXPECT_NE(b.find(Item("17:10:30", "a.html", "&lt;b&gt;bold&lt;/b&gt; & co", "http://a/")),
               std::string::npos);
@@ -85,6 +87,10 @@ TEST(MirsaHistory, ShownTitlesAndAddresses) {
     EXPECT_NE(b.find(Item("17:10:30", "file://localhost/D:/Img/p.jpg", "Pic", "ftp://x/")),
               std::string::npos);
     EXPECT_NE(b.find(Item("17:10:30", "e.mht", "e", "file://c/")), std::string::npos);
+    EXPECT_NE(b.find(Item("17:10:30", "f.html", "Hostile",
+                          "http://h/?q=&lt;script&gt;alert(1)&lt;/script&gt;")),
+              std::string::npos);
+    EXPECT_EQ(b.find("<script>"), std::string::npos);
 }
 
 TEST(MirsaHistory, EntryIsConvertedToUtf8) {

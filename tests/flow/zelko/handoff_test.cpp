@@ -160,6 +160,17 @@ TEST_F(HandOffFlow, CustomTemplateGetsQuotedFields) {
     EXPECT_TRUE(world.flashGotJobs.empty());
 }
 
+// Found by fuzzing: a link whose text is "[referrer]" was filled in again,
+// which put the quoted referrer inside the link's quotes and split it.
+TEST_F(HandOffFlow, CustomTemplateFieldsAreNotFilledInAgain) {
+    world.Set("CustomDMEnabled", "1");
+    world.Set("CustomDM", "c:\\dm\\get.exe [url] -r [referrer] -d [description]");
+    RunJob(UrlJob("M", "http://ref/a b", "[referrer]", "[url] [post]"));
+    EXPECT_EQ(world.CommandLines(),
+              std::vector<std::string>{
+                  "c:\\dm\\get.exe \"[referrer]\" -r \"http://ref/a b\" -d \"[url] [post]\""});
+}
+
 TEST_F(HandOffFlow, CustomTemplateRelativeAndFieldsAreNotExpanded) {
     p.SetEnv("SECRET", "leaked");
     world.Set("CustomDMEnabled", "1");

@@ -135,8 +135,35 @@ TEST(ReportedHosts, Forms) {
         {"single;", "single;"},
         {"", ";"},
         {"|title only", ";"},
+        // Found by fuzzing: the closing ";" is added before the paths go, so a
+        // path at the very end still leaves its own ";" behind.
+        {"\x02\n/", "\x02;;"},
+        {"a.com\nb.com/", "a.com;b.com;"},
+        {"a.com;/x", "a.com;;"},
     };
     for (const Case& c : cases) EXPECT_EQ(ReportedHosts(c.report), c.expected) << c.report;
+}
+
+TEST(CappedHosts, OneReportAddsAtMost64KiBOfWholeMasks) {
+    std::string many;
+    while (many.size() < 200000) many += "host" + std::to_string(many.size()) + ".example;";
+    struct Case {
+        std::string hosts;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"a.com;", "a.com;"},
+        {std::string(kMaxReportedHostBytes - 1, 'x') + ";", std::string(kMaxReportedHostBytes - 1, 'x') + ";"},
+        {std::string(kMaxReportedHostBytes, 'x') + ";", ""},  // one mask too long for the cap
+        {"a;" + std::string(kMaxReportedHostBytes, 'x') + ";", "a;"},
+        {many, many.substr(0, many.rfind(';', kMaxReportedHostBytes - 1) + 1)},
+    };
+    for (const Case& c : cases) {
+        const std::string capped = CappedHosts(c.hosts);
+        EXPECT_EQ(capped, c.expected) << c.hosts.substr(0, 40);
+        EXPECT_LE(capped.size(), kMaxReportedHostBytes);
+    }
+    EXPECT_GT(CappedHosts(many).size(), kMaxReportedHostBytes - 40);
 }
 
 TEST(PluginFolder, FolderPartOfTheProgram) {
