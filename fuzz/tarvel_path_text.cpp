@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "common/helpers.h"
 #include "tarvel/launch.h"
 #include "tarvel/path_correction.h"
 
@@ -66,6 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (url.find_first_of("\\ ") != std::string::npos) std::abort();
     if (url.size() != text.size() + 2 * static_cast<std::size_t>(std::count(text.begin(), text.end(), ' ')))
         std::abort();
-    if (tarvel::IsSilentTail(text) && text.find("/silent") == std::string::npos) std::abort();
+    // Quotes may stand anywhere in an argument; without them the switch must be there.
+    if (tarvel::IsSilentTail(text) && common::ReplaceAll(text, "\"", "").find("/silent") == std::string::npos)
+        std::abort();
     return 0;
 }
