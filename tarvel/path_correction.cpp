@@ -210,12 +210,25 @@ bool ReplaceInto(const std::string& text, const std::string& oldText, const std:
     std::size_t at = matcher.Next(text, 0);
     if (at == std::string::npos) return false;
 
-    out.Reserve(newText.size() > length ? text.size() + text.size() / 8 : text.size());
+    auto replaces = [&](std::size_t match) {
+        const std::size_t end = match + length;
+        return !boundaryTest || end == text.size() || IsPathBoundary(text[end]);
+    };
+    if (newText.size() > length) {
+        // The exact size of the result, so that a large file is not grown by doubling.
+        // A matcher of its own: one keeps its place in the text between calls.
+        Matcher counter(oldText);
+        std::size_t count = 0;
+        for (std::size_t match = at; match != std::string::npos; match = counter.Next(text, match + length))
+            if (replaces(match)) ++count;
+        out.Reserve(text.size() + count * (newText.size() - length));
+    } else {
+        out.Reserve(text.size());
+    }
     std::size_t kept = 0;  // text before this index has been handed on
     for (; at != std::string::npos; at = matcher.Next(text, at + length)) {
         const std::size_t end = at + length;
-        const bool atBoundary = end == text.size() || IsPathBoundary(text[end]);
-        if (!boundaryTest || atBoundary) {
+        if (replaces(at)) {
             out.Keep(kept, at - kept);
             out.Put(newText);
         } else {

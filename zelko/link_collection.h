@@ -34,8 +34,7 @@ struct CollectedLinks {
     bool utf8Page = false;
     std::size_t count = 0;
 };
-CollectedLinks CollectLinksFromPage(const std::string& pageText, const std::string& pageUrl,
-                                    bool images);
+CollectedLinks CollectLinksFromPage(std::string pageText, const std::string& pageUrl, bool images);
 
 // args: page file, page url, "DOWNLOAD", kind. Returns the job text (UTF-8),
 // or empty text when the page cannot be read.
