@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <set>
 
 #include "tests/e2e/zelko/zelko_install.h"
@@ -118,6 +119,43 @@ TEST(ZelkoRequests, LinkCollectionOfImagesOnALargePageWithAnUnclosedAnchor) {
                             "http://site.example/p/two.swf\r\n\r\n\r\n\r\n"});
 }
 
+// Pages of 100 MB, in ANSI and in UTF-16: every link is collected, in order.
+TEST(ZelkoRequests, LinkCollectionOfAHundredMegabytePage) {
+    for (const bool utf16 : {false, true}) {
+        ZelkoInstall z(false);
+        WineBench& bench = WineBench::Get();
+        const std::string page = z.root + "huge.htm";
+        const std::size_t characters = utf16 ? 50u << 20 : 100u << 20;
+        const std::size_t every = 1u << 20;
+        std::string html;
+        html.reserve(characters);
+        std::string expected;
+        std::size_t links = 0;
+        while (html.size() < characters) {
+            std::string anchor = "<a href=\"/f/" + std::to_string(links) + ".zip\">F" + std::to_string(links) + "</a>";
+            html += anchor;
+            html.append(std::min(every, characters - html.size()), 'z');
+            expected += "http://site.example/f/" + std::to_string(links) + ".zip\r\nF" + std::to_string(links) +
+                        "\r\n\r\n\r\n";
+            ++links;
+        }
+        if (utf16) {
+            std::string wide = "\xFF\xFE";
+            wide.reserve(2 * html.size() + 2);
+            for (char c : html) wide.append({c, '\0'});
+            html = std::move(wide);
+        }
+        WriteHostFile(bench.HostPath(page), html);
+        html = std::string();
+        RunResult r = z.Run({page, "http://site.example/p/", "DOWNLOAD", "LNK"}, 300);
+        ASSERT_EQ(r.exitCode, 0) << utf16 << r.output;
+        EXPECT_EQ(z.Jobs(), std::vector<std::string>{std::to_string(links) +
+                                                     ";FlashGet;2;;\r\nhttp://site.example/p/\r\n" + expected})
+            << "utf16 " << utf16;
+        std::filesystem::remove(bench.HostPath(page));
+    }
+}
+
 TEST(ZelkoRequests, MissingJobFileShowsTheBoxAndDeletesNothing) {
     ZelkoInstall z(false);
     WineBench& bench = WineBench::Get();
@@ -133,6 +171,52 @@ TEST(ZelkoRequests, MissingJobFileShowsTheBoxAndDeletesNothing) {
     EXPECT_EQ(records[0].Get("text"), "Not exist file \"" + missing + "\"");
     EXPECT_TRUE(z.Starts("FlashGot").empty());
     EXPECT_TRUE(HostFileExists(bench.HostPath(z.folder + "FlashGot.exe")));
+}
+
+// A job file of exactly 1,000,000 bytes is handed on whole; a sparse one of
+// 1 GB shows the box without being read, and stays.
+TEST(ZelkoRequests, JobFileAtTheSizeLimitAndFarBeyondIt) {
+    struct Case {
+        const char* name;
+        std::uintmax_t bytes;
+        bool accepted;
+    } cases[] = {
+        {"exactly 1,000,000 bytes", 1000000, true},
+        {"1 GB, sparse", std::uintmax_t(1) << 30, false},
+    };
+    for (const Case& c : cases) {
+        ZelkoInstall z(false);
+        WineBench& bench = WineBench::Get();
+        const std::string job = z.root + "big.zlk";
+        const std::string head =
+            "1;My_Download_Manager;2;;\r\nhttp://page.example/\r\nhttp://files.example/big.zip\r\nD\r\n\r\n\r\n";
+        WriteHostFile(bench.HostPath(job), head);
+        std::filesystem::resize_file(bench.HostPath(job), c.bytes);  // zero bytes: a long last line
+        const std::string seen = z.root + "box.txt";
+        Background clicker;
+        if (!c.accepted)
+            clicker = bench.Start({bench.BinFolder() + "boxclick.exe", "Zelko Error", seen, "1", "90000"});
+        RunResult r = z.RunExact("\"" + job + "\"");
+        ASSERT_EQ(r.exitCode, 0) << c.name << r.output;
+        if (c.accepted) {
+            const std::vector<std::string> jobs = z.Jobs();
+            ASSERT_EQ(jobs.size(), 1u) << c.name;
+            // The manager's name in the header, and the last line ended as every line is.
+            EXPECT_EQ(jobs[0].size(), c.bytes - std::string("My_Download_Manager").size() +
+                                          std::string("FlashGet").size() + 2)
+                << c.name;
+            EXPECT_EQ(jobs[0].substr(0, 14), "1;FlashGet;2;;") << c.name;
+            EXPECT_FALSE(HostFileExists(bench.HostPath(job))) << c.name;
+            continue;
+        }
+        ASSERT_TRUE(clicker.Wait(60000).has_value()) << c.name;
+        auto records = ReadRecords(bench.HostPath(seen));
+        ASSERT_EQ(records.size(), 1u) << c.name;
+        EXPECT_EQ(records[0].Get("text"), "Not exist file \"" + job + "\"") << c.name;
+        EXPECT_TRUE(z.Starts("FlashGot").empty()) << c.name;
+        EXPECT_EQ(std::filesystem::file_size(bench.HostPath(job)), c.bytes) << c.name;
+        std::filesystem::remove(bench.HostPath(job));
+    }
 }
 
 TEST(ZelkoRequests, FirstRunDetectsTheManagers) {

@@ -199,6 +199,22 @@ TEST(MirsaHandOver, PageFileWithSettingsComment) {
     EXPECT_TRUE(w.Boxes().empty());
 }
 
+// A page of 100 MB with the settings comment at its end (where a browser
+// that appends it puts it): the saved page is the whole page less the comment.
+TEST(MirsaHandOver, HundredMegabytePageFile) {
+    MirsaWorld w;
+    w.AddBrowser();
+    w.SetIni("[Main]\r\nQuickSaveDir=C:\\Pages\r\n");
+    std::string page = "<html><body>";
+    page.append(100u << 20, 'x');
+    page += "</body></html>";
+    w.p.AddFile("C:\\TEMP\\big.htm", page + "<!-- Mirsa settings /method=quick /text=Big -->");
+    w.Run(" C:\\TEMP\\big.htm");
+    EXPECT_TRUE(w.p.FileText("C:\\Pages\\Big.html") == page);
+    EXPECT_EQ(w.HistoryItems(), 1u);
+    EXPECT_TRUE(w.Boxes().empty());
+}
+
 TEST(MirsaHandOver, PageFileBadContent) {
     struct Case {
         const char* what;

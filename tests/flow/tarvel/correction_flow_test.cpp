@@ -416,3 +416,55 @@ TEST(CorrectFolder, CorrectsMatchingFilesOnly) {
 
 }  // namespace
 }  // namespace tarvel::testing
+
+namespace tarvel::testing {
+namespace {
+
+// Huge profile text: 1 MB lines naming the old folder many times, and values
+// past the 4,095 characters an INI read can hold. The rewrite works on the
+// whole text, so every place is corrected; what is read through the INI
+// functions is cut at 4,095 characters: a cut "Opera Directory" occurs in the
+// profile only inside the longer name, never before a path boundary, so the
+// text stays as it is (written back beside its ".bak", as any file that
+// holds the old text) and the browser starts.
+struct HugeCase {
+    const char* name;
+    std::string operaDirectory;
+    bool corrected;
+};
+
+class HugeProfile : public TarvelRun, public ::testing::WithParamInterface<HugeCase> {};
+
+TEST_P(HugeProfile, IsCorrectedWholeOrLeftAlone) {
+    const HugeCase& c = GetParam();
+    std::string line = "Key=";
+    while (line.size() < (1u << 20)) line += kOldS + "\\cache\\;D:\\elsewhere\\x;";
+    const std::string overlong = "Long=" + std::string(5000, 'v') + kOldS + "\\far\r\n";
+    p.AddFile(Path("operadef6.ini"), "[System]\r\nMulti User=0\r\n");
+    const std::string profile = "[User Prefs]\r\nOpera Directory=" + c.operaDirectory + "\r\n" + line +
+                                "\r\n" + line + "\r\n" + overlong;
+    p.AddFile(Path("profile\\opera6.ini"), profile);
+    RunTarvel(p);
+    const std::string after = Text(Path("profile\\opera6.ini"));
+    if (c.corrected) {
+        EXPECT_EQ(after, ReplacePathText(profile, kOldS, kDir, true));
+        EXPECT_EQ(after.find(kOldS), std::string::npos);
+        EXPECT_NE(after.find(std::string(5000, 'v') + kDir + "\\far\r\n"), std::string::npos);
+        EXPECT_EQ(Text(Path("profile\\opera6.ini.bak")), profile);
+    } else {
+        EXPECT_EQ(after, profile);
+        EXPECT_EQ(Text(Path("profile\\opera6.ini.bak")), profile);
+    }
+    EXPECT_TRUE(LeftoverTemporaries().empty());
+    EXPECT_EQ(BrowserStarts().size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HugeProfile,
+    ::testing::Values(HugeCase{"OldFolder", kOldS + "\\profile", true},
+                      HugeCase{"OperaDirectoryPast4095Characters",
+                               "C:\\" + std::string(5000, 'd') + "\\profile", false}),
+    [](const ::testing::TestParamInfo<HugeCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace tarvel::testing
