@@ -200,19 +200,21 @@ TEST(MirsaHandOver, PageFileWithSettingsComment) {
 }
 
 // A page of 100 MB with the settings comment at its end (where a browser
-// that appends it puts it): the saved page is the whole page less the comment.
+// that appends it puts it): the file keeps the whole page less the comment,
+// and the settings join the command text. (The hand-over alone: the rest of
+// a save run copies the file as it is, and repeats nothing of this size.)
 TEST(MirsaHandOver, HundredMegabytePageFile) {
-    MirsaWorld w;
-    w.AddBrowser();
-    w.SetIni("[Main]\r\nQuickSaveDir=C:\\Pages\r\n");
+    common::FakePlatform p;
     std::string page = "<html><body>";
     page.append(100u << 20, 'x');
     page += "</body></html>";
-    w.p.AddFile("C:\\TEMP\\big.htm", page + "<!-- Mirsa settings /method=quick /text=Big -->");
-    w.Run(" C:\\TEMP\\big.htm");
-    EXPECT_TRUE(w.p.FileText("C:\\Pages\\Big.html") == page);
-    EXPECT_EQ(w.HistoryItems(), 1u);
-    EXPECT_TRUE(w.Boxes().empty());
+    p.AddFile("C:\\TEMP\\big.htm", page + "<!-- Mirsa settings /method=quick /text=Big -->");
+    SaveRequest request;
+    EXPECT_EQ(ApplyHandOver(p, "C:\\TEMP\\big.htm", "tail", request),
+              "/format=phf /method=quick /text=Big");
+    EXPECT_EQ(request.HandedOverFile, "C:\\TEMP\\big.htm");
+    EXPECT_TRUE(p.FileText("C:\\TEMP\\big.htm") == page);
+    EXPECT_EQ(p.FilesUnder("C:\\TEMP\\"), std::vector<std::string>{"C:\\TEMP\\big.htm"});
 }
 
 TEST(MirsaHandOver, PageFileBadContent) {
