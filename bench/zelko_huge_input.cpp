@@ -66,10 +66,11 @@ void BM_JobFileOfAMillionBytes(benchmark::State& state) {
                 return static_cast<double>(zelko::kMaxJobBytes);
             },
             [&](DiskPlatform& p) {
-                const zelko::JobLines lines = zelko::SplitJobLines(*p.ReadFile(kJob));
+                zelko::JobLines lines = zelko::SplitJobLines(*p.ReadFile(kJob));
+                const zelko::RequestFields fields = zelko::FieldsOf(lines);
                 zelko::ZelkoSettings s;
                 s.dm = zelko::kNoManager;
-                zelko::HandOff(p, lines, kJob, zelko::FieldsOf(lines), s, peak_memory::kDiskFolder);
+                zelko::HandOff(p, std::move(lines), kJob, fields, s, peak_memory::kDiskFolder);
             }));
     }
 }
