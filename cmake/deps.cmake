@@ -27,7 +27,11 @@ endif()
 
 # A Windows GUI program of ours: portable core library + the Win32 entry.
 function(oc_windows_program target output_name)
-  add_executable(${target} WIN32 ${ARGN})
+  # Every program carries the application manifest (resource 1 of type 24).
+  set(manifest_rc ${CMAKE_SOURCE_DIR}/common/win32/manifest.rc)
+  set_source_files_properties(${manifest_rc} PROPERTIES
+    OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/common/win32/app.manifest)
+  add_executable(${target} WIN32 ${ARGN} ${manifest_rc})
   set_target_properties(${target} PROPERTIES OUTPUT_NAME ${output_name})
   target_link_libraries(${target} PRIVATE common_win32 oc_warnings)
 endfunction()

@@ -35,6 +35,11 @@ void RunProgram(Platform& p, const std::string& commandLine, int showWindow, boo
     p.CloseProcess(process);
 }
 
+void DispatchWaitingMessages(Platform& p, std::size_t limit) {
+    for (std::size_t n = 0; n < limit && p.PumpOneMessage(); ++n) {
+    }
+}
+
 bool RunProgramAndWait(Platform& p, const std::string& commandLine, WaitVariant variant,
                        int showWindow) {
     std::optional<int> show;

@@ -23,6 +23,11 @@ enum class WaitVariant {
 bool RunProgramAndWait(Platform& p, const std::string& commandLine, WaitVariant variant,
                        int showWindow = sw::ShowNormal);
 
+// Dispatches the messages waiting for this thread, at most limit of them, and
+// stops at WM_QUIT, which stays for the caller's own message loop.
+inline constexpr std::size_t kDrainLimit = 1000;
+void DispatchWaitingMessages(Platform& p, std::size_t limit = kDrainLimit);
+
 // --- environment and paths ---
 std::string ExpandEnvVars(Platform& p, const std::string& text);
 

@@ -32,7 +32,8 @@ constexpr std::uint32_t NewConsole = 0x10, NoWindow = 0x08000000;
 namespace mb {
 constexpr std::uint32_t Ok = 0x0, OkCancel = 0x1, YesNo = 0x4, YesNoCancel = 0x3,
                         IconError = 0x10, IconQuestion = 0x20, IconExclamation = 0x30,
-                        IconInformation = 0x40, Topmost = 0x40000;
+                        IconInformation = 0x40, IconWarning = IconExclamation,
+                        TaskModal = 0x2000, Topmost = 0x40000;
 }
 namespace answer {
 constexpr int Ok = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7;
@@ -152,7 +153,9 @@ public:
     virtual WaitResult WaitForInputIdle(ProcessId process, std::uint32_t ms) = 0;
     virtual WaitResult WaitForProcess(ProcessId process, std::uint32_t ms) = 0;
     virtual void CloseProcess(ProcessId process) = 0;  // closes process and thread handles
-    // Takes at most one waiting message of this thread, translates and dispatches it.
+    // Takes at most one waiting message of this thread, translates and dispatches it;
+    // true when one was dispatched. WM_QUIT is left waiting for the caller's own
+    // message loop, and the answer is then false.
     virtual bool PumpOneMessage() = 0;
 
     // --- time ---
@@ -193,6 +196,12 @@ public:
                                       std::intptr_t lParam) = 0;
     virtual bool PostMessage(WindowId window, unsigned message, std::uintptr_t wParam,
                              std::intptr_t lParam) = 0;
+    // SendMessageTimeoutA (abort if hung): nullopt when the window did not
+    // answer within the limit or is gone.
+    virtual std::optional<std::intptr_t> SendMessageTimeout(WindowId window, unsigned message,
+                                                            std::uintptr_t wParam,
+                                                            std::intptr_t lParam,
+                                                            std::uint32_t timeoutMs) = 0;
     virtual void SendSetText(WindowId window, const std::string& text) = 0;           // WM_SETTEXT
     virtual std::string SendGetText(WindowId window, std::size_t bufferSize) = 0;      // WM_GETTEXT
     virtual std::optional<Image> CaptureClientArea(WindowId window) = 0;

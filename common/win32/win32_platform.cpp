@@ -476,7 +476,7 @@ bool Win32Platform::PumpOneMessage() {
     if (msg.message == WM_QUIT) {
         // Not ours to eat: the caller's message loop still has to see it.
         PostQuitMessage(static_cast<int>(msg.wParam));
-        return true;
+        return false;
     }
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
@@ -643,6 +643,17 @@ std::intptr_t Win32Platform::SendMessage(WindowId window, unsigned message, std:
 bool Win32Platform::PostMessage(WindowId window, unsigned message, std::uintptr_t wParam,
                                 std::intptr_t lParam) {
     return PostMessageA(AsWindow(window), message, wParam, lParam) != 0;
+}
+
+std::optional<std::intptr_t> Win32Platform::SendMessageTimeout(WindowId window, unsigned message,
+                                                               std::uintptr_t wParam,
+                                                               std::intptr_t lParam,
+                                                               std::uint32_t timeoutMs) {
+    DWORD_PTR result = 0;
+    if (SendMessageTimeoutA(AsWindow(window), message, wParam, lParam,
+                            SMTO_NORMAL | SMTO_ABORTIFHUNG, timeoutMs, &result) == 0)
+        return std::nullopt;
+    return static_cast<std::intptr_t>(result);
 }
 
 void Win32Platform::SendSetText(WindowId window, const std::string& text) {

@@ -89,6 +89,9 @@ public:
     bool EnableWindow(WindowId window, bool enable) override;
     std::intptr_t SendMessage(WindowId window, unsigned message, std::uintptr_t wParam,
                               std::intptr_t lParam) override;
+    std::optional<std::intptr_t> SendMessageTimeout(WindowId window, unsigned message,
+                                                    std::uintptr_t wParam, std::intptr_t lParam,
+                                                    std::uint32_t timeoutMs) override;
     bool PostMessage(WindowId window, unsigned message, std::uintptr_t wParam,
                      std::intptr_t lParam) override;
     void SendSetText(WindowId window, const std::string& text) override;

@@ -372,6 +372,24 @@ bool FakePlatform::PostMessage(WindowId window, unsigned message, std::uintptr_t
     return true;
 }
 
+std::optional<std::intptr_t> FakePlatform::SendMessageTimeout(WindowId window, unsigned message,
+                                                              std::uintptr_t wParam,
+                                                              std::intptr_t lParam,
+                                                              std::uint32_t timeoutMs) {
+    Window* w = s_->Win(window);
+    if (!w) return std::nullopt;
+    if (w->hung) {
+        s_->messages.push_back({window, message, wParam, lParam, "", false, TickCount()});
+        AdvanceClock(timeoutMs);
+        return std::nullopt;
+    }
+    return SendMessage(window, message, wParam, lParam);
+}
+
+void FakePlatform::SetHung(WindowId window, bool hung) {
+    if (Window* w = s_->Win(window)) w->hung = hung;
+}
+
 void FakePlatform::SendSetText(WindowId window, const std::string& text) {
     SentMessage m{window, wm::SetText, 0, 0, text, false, 0};
     s_->Dispatch(*this, m, nullptr);

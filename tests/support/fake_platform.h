@@ -207,6 +207,8 @@ public:
     // Posted messages are handled at once, like sent ones (marked posted).
     WindowId AddWindow(const WindowSpec& props);
     void SetMessageHandler(WindowId window, MessageHandler handler);
+    // Its program answers no message (SendMessageTimeout runs out; the message is logged).
+    void SetHung(WindowId window, bool hung);
     void DestroyWindow(WindowId window);  // with its children
     void SetWindowTitle(WindowId window, const std::string& title);  // not logged
     void SetVisible(WindowId window, bool visible);
@@ -451,6 +453,10 @@ public:
                               std::intptr_t lParam) override;
     bool PostMessage(WindowId window, unsigned message, std::uintptr_t wParam,
                      std::intptr_t lParam) override;
+    // A hung window's owner answers nothing: the time-out passes on the clock.
+    std::optional<std::intptr_t> SendMessageTimeout(WindowId window, unsigned message,
+                                                    std::uintptr_t wParam, std::intptr_t lParam,
+                                                    std::uint32_t timeoutMs) override;
     void SendSetText(WindowId window, const std::string& text) override;
     std::string SendGetText(WindowId window, std::size_t bufferSize) override;
     std::optional<Image> CaptureClientArea(WindowId window) override;

@@ -117,6 +117,7 @@ struct FakePlatform::State {
         std::optional<Image> capture;
         std::vector<int> shows;
         bool maximized = false;
+        bool hung = false;
     };
     std::map<WindowId, Window> windows;
     std::vector<WindowId> topLevel;  // Z order, top first

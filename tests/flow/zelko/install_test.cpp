@@ -1,0 +1,368 @@
+// Installing into the browser's profile on the fake platform: each mode with
+// a stopped and a running browser, the question, the wait for the browser's
+// end, the rows written byte for byte, and the failure paths.
+#include <gtest/gtest.h>
+
+#include "common/browser.h"
+#include "common/helpers.h"
+#include "tests/flow/zelko/install_world.h"
+
+namespace zelko::testing {
+namespace {
+
+using common::FakePlatform;
+
+const std::string E = "C:\\Opera\\Zelko\\Zelko.exe";
+
+// Every row a catch-all install writes, in order, after a [State] section.
+const std::string kInstalledProfile =
+    "[State]\r\nRun=0\r\n"
+    "[User Prefs]\r\nUser JavaScript=1\r\nUser JavaScript File=C:\\Opera\\profile\\userjs\r\n"
+    "[File Types]\r\n"
+    "text/zlk=3," + E + ",,,,|\r\n"
+    "application/x-arj=7," + E + ",,,arj,|\r\n"
+    "application/x-rar-compressed=7," + E + ",,,rar,|\r\n"
+    "application/x-zip-compressed=7," + E + ",,,zip,|\r\n"
+    "application/x-7z-compressed=7," + E + ",,,7z,|\r\n"
+    "application/zip=7," + E + ",,,zip,|\r\n"
+    "application/x-msdownload=7," + E + ",,,exe,bat,pif,com,scr,|\r\n"
+    "application/x-msdos-program=7," + E + ",,,exe,bat,pif,com,scr,|\r\n"
+    "application/octet-stream=7," + E + ",,,,|\r\n"
+    "application/x-compress=7," + E + ",,,z,|\r\n"
+    "application/x-gtar=7," + E + ",,,gtar,|\r\n"
+    "application/x-gzip=7," + E + ",,,gz,gzip,tgz,|\r\n"
+    "application/bzip2=7," + E + ",,,bz2,|\r\n"
+    "application/x-tar=7," + E + ",,,tar,tgz,gz,bz2,|\r\n"
+    "audio/mpeg=7," + E + ",,,mp3,mp2,mpga,|\r\n"
+    "video/mpeg=7," + E + ",,,mpeg,mpg,mpe,m2v,m1v,mpa,|\r\n"
+    "video/x-msvideo=7," + E + ",,,avi,|\r\n"
+    "video/quicktime=7," + E + ",,,qt,mov,|\r\n"
+    "[File Types Section Info]\r\nVersion=2\r\n"
+    "[File Types Extension]\r\ntext/zlk=,0\r\n";
+
+const char* const kResetRows[][2] = {
+    {"application/x-arj", "0,,,,arj,|"},
+    {"application/x-rar-compressed", "0,,,,rar,|"},
+    {"application/x-zip-compressed", "0,,,,zip,|"},
+    {"application/x-7z-compressed", "0,,,,7z,|"},
+    {"application/zip", "0,,,,zip,|"},
+    {"application/x-msdownload", "0,,,,exe,bat,pif,com,scr,|"},
+    {"application/x-msdos-program", "0,,,,exe,bat,pif,com,scr,|"},
+    {"application/octet-stream", "0,,,,,|"},
+    {"application/x-compress", "0,,,,z,|"},
+    {"application/x-gtar", "0,,,,gtar,|"},
+    {"application/x-gzip", "0,,,,gz,gzip,tgz,|"},
+    {"application/bzip2", "0,,,,bz2,|"},
+    {"application/x-tar", "0,,,,tar,tgz,gz,bz2,|"},
+};
+const char* const kMediaResets[][2] = {
+    {"audio/mpeg", "0,,,,mp3,mp2,mpga,|"},
+    {"video/mpeg", "0,,,,mpeg,mpg,mpe,m2v,m1v,mpa,|"},
+    {"video/x-msvideo", "0,,,,avi,|"},
+    {"video/quicktime", "0,,,,qt,mov,|"},
+};
+
+TEST(InstallIntoBrowser, CatchAllOnAStoppedBrowserWritesEveryRowAndTheScript) {
+    FakePlatform p;
+    BrowserWorld w(p);
+    RecordingCatchView view;
+    w.Install(view, 1);
+    EXPECT_EQ(p.FileText(kProfile), kInstalledProfile);
+    EXPECT_EQ(p.FileText(kProfile + ".bak"), "[State]\r\nRun=0\r\n");
+    EXPECT_EQ(p.FileText(kUserJs + "\\Zelko.js"), kScriptText);
+    EXPECT_EQ(w.Get("FullInstall"), "2");
+    EXPECT_TRUE(p.MessageBoxes().empty());
+    EXPECT_TRUE(p.Starts().empty());
+    EXPECT_EQ(view.Last(), 1);
+}
+
+// Rows of the modes on a browser that does not run.
+struct StoppedCase {
+    const char* name;
+    int mode;
+    int fullInstallBefore;
+    bool scriptsOn;
+    std::vector<std::pair<const char*, const char*>> userRows;  // File Types set before
+    const char* fullInstallAfter;
+    int boxAfter;
+    bool scriptWritten;
+};
+
+TEST(InstallIntoBrowser, ModesOnAStoppedBrowser) {
+    const StoppedCase cases[] = {
+        {"media changed by the user stay", 1, 0, false, {{"video/quicktime", "5,,,,qt,mov,|"}},
+         "1", 1, true},
+        {"media row in other letter case counts as changed", 1, 0, true,
+         {{"audio/mpeg", "0,,,,MP3,mp2,mpga,|"}}, "1", 1, true},
+        {"ctrl+click writes the script only", 2, 0, false, {}, "3", 2, true},
+        {"ctrl+click with scripts already on", 2, 1, true, {}, "3", 2, true},
+        {"remove after media install resets media", 0, 2, true, {}, "0", 0, false},
+        {"remove after plain install keeps media", 0, 1, true,
+         {{"audio/mpeg", "7,C:\\Player.exe,,,mp3,|"}}, "0", 0, false},
+    };
+    for (const StoppedCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePlatform p;
+        BrowserWorld w(p);
+        w.Set("FullInstall", std::to_string(c.fullInstallBefore));
+        if (c.scriptsOn) w.ScriptsOn();
+        if (c.mode == 0) p.AddFile(kUserJs + "\\Zelko.js", "old script");
+        for (const auto& [type, value] : c.userRows) w.SetProfile("File Types", type, value);
+        RecordingCatchView view;
+        w.Install(view, c.mode);
+
+        EXPECT_EQ(w.Get("FullInstall"), c.fullInstallAfter);
+        EXPECT_EQ(view.Last(), c.boxAfter);
+        EXPECT_EQ(p.HasFile(kUserJs + "\\Zelko.js"), c.scriptWritten);
+        EXPECT_TRUE(p.MessageBoxes().empty());
+        if (c.mode == 0) {
+            EXPECT_EQ(p.FileText(kUserJs + "\\Zelko.js.xx"), "old script");
+            for (const auto& row : kResetRows) EXPECT_EQ(w.Profile("File Types", row[0]), row[1]);
+            for (const auto& row : kMediaResets) {
+                std::string expected = c.fullInstallBefore == 2 ? row[1] : "<none>";
+                for (const auto& [type, value] : c.userRows)
+                    if (std::string(type) == row[0]) expected = value;
+                EXPECT_EQ(w.Profile("File Types", row[0]), expected) << row[0];
+            }
+            EXPECT_EQ(w.Profile("File Types", "text/zlk"), "<none>");
+        }
+        if (c.mode == 1) {
+            EXPECT_EQ(w.Profile("File Types", "application/zip"), "7," + E + ",,,zip,|");
+            for (const auto& row : kMediaResets) {
+                std::string expected = "<none>";
+                for (const auto& [type, value] : c.userRows)
+                    if (std::string(type) == row[0]) expected = value;
+                EXPECT_EQ(w.Profile("File Types", row[0]), expected) << row[0];
+            }
+        }
+        if (c.mode == 2) {
+            EXPECT_EQ(w.Profile("File Types", "application/zip"), "<none>");
+            EXPECT_EQ(w.Profile("File Types", "text/zlk"), "<none>");
+            EXPECT_EQ(w.Profile("User Prefs", "User JavaScript"), "1");
+        }
+    }
+}
+
+TEST(InstallIntoBrowser, RestartAsksClosesWaitsAndStartsTheBrowserAgain) {
+    FakePlatform p;
+    BrowserWorld w(p);
+    w.Running(2500);
+    RecordingCatchView view;
+    const std::uint32_t start = p.TickCount();
+    w.Install(view, 1);
+
+    ASSERT_EQ(p.MessageBoxes().size(), 1u);
+    const auto& box = p.MessageBoxes()[0];
+    EXPECT_EQ(box.text, "The browser will be restarted. Continue?");
+    EXPECT_EQ(box.title, "Zelko");
+    EXPECT_EQ(box.flags, 0x1u | 0x30u | 0x2000u | 0x40000u);
+    EXPECT_EQ(box.owner, 0x777u);
+    EXPECT_EQ(w.closedAt, start);
+    EXPECT_EQ(view.waiting, (std::vector<bool>{true, false}));
+    // Run goes after 2.5 s: the pass that reads it at 1 s sees it set, the
+    // second (at 3 s) sees it clear and leaves after one more second.
+    EXPECT_EQ(p.SleptMs(), 4000u);
+    ASSERT_EQ(p.Starts().size(), 1u);
+    EXPECT_EQ(p.Starts()[0].commandLine, kBrowserExe);
+    EXPECT_EQ(p.Starts()[0].showWindow, 5);
+    EXPECT_EQ(w.Profile("User Prefs", "User JavaScript File"), kUserJs);
+    EXPECT_EQ(w.Get("FullInstall"), "2");
+    EXPECT_EQ(view.Last(), 1);
+}
+
+struct AnswerCase {
+    const char* name;
+    int mode;
+    std::optional<std::uint32_t> clearsAfterMs;  // nullopt: never
+    bool hung;
+    int answer;
+    const char* fullInstallAfter;
+    std::uint64_t minMs, maxMs;
+    bool started;
+};
+
+TEST(InstallIntoBrowser, RunningBrowserAnswersAndTimeouts) {
+    const AnswerCase cases[] = {
+        {"cancel", 1, 3000, false, common::answer::Cancel, "<kept>", 0, 0, false},
+        {"never clears Run", 1, std::nullopt, false, common::answer::Ok, "<kept>", 30000, 32000,
+         true},
+        {"hung browser", 1, std::nullopt, true, common::answer::Ok, "<kept>", 30000, 32000, true},
+        {"remove while running", 0, 1500, false, common::answer::Ok, "0", 4000, 4000, true},
+        {"ctrl+click with scripts off restarts", 2, 100, false, common::answer::Ok, "3", 2000,
+         2000, true},
+    };
+    for (const AnswerCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePlatform p;
+        BrowserWorld w(p);
+        w.Set("FullInstall", "1");
+        w.Running(c.clearsAfterMs);
+        if (c.hung) p.SetHung(w.window, true);
+        p.QueueMessageBoxAnswer(c.answer);
+        const std::string profileBefore = *p.FileText(kProfile);
+        const std::string iniBefore = *p.FileText(kIni);
+        RecordingCatchView view;
+        const std::uint64_t t0 = p.ElapsedMs();
+        w.Install(view, c.mode);
+        const std::uint64_t took = p.ElapsedMs() - t0;
+
+        EXPECT_EQ(p.MessageBoxes().size(), 1u);
+        EXPECT_GE(took, c.minMs);
+        EXPECT_LE(took, c.maxMs);
+        EXPECT_EQ(!p.StartsOf("Opera.exe").empty(), c.started);
+        EXPECT_EQ(p.FileText(kProfile + ".bak"), profileBefore);
+        if (c.answer == common::answer::Cancel) {
+            EXPECT_EQ(p.FileText(kProfile), profileBefore);
+            EXPECT_EQ(p.FileText(kIni), iniBefore);
+            EXPECT_EQ(view.states, (std::vector<int>{2}));  // SetCatchMode(1)
+            EXPECT_TRUE(view.waiting.empty());
+            continue;
+        }
+        std::string expected = std::string(c.fullInstallAfter) == "<kept>" ? "1" : c.fullInstallAfter;
+        EXPECT_EQ(w.Get("FullInstall"), expected);
+        EXPECT_EQ(view.Last(), CatchStateOfFullInstall(std::stoi(expected)));
+        if (!c.clearsAfterMs) {  // types skipped, scripts switched on anyway
+            EXPECT_EQ(w.Profile("File Types", "application/zip"), "<none>");
+            EXPECT_EQ(w.Profile("User Prefs", "User JavaScript"), "1");
+            EXPECT_TRUE(p.HasFile(kUserJs + "\\Zelko.js"));
+        }
+    }
+}
+
+TEST(InstallIntoBrowser, WaitLoopWrapsAroundTheTickCounterAndDrainsOnlyWhatIsBounded) {
+    FakePlatform p;
+    p.SetTickCount(0xFFFFF000u);
+    BrowserWorld w(p);
+    w.Running(std::nullopt);
+    // A window that posts itself a message for every message it handles (for
+    // long enough that a drain without a bound fails instead of hanging).
+    p.SetOnPump([](FakePlatform& f) {
+        if (f.QueuedMessages() == 0 && f.PumpCalls() < 200000) f.QueueMessage([](FakePlatform&) {});
+    });
+    RecordingCatchView view;
+    const std::uint64_t t0 = p.ElapsedMs();
+    w.Install(view, 1);
+    const std::uint64_t took = p.ElapsedMs() - t0;
+    EXPECT_GE(took, 30000u);
+    EXPECT_LE(took, 32000u);
+    EXPECT_LE(p.PumpCalls(), 16u * (common::kDrainLimit + 1));
+    EXPECT_GT(p.PumpedMessages(), 0u);
+}
+
+TEST(InstallIntoBrowser, ProfileLocation) {
+    struct Case {
+        const char* name;
+        const char* defaults;  // nullptr: no operadef6.ini
+        std::string profile;
+    };
+    const std::string appData = "C:\\Users\\Ann\\Application Data";
+    const Case cases[] = {
+        {"single user", "[System]\r\nMulti User=0\r\n", kProfile},
+        {"multi user", "[System]\r\nMulti User=1\r\n", appData + "\\opera\\Opera\\profile\\opera6.ini"},
+        {"no key", "[System]\r\n", appData + "\\opera\\Opera\\profile\\opera6.ini"},
+        {"no operadef6.ini", nullptr, appData + "\\opera\\Opera\\profile\\opera6.ini"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePlatform p;
+        BrowserWorld w(p);
+        p.RemovePath(kDefaults);
+        if (c.defaults) p.AddFile(kDefaults, c.defaults);
+        p.SetRegistryUserString(common::browser::kShellFoldersKey, "AppData", appData);
+        EXPECT_EQ(ProfileFile(p, kBrowserFolder), c.profile);
+        p.AddFile(c.profile, "[State]\r\nRun=0\r\n");
+        RecordingCatchView view;
+        w.Install(view, 1);
+        EXPECT_EQ(p.IniReadString(c.profile, "User Prefs", "User JavaScript File", ""),
+                  common::FolderOfPath(c.profile) + "userjs");
+        EXPECT_TRUE(p.HasFile(common::FolderOfPath(c.profile) + "userjs\\Zelko.js"));
+    }
+}
+
+TEST(InstallIntoBrowser, MissingProfileWritesNothingAndPutsTheBoxBack) {
+    for (int mode = 0; mode < 3; ++mode) {
+        SCOPED_TRACE(mode);
+        FakePlatform p;
+        BrowserWorld w(p);
+        p.RemovePath(kProfile);
+        const std::string iniBefore = *p.FileText(kIni);
+        RecordingCatchView view;
+        w.Install(view, mode);
+        EXPECT_EQ(view.states, (std::vector<int>{(mode + 1) % 3}));
+        EXPECT_EQ(p.FileText(kIni), iniBefore);
+        EXPECT_FALSE(p.HasFolder(kUserJs));
+        EXPECT_TRUE(p.MessageBoxes().empty());
+    }
+}
+
+TEST(InstallIntoBrowser, BrowserProgramOrder) {
+    FakePlatform p;
+    EXPECT_EQ(BrowserProgram(p, kBrowserFolder), "");
+    const char* const exes[] = {"Opera.exe", "OperaPortable.exe", "OperaAC.exe"};
+    for (const char* exe : exes) {
+        p.AddFile(kBrowserFolder + "\\" + exe, "MZ");
+        EXPECT_EQ(BrowserProgram(p, kBrowserFolder), kBrowserFolder + "\\" + exe);
+    }
+}
+
+// Removal touches only a script inside an existing script folder.
+TEST(InstallIntoBrowser, RemoveNeverTouchesAScriptOutsideTheScriptFolder) {
+    struct Case {
+        const char* name;
+        std::optional<std::string> scriptFile;  // "User JavaScript File"
+    };
+    const Case cases[] = {
+        {"no key", std::nullopt},
+        {"empty key", std::string()},
+        {"key names a file", std::string("C:\\Opera\\profile\\my.js")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePlatform p;
+        BrowserWorld w(p);
+        w.Set("FullInstall", "1");
+        p.AddFile("C:\\Zelko.js", "root file");
+        p.AddFile("C:\\Opera\\profile\\my.js", "user file");
+        if (c.scriptFile) w.SetProfile("User Prefs", "User JavaScript File", *c.scriptFile);
+        RecordingCatchView view;
+        w.Install(view, 0);
+        EXPECT_EQ(p.FileText("C:\\Zelko.js"), "root file");
+        EXPECT_FALSE(p.HasFile("C:\\Zelko.js.xx"));
+        EXPECT_EQ(w.Get("FullInstall"), "0");
+    }
+}
+
+// A profile that cannot be written is not reported as installed.
+TEST(InstallIntoBrowser, UnwritableProfileKeepsFullInstallAndTheBoxShowsIt) {
+    struct Case {
+        const char* name;
+        int mode;
+        bool scriptsOn;
+        int fullBefore;
+        bool readOnly;  // else: every write to it fails (disk full)
+    };
+    const Case cases[] = {
+        {"catch all, read-only", 1, true, 0, true},
+        {"catch all, disk full", 1, true, 3, false},
+        {"ctrl+click needs scripts switched on", 2, false, 0, true},
+        {"remove, read-only", 0, true, 2, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePlatform p;
+        BrowserWorld w(p);
+        w.Set("FullInstall", std::to_string(c.fullBefore));
+        if (c.scriptsOn) w.ScriptsOn();
+        if (c.readOnly)
+            p.SetReadOnly(kProfile, true);
+        else
+            p.FailWritesTo(kProfile);
+        RecordingCatchView view;
+        w.Install(view, c.mode);
+        EXPECT_EQ(w.Get("FullInstall"), std::to_string(c.fullBefore));
+        EXPECT_EQ(view.Last(), CatchStateOfFullInstall(c.fullBefore));
+    }
+}
+
+}  // namespace
+}  // namespace zelko::testing

@@ -1,0 +1,369 @@
+// The settings window's controller on the fake platform: start state, every
+// event, OK and Cancel, the catch-mode cycle, and the language file.
+#include <gtest/gtest.h>
+
+#include "tests/flow/zelko/install_world.h"
+#include "zelko/settings_window.h"
+
+namespace zelko::testing {
+namespace {
+
+using common::FakePlatform;
+
+struct RecordingView : SettingsView {
+    std::map<int, ControlState> shown;
+    std::vector<int> focus;
+    int closes = 0;
+    int left = 600, top = 200;
+    void Update(int id, const ControlState& state) override { shown[id] = state; }
+    void Focus(int id) override { focus.push_back(id); }
+    void Close() override { ++closes; }
+    common::WindowId Handle() override { return 0x999; }
+    void Position(int& l, int& t) override { l = left, t = top; }
+};
+
+// A settings-mode start in the browser world, window shown.
+struct SettingsRun {
+    BrowserWorld& w;
+    StartResult start;
+    LanguageTexts texts;
+    RecordingView view;
+    std::unique_ptr<SettingsController> c;
+
+    explicit SettingsRun(BrowserWorld& world, bool show = true) : w(world) {
+        start = w.Run("");
+        texts = LoadLanguage(w.p, kFolder, start.settings.language);
+        c = std::make_unique<SettingsController>(w.p, start, texts, view);
+        if (show) c->Show();
+    }
+    const ControlState& S(int id) { return view.shown.at(id); }
+    std::size_t ManagerIndex(const std::string& name) {
+        for (std::size_t i = 0; i < kManagerCount; ++i)
+            if (name == ManagerTable[i]) return i;
+        return kManagerCount;
+    }
+};
+
+TEST(SettingsWindow, LayoutHasStableIdsAndTheLowerPanelInOrder) {
+    std::vector<ControlLayout> layout = SettingsLayout();
+    ASSERT_EQ(layout.size(), 2u + 26u + 9u);
+    EXPECT_EQ(layout[2].y, 6);
+    EXPECT_EQ(layout[27].y, 456);
+    const int order[] = {control::CustomLabel, control::CustomBox, control::TemplateEdit,
+                         control::RapGetBox,   control::Ok,        control::Cancel,
+                         control::UsdBox,      control::Refresh,   control::CatchModeBox};
+    for (std::size_t i = 0; i < 9; ++i) EXPECT_EQ(layout[28 + i].id, order[i]);
+    EXPECT_EQ(layout[32].x, 6);
+    EXPECT_EQ(layout[32].y, 85);
+    EXPECT_EQ(layout[32].width, 52);
+    EXPECT_EQ(layout[32].kind, ControlKind::DefaultButton);
+}
+
+TEST(SettingsWindow, StartStateFromZelkoIni) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<const char*, const char*>> ini;
+        bool operaDll;
+        int catchState;
+        bool catchVisible;
+        const char* label;
+    };
+    const Case cases[] = {
+        {"defaults", {}, true, 0, true, "Custom download manager"},
+        {"script only", {{"FullInstall", "3"}}, true, 2, true, "Custom download manager"},
+        {"types", {{"FullInstall", "7"}, {"CustomDM", "C:\\Tools\\getter.exe \"[url]\""}}, true,
+         1, true, "Getter"},
+        {"no browser", {{"FullInstall", "1"}}, false, 1, false, "Custom download manager"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePlatform p;
+        BrowserWorld w(p);
+        if (!c.operaDll) p.RemovePath("C:\\Opera\\opera.dll");
+        for (const auto& [k, v] : c.ini) w.Set(k, v);
+        SettingsRun run(w, false);
+        EXPECT_EQ(run.start.mode, StartMode::Settings);
+        EXPECT_EQ(run.S(control::CatchModeBox).check, c.catchState);
+        EXPECT_EQ(run.S(control::CatchModeBox).caption, EnglishText(16 + c.catchState));
+        EXPECT_EQ(run.S(control::CatchModeBox).visible, c.catchVisible);
+        EXPECT_EQ(run.S(control::CustomLabel).caption, c.label);
+        EXPECT_FALSE(run.S(control::TemplateEdit).visible);
+        EXPECT_EQ(run.S(control::Ok).caption, "OK");
+        EXPECT_EQ(run.S(control::Cancel).caption, "Cancel");
+        EXPECT_EQ(run.S(control::Refresh).caption, "Refresh");
+    }
+}
+
+TEST(SettingsWindow, ShownState) {
+    FakePlatform p;
+    BrowserWorld w(p);
+    w.Set("Advanced", "0");
+    w.Set("DM", "FlashGet");
+    w.Set("AllDM", "FlashGet;Download Master;");
+    w.Set("CustomDM", "C:\\T\\x.exe [url]");
+    w.Set("CustomDMEnabled", "1");
+    p.AddFile(kRapGet, "MZ");
+    w.Set("RapGet", kRapGet);
+    SettingsRun run(w);
+    for (std::size_t i = 0; i < kManagerCount; ++i) {
+        std::string name = ManagerTable[i];
+        SCOPED_TRACE(name);
+        EXPECT_EQ(run.S(control::Manager(i)).caption, name);
+        EXPECT_EQ(run.S(control::Manager(i)).check, name == "FlashGet" ? 1 : 0);
+        EXPECT_EQ(run.S(control::Manager(i)).enabled,
+                  name == "FlashGet" || name == "Download Master");
+    }
+    EXPECT_EQ(run.S(control::CustomBox).check, 1);
+    EXPECT_EQ(run.S(control::RapGetBox).check, 1);
+    EXPECT_EQ(run.S(control::UsdBox).check, 0);
+    EXPECT_EQ(run.S(control::TemplateEdit).caption, "C:\\T\\x.exe [url]");
+    EXPECT_EQ(run.c->Focused(), control::Ok);
+    EXPECT_TRUE(p.StartsOf("FlashGot.exe").empty());  // Advanced off: no re-detection
+}
+
+TEST(SettingsWindow, AdvancedReDetectsManagersWhenShown) {
+    FakePlatform p;
+    BrowserWorld w(p);
+    w.Set("AllDM", "FlashGet;");
+    FakePlatform::ProgramBehaviour flashGot;
+    flashGot.onStart = [](FakePlatform& f, common::ProcessId, const FakePlatform::StartRecord&) {
+        f.AddFile(kFolder + "FlashGot.test", "FlashGot 1.0\r\nFlashGet|OK\r\nReGet|OK\r\n");
+    };
+    p.OnProgram("FlashGot.exe", flashGot);
+    SettingsRun run(w);
+    EXPECT_EQ(p.StartsOf("FlashGot.exe").size(), 1u);
+    EXPECT_TRUE(run.S(control::Manager(run.ManagerIndex("ReGet"))).enabled);
+}
+
+TEST(SettingsWindow, CustomTemplateEvents) {
+    FakePlatform p;
+    BrowserWorld w(p);
+    w.Set("AllDM", "FlashGet;");
+    SettingsRun run(w);
+    const std::size_t flashGet = run.ManagerIndex("FlashGet");
+
+    // The label opens the edit and, the edit being empty, the program dialog.
+    p.QueueFileDialogAnswer(std::string("C:\\Getters\\fast.exe"));
+    run.c->OnCustomLabelClick();
+    ASSERT_EQ(p.FileDialogs().size(), 1u);
+    EXPECT_EQ(p.FileDialogs()[0].filter, "Program files|*.exe");
+    EXPECT_EQ(p.FileDialogs()[0].owner, 0x999u);
+    EXPECT_FALSE(p.FileDialogs()[0].save);
+    EXPECT_EQ(run.S(control::TemplateEdit).caption, "C:\\Getters\\fast.exe [url]");
+    EXPECT_TRUE(run.S(control::TemplateEdit).visible);
+    EXPECT_FALSE(run.S(control::CustomLabel).visible);
+    EXPECT_EQ(run.S(control::CustomLabel).caption, "Fast");
+    EXPECT_EQ(run.S(control::CustomBox).check, 1);
+    EXPECT_EQ(run.c->Settings().dm, "No");
+    EXPECT_EQ(run.S(control::Manager(flashGet)).check, 0);
+    EXPECT_EQ(run.c->Focused(), control::TemplateEdit);
+
+    // Clearing the edit unticks the box and restores the label text.
+    run.c->OnTemplateChanged("");
+    EXPECT_EQ(run.S(control::CustomBox).check, 0);
+    EXPECT_EQ(run.S(control::CustomLabel).caption, "Custom download manager");
+    EXPECT_EQ(run.c->Settings().customDm, "");
+
+    // Ticking with an empty edit and cancelling the dialog leaves it unticked.
+    run.c->OnCustomBoxClick();
+    EXPECT_EQ(p.FileDialogs().size(), 2u);
+    EXPECT_EQ(run.S(control::CustomBox).check, 0);
+
+    // A typed template ticks the box; a manager click hides the edit again.
+    run.c->OnTemplateChanged("D:\\g.exe -u [url]");
+    EXPECT_EQ(run.S(control::CustomBox).check, 1);
+    run.c->OnCustomBoxClick();  // untick: label back, nothing else
+    EXPECT_TRUE(run.S(control::CustomLabel).visible);
+    EXPECT_EQ(run.c->Settings().customDm, "D:\\g.exe -u [url]");
+    run.c->OnCustomBoxClick();  // tick with text: no dialog
+    EXPECT_EQ(p.FileDialogs().size(), 2u);
+    EXPECT_EQ(run.c->Focused(), control::Ok);
+    run.c->OnManagerClick(flashGet);
+    EXPECT_EQ(run.c->Settings().dm, "FlashGet");
+    EXPECT_EQ(run.S(control::Manager(flashGet)).check, 1);
+    EXPECT_EQ(run.S(control::CustomBox).check, 0);
+    EXPECT_FALSE(run.S(control::TemplateEdit).visible);
+}
+
+struct ProgramBoxCase {
+    const char* name;
+    int box;
+    bool tickedBefore;
+    std::optional<std::string> answer;
+    int checkAfter;
+    const char* value;  // the setting after
+    const char* proposed;
+};
+
+TEST(SettingsWindow, RapGetAndUsdBoxes) {
+    const ProgramBoxCase cases[] = {
+        {"rapget chosen", control::RapGetBox, false, std::string("C:\\R\\rg.exe"), 1,
+         "C:\\R\\rg.exe", "rapget.exe"},
+        {"rapget cancelled", control::RapGetBox, false, std::nullopt, 0, "", "rapget.exe"},
+        {"rapget unticked", control::RapGetBox, true, std::nullopt, 0, "", nullptr},
+        {"usd chosen", control::UsdBox, false, std::string(kUsd), 1, kUsd.c_str(),
+         "USDownloader.exe"},
+        {"usd cancelled", control::UsdBox, false, std::nullopt, 0, "", "USDownloader.exe"},
+        {"usd unticked", control::UsdBox, true, std::nullopt, 0, "", nullptr},
+    };
+    for (const ProgramBoxCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePlatform p;
+        BrowserWorld w(p);
+        p.AddFile(kUsd, "MZ");
+        p.AddFile("C:\\USD\\plugins\\a.plg", "MZ");
+        p.AddLibrary("C:\\USD\\plugins\\a.plg", {"PlgInit", "PlgDestroy"});
+        p.SetPluginScript("C:\\USD\\plugins\\a.plg", {{"share.example"}, false, nullptr});
+        if (c.tickedBefore) {
+            p.AddFile(kRapGet, "MZ");
+            w.Set("RapGet", kRapGet);
+            w.Set("USD", kUsd);
+            w.Set("TransferToUSD", "old.example;");
+        }
+        SettingsRun run(w);
+        EXPECT_EQ(run.S(c.box).check, c.tickedBefore ? 1 : 0);
+        p.QueueFileDialogAnswer(c.answer);
+        if (c.box == control::RapGetBox)
+            run.c->OnRapGetClick();
+        else
+            run.c->OnUsdClick();
+        EXPECT_EQ(run.S(c.box).check, c.checkAfter);
+        const ZelkoSettings& s = run.c->Settings();
+        EXPECT_EQ(c.box == control::RapGetBox ? s.rapGet : s.usd, c.value);
+        if (c.proposed) {
+            ASSERT_EQ(p.FileDialogs().size(), 1u);
+            EXPECT_EQ(p.FileDialogs()[0].fileName, c.proposed);
+        } else {
+            EXPECT_TRUE(p.FileDialogs().empty());
+        }
+        if (c.box == control::UsdBox && c.answer)
+            EXPECT_EQ(s.transferToUsd, "share.example;");
+        EXPECT_EQ(run.c->Focused(), control::Ok);
+    }
+}
+
+TEST(SettingsWindow, OkWritesExactlyTheListedKeysAndCancelNothing) {
+    FakePlatform p;
+    BrowserWorld w(p);
+    w.Set("Advanced", "0");
+    w.Set("AllDM", "FlashGet;ReGet;");
+    w.Set("TransferToUSD", "kept.example;");
+    p.AddFile(kUsd, "MZ");
+    w.Set("USD", kUsd);
+    {
+        SettingsRun run(w);
+        run.c->OnManagerClick(run.ManagerIndex("ReGet"));
+        const std::string before = *p.FileText(kIni);
+        run.c->OnCancel();
+        EXPECT_EQ(run.view.closes, 1);
+        EXPECT_EQ(p.FileText(kIni), before);
+        p.ReleaseMutex(run.start.settingsMutex);
+    }
+    SettingsRun run(w);
+    run.c->OnManagerClick(run.ManagerIndex("ReGet"));
+    run.c->OnTemplateChanged("C:\\x.exe [url]");
+    run.c->OnUsdClick();  // unticks: no USD, site list left alone
+    run.view.left = 12;
+    run.view.top = -4;
+    run.c->OnOk();
+    EXPECT_EQ(run.view.closes, 1);
+    EXPECT_EQ(w.Get("DM"), "ReGet");
+    EXPECT_EQ(w.Get("AllDM"), "FlashGet;ReGet;");
+    EXPECT_EQ(w.Get("CustomDM"), "C:\\x.exe [url]");
+    EXPECT_EQ(w.Get("CustomDMEnabled"), "1");
+    EXPECT_EQ(w.Get("USD"), "");
+    EXPECT_EQ(w.Get("TransferToUSD"), "kept.example;");
+    EXPECT_EQ(w.Get("RapGet"), "");
+    EXPECT_EQ(w.Get("FullInstall"), "0");
+    EXPECT_EQ(p.IniReadString(kIni, "Position", "Left", ""), "12");
+    EXPECT_EQ(p.IniReadString(kIni, "Position", "Top", ""), "-4");
+}
+
+TEST(SettingsWindow, CatchModeBoxCyclesThroughTheThreeModes) {
+    FakePlatform p;
+    BrowserWorld w(p);
+    SettingsRun run(w);
+    const int expected[][2] = {{2, 3}, {1, 2}, {0, 0}};  // box state, FullInstall
+    for (const auto& step : expected) {
+        run.c->OnCatchModeClick();
+        EXPECT_EQ(run.S(control::CatchModeBox).check, step[0]);
+        EXPECT_EQ(run.S(control::CatchModeBox).caption, EnglishText(16 + step[0]));
+        EXPECT_EQ(w.Get("FullInstall"), std::to_string(step[1]));
+        EXPECT_EQ(run.c->Focused(), control::Ok);
+    }
+    EXPECT_EQ(SettingsLayout().size(), 37u);
+}
+
+// Closing while the browser is awaited waits for the end of the installation,
+// so the browser that was closed is started again.
+TEST(SettingsWindow, CloseDuringInstallationIsDeferred) {
+    FakePlatform p;
+    BrowserWorld w(p);
+    w.Running(5000);
+    SettingsRun run(w);
+    bool closedWhileWaiting = false;
+    p.Schedule(1500, [&](FakePlatform&) {
+        run.c->OnCloseRequest();
+        run.c->OnOk();
+        closedWhileWaiting = run.view.closes > 0;
+        EXPECT_FALSE(run.S(control::LowerPanel).enabled);
+        EXPECT_EQ(run.S(control::CatchModeBox).caption, "Please wait...");
+    });
+    run.c->OnCatchModeClick();
+    EXPECT_FALSE(closedWhileWaiting);
+    EXPECT_EQ(run.view.closes, 1);
+    EXPECT_EQ(p.StartsOf("Opera.exe").size(), 1u);
+    EXPECT_TRUE(run.S(control::LowerPanel).enabled);
+    EXPECT_TRUE(run.S(control::UpperPanel).enabled);
+    EXPECT_EQ(p.IniReadString(kIni, "Position", "Left", "<none>"), "<none>");  // OK saved nothing
+}
+
+TEST(LanguageFile, EachKeyFallsBackToEnglishOnItsOwn) {
+    struct Case {
+        const char* name;
+        std::optional<std::string> file;  // nullopt: no file
+        std::string language;
+        std::map<int, std::string> expected;  // keys that differ from English
+    };
+    const Case cases[] = {
+        {"no file", std::nullopt, "en", {}},
+        {"no section", std::string("[de]\r\n10=Gut\r\n"), "fr", {}},
+        {"some keys", std::string("[fr]\r\n10=D'accord\r\n12=Actualiser\r\n"), "fr",
+         {{10, "D'accord"}, {12, "Actualiser"}}},
+        {"utf-8 to ansi", std::string("[fr]\r\n11=Annul\xC3\xA9\r\n"), "fr", {{11, "Annul\xE9"}}},
+        {"empty and invalid values", std::string("[fr]\r\n10=\r\n11=Annul\xE9\r\n12=\xC3\r\n"),
+         "fr", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePlatform p;
+        if (c.file) p.AddFile(kFolder + "Zelko_lang.ini", *c.file);
+        LanguageTexts texts = LoadLanguage(p, kFolder, c.language);
+        for (int key : {10, 11, 12, 15, 16, 17, 18, 19, 20}) {
+            auto it = c.expected.find(key);
+            EXPECT_EQ(texts.Text(key), it == c.expected.end() ? EnglishText(key) : it->second)
+                << key;
+        }
+    }
+}
+
+TEST(LanguageFile, TextsReachTheWindowAndTheQuestion) {
+    FakePlatform p;
+    BrowserWorld w(p);
+    w.Set("Language", "xx");
+    p.AddFile(kFolder + "Zelko_lang.ini",
+              "[xx]\r\n10=Ja\r\n15=Eigener\r\n17=Alles\r\n18=Strg\r\n19=Neu starten?\r\n");
+    w.Running(100);
+    p.QueueMessageBoxAnswer(common::answer::Cancel);
+    SettingsRun run(w);
+    EXPECT_EQ(run.S(control::Ok).caption, "Ja");
+    EXPECT_EQ(run.S(control::Cancel).caption, "Cancel");
+    EXPECT_EQ(run.S(control::CustomLabel).caption, "Eigener");
+    run.c->OnCatchModeClick();
+    ASSERT_EQ(p.MessageBoxes().size(), 1u);
+    EXPECT_EQ(p.MessageBoxes()[0].text, "Neu starten?");
+    EXPECT_EQ(run.S(control::CatchModeBox).caption, "Don't catch links");
+}
+
+}  // namespace
+}  // namespace zelko::testing

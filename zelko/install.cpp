@@ -1,0 +1,237 @@
+#include "zelko/install.h"
+
+#include "common/browser.h"
+#include "common/helpers.h"
+#include "common/ini.h"
+
+namespace zelko {
+
+namespace browser = common::browser;
+
+const FileTypeRow kArchiveRows[13] = {
+    {"application/x-arj", ",,,arj,|", "0,,,,arj,|"},
+    {"application/x-rar-compressed", ",,,rar,|", "0,,,,rar,|"},
+    {"application/x-zip-compressed", ",,,zip,|", "0,,,,zip,|"},
+    {"application/x-7z-compressed", ",,,7z,|", "0,,,,7z,|"},
+    {"application/zip", ",,,zip,|", "0,,,,zip,|"},
+    {"application/x-msdownload", ",,,exe,bat,pif,com,scr,|", "0,,,,exe,bat,pif,com,scr,|"},
+    {"application/x-msdos-program", ",,,exe,bat,pif,com,scr,|", "0,,,,exe,bat,pif,com,scr,|"},
+    {"application/octet-stream", ",,,,|", "0,,,,,|"},
+    {"application/x-compress", ",,,z,|", "0,,,,z,|"},
+    {"application/x-gtar", ",,,gtar,|", "0,,,,gtar,|"},
+    {"application/x-gzip", ",,,gz,gzip,tgz,|", "0,,,,gz,gzip,tgz,|"},
+    {"application/bzip2", ",,,bz2,|", "0,,,,bz2,|"},
+    {"application/x-tar", ",,,tar,tgz,gz,bz2,|", "0,,,,tar,tgz,gz,bz2,|"},
+};
+
+const FileTypeRow kMediaRows[4] = {
+    {"audio/mpeg", ",,,mp3,mp2,mpga,|", "0,,,,mp3,mp2,mpga,|"},
+    {"video/mpeg", ",,,mpeg,mpg,mpe,m2v,m1v,mpa,|", "0,,,,mpeg,mpg,mpe,m2v,m1v,mpa,|"},
+    {"video/x-msvideo", ",,,avi,|", "0,,,,avi,|"},
+    {"video/quicktime", ",,,qt,mov,|", "0,,,,qt,mov,|"},
+};
+
+int CatchStateOfFullInstall(int fullInstall) {
+    if (fullInstall == installed::Nothing) return catch_mode::None;
+    if (fullInstall == installed::ScriptOnly) return catch_mode::CtrlClick;
+    return catch_mode::All;
+}
+
+int CatchModeCaptionKey(int state) { return text::DontCatch + state; }
+
+void SetCatchMode(CatchModeView& view, int k) { view.ShowCatchState(StateAfterSetCatchMode(k)); }
+
+std::string BrowserProgram(common::Platform& p, const std::string& browserFolder) {
+    for (const char* exe : browser::kLauncherExes) {
+        std::string path = browserFolder + "\\" + exe;
+        if (p.FileExists(path)) return path;
+    }
+    return "";
+}
+
+std::string ProfileFile(common::Platform& p, const std::string& browserFolder) {
+    const common::IniFile defaults(p, browserFolder + "\\" + browser::kDefaultsIni);
+    if (!defaults.Bool(browser::kSectionSystem, browser::kKeyMultiUser, true))
+        return browser::SingleUserProfileDir(browserFolder) + browser::kProfileIni;
+    return browser::MultiUserBaseDir(p, browserFolder) + "\\profile\\" + browser::kProfileIni;
+}
+
+std::string ProgramEntry(common::Platform& p, const std::string& folder) {
+    return p.AnsiToUtf8(folder) + kProgramName;
+}
+
+std::string InstallValue(const FileTypeRow& row, const std::string& entry) {
+    return "7," + entry + row.installTail;
+}
+
+std::string JobTypeValue(const std::string& entry) { return "3," + entry + ",,,,|"; }
+
+namespace {
+
+// One run of InstallIntoBrowser: the profile and what has been found in it.
+struct Run {
+    InstallContext& c;
+    common::IniFile profile;
+    std::string scriptFolder;  // ANSI; empty when none is configured
+    bool scriptsOn = false;    // "User JavaScript" set (or set by us)
+};
+
+bool ProfileRunFlag(const Run& r) {
+    return r.profile.Bool(browser::kSectionState, browser::kKeyRun, false);
+}
+
+std::string ScriptPath(const std::string& folder, const char* name) {
+    return common::WithTrailingBackslash(folder) + name;
+}
+
+// The "userjs" folder beside the profile, made and switched on. A profile
+// that cannot be written leaves scripts off.
+void EnableUserScripts(Run& r) {
+    common::Platform& p = r.c.p;
+    std::string folder = common::FolderOfPath(r.profile.path()) + kScriptFolderName;
+    p.CreateFolder(folder);
+    bool ok = r.profile.WriteBool(browser::kSectionUserPrefs, browser::kKeyUserJavaScript, true);
+    ok = r.profile.WriteText(browser::kSectionUserPrefs, browser::kKeyUserJavaScriptFile,
+                             p.AnsiToUtf8(folder)) && ok;
+    if (!ok) return;
+    r.scriptFolder = folder;
+    r.scriptsOn = true;
+}
+
+// Waits about 30 s (two seconds a pass) for the browser to clear its Run
+// flag, keeping the window's messages going. deadline: a tick count.
+void WaitForBrowserEnd(Run& r, std::uint32_t deadline) {
+    common::Platform& p = r.c.p;
+    do {
+        p.Sleep(kWaitStepMs);
+        common::DispatchWaitingMessages(p);
+        bool running = ProfileRunFlag(r);
+        p.Sleep(kWaitStepMs);
+        if (!running) return;
+    } while (static_cast<std::int32_t>(p.TickCount() - deadline) < 0);
+}
+
+bool WriteScript(Run& r) {
+    common::Platform& p = r.c.p;
+    std::optional<std::string> script = p.Resource(kScriptResource);
+    if (!script) return false;
+    return common::WriteFileAtomic(p, ScriptPath(r.scriptFolder, kScriptFile), *script);
+}
+
+bool WriteRows(Run& r, const FileTypeRow* rows, std::size_t count, const std::string* entry) {
+    bool ok = true;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::string value = entry ? InstallValue(rows[i], *entry) : rows[i].reset;
+        ok = r.profile.WriteText(browser::kSectionFileTypes, rows[i].type, value) && ok;
+    }
+    return ok;
+}
+
+bool MediaRowsUntouched(const Run& r) {
+    for (const FileTypeRow& row : kMediaRows)
+        if (r.profile.Text(browser::kSectionFileTypes, row.type, row.reset) != row.reset)
+            return false;
+    return true;
+}
+
+void InstallFileTypes(Run& r) {
+    int& full = r.c.settings.fullInstall;
+    const std::string entry = ProgramEntry(r.c.p, r.c.folder);
+    bool ok = r.profile.WriteText(browser::kSectionFileTypes, kJobType, JobTypeValue(entry));
+    ok = WriteRows(r, kArchiveRows, std::size(kArchiveRows), &entry) && ok;
+    if (!ok) return;
+    full = installed::FileTypes;
+    if (MediaRowsUntouched(r) && WriteRows(r, kMediaRows, std::size(kMediaRows), &entry))
+        full = installed::FileTypesAndMedia;
+    r.profile.WriteInt(browser::kSectionFileTypesInfo, "Version", 2);
+    r.profile.WriteText(browser::kSectionFileTypesExtension, kJobType, ",0");
+}
+
+// Moves Zelko.js aside as Zelko.js.xx; only a script in an existing script
+// folder is touched.
+void SetScriptAside(Run& r) {
+    common::Platform& p = r.c.p;
+    if (r.scriptFolder.empty() || !p.FolderExists(r.scriptFolder)) return;
+    std::string script = ScriptPath(r.scriptFolder, kScriptFile);
+    if (!p.FileExists(script)) return;
+    if (p.CopyFile(script, ScriptPath(r.scriptFolder, kScriptSetAside), false))
+        p.DeleteFile(script);
+}
+
+void RemoveFileTypes(Run& r) {
+    int& full = r.c.settings.fullInstall;
+    bool ok = WriteRows(r, kArchiveRows, std::size(kArchiveRows), nullptr);
+    if (full == installed::FileTypesAndMedia)
+        ok = WriteRows(r, kMediaRows, std::size(kMediaRows), nullptr) && ok;
+    SetScriptAside(r);
+    if (ok) full = installed::Nothing;
+}
+
+}  // namespace
+
+void InstallIntoBrowser(InstallContext& c, int mode) {
+    common::Platform& p = c.p;
+    const std::string browserFolder = BrowserFolder(p, c.folder);
+    const std::string profilePath = ProfileFile(p, browserFolder);
+    if (!p.FileExists(profilePath)) {
+        SetCatchMode(c.view, mode);
+        return;
+    }
+    Run r{c, common::IniFile(p, profilePath), "", false};
+    const bool runFlag = ProfileRunFlag(r);
+    r.scriptsOn = r.profile.Bool(browser::kSectionUserPrefs, browser::kKeyUserJavaScript, false);
+    const bool scriptsWereOn = r.scriptsOn;
+    r.scriptFolder =
+        p.Utf8ToAnsi(r.profile.Text(browser::kSectionUserPrefs, browser::kKeyUserJavaScriptFile));
+
+    p.CopyFile(profilePath, profilePath + ".bak", false);
+
+    const common::WindowId window = browser::FindBrowserWindow(p);
+    const bool running = runFlag && window != 0;
+    const bool restart = running && !(mode == catch_mode::CtrlClick && scriptsWereOn);
+
+    if (!running && !scriptsWereOn && mode != catch_mode::None) EnableUserScripts(r);
+
+    if (restart) {
+        int answer = p.MessageBox(c.view.Owner(), c.texts.Text(text::RestartQuestion),
+                                  kQuestionTitle,
+                                  common::mb::OkCancel | common::mb::IconWarning |
+                                      common::mb::TaskModal | common::mb::Topmost);
+        if (answer != common::answer::Ok) {
+            SetCatchMode(c.view, mode);
+            return;
+        }
+        // One deadline for the close and the wait, so a hung browser cannot
+        // hold the window longer.
+        const std::uint32_t deadline = p.TickCount() + kBrowserEndWaitMs;
+        p.SendMessageTimeout(window, common::wm::Close, 0, 0, kBrowserEndWaitMs);
+        c.view.SetWaiting(true);
+        WaitForBrowserEnd(r, deadline);
+        c.view.SetWaiting(false);
+        if (!scriptsWereOn) EnableUserScripts(r);
+    }
+
+    if (mode != catch_mode::None && r.scriptsOn && !r.scriptFolder.empty() &&
+        p.FolderExists(r.scriptFolder)) {
+        if (WriteScript(r) && mode == catch_mode::CtrlClick)
+            c.settings.fullInstall = installed::ScriptOnly;
+    }
+
+    const common::WindowId windowNow = browser::FindBrowserWindow(p);
+    const bool stillRunning = ProfileRunFlag(r) && (windowNow != 0 || window != 0);
+    if (!stillRunning) {
+        if (mode == catch_mode::All) InstallFileTypes(r);
+        if (mode == catch_mode::None) RemoveFileTypes(r);
+    }
+
+    common::IniFile(p, IniPath(c.folder))
+        .WriteInt(kSectionMain, "FullInstall", c.settings.fullInstall);
+
+    if (restart) {
+        std::string program = BrowserProgram(p, browserFolder);
+        if (!program.empty()) common::RunProgram(p, program, common::sw::Show, false);
+    }
+    c.view.ShowCatchState(CatchStateOfFullInstall(c.settings.fullInstall));
+}
+
+}  // namespace zelko
