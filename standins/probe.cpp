@@ -250,6 +250,26 @@ void Disk(const Record& req, Record& out) {
     out.Set("type", std::to_string(P().DriveType(req.Get("root"))));
 }
 
+// A top-level window's place, size and styles.
+void NoteWindow(HWND window, const std::string& prefix, Record& out) {
+    RECT r = {0, 0, 0, 0};
+    GetWindowRect(window, &r);
+    out.Set(prefix + "left", std::to_string(r.left));
+    out.Set(prefix + "top", std::to_string(r.top));
+    out.Set(prefix + "right", std::to_string(r.right));
+    out.Set(prefix + "bottom", std::to_string(r.bottom));
+    out.Set(prefix + "visible", Flag(IsWindowVisible(window) != 0));
+    RECT client = {0, 0, 0, 0};
+    GetClientRect(window, &client);
+    out.Set(prefix + "clientWidth", std::to_string(client.right));
+    out.Set(prefix + "clientHeight", std::to_string(client.bottom));
+    const LONG_PTR exStyle = GetWindowLongPtrA(window, GWL_EXSTYLE);
+    out.Set(prefix + "toolWindow", Flag((exStyle & WS_EX_TOOLWINDOW) != 0));
+    out.Set(prefix + "topmost", Flag((exStyle & WS_EX_TOPMOST) != 0));
+    const LONG_PTR style = GetWindowLongPtrA(window, GWL_STYLE);
+    out.Set(prefix + "sizable", Flag((style & (WS_THICKFRAME | WS_MAXIMIZEBOX)) != 0));
+}
+
 // The texts, checks and enabled states of a window's controls, by control id.
 void NoteControls(HWND window, const std::string& prefix, Record& out) {
     for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
@@ -261,20 +281,7 @@ void NoteControls(HWND window, const std::string& prefix, Record& out) {
         out.Set(prefix + "checked." + id, Flag(SendMessageA(c, BM_GETCHECK, 0, 0) == BST_CHECKED));
         out.Set(prefix + "enabled." + id, Flag(IsWindowEnabled(c) != 0));
     }
-    RECT r = {0, 0, 0, 0};
-    GetWindowRect(window, &r);
-    out.Set(prefix + "left", std::to_string(r.left));
-    out.Set(prefix + "top", std::to_string(r.top));
-    out.Set(prefix + "visible", Flag(IsWindowVisible(window) != 0));
-    RECT client = {0, 0, 0, 0};
-    GetClientRect(window, &client);
-    out.Set(prefix + "clientWidth", std::to_string(client.right));
-    out.Set(prefix + "clientHeight", std::to_string(client.bottom));
-    const LONG_PTR exStyle = GetWindowLongPtrA(window, GWL_EXSTYLE);
-    out.Set(prefix + "toolWindow", Flag((exStyle & WS_EX_TOOLWINDOW) != 0));
-    out.Set(prefix + "topmost", Flag((exStyle & WS_EX_TOPMOST) != 0));
-    const LONG_PTR style = GetWindowLongPtrA(window, GWL_STYLE);
-    out.Set(prefix + "sizable", Flag((style & (WS_THICKFRAME | WS_MAXIMIZEBOX)) != 0));
+    NoteWindow(window, prefix, out);
 }
 
 // Drives a window of another program by its controls: waits for the window
@@ -340,13 +347,94 @@ void Hold(const Record& req, Record& out) {
     P().ReleaseMutex(mutex);
 }
 
+// --- a window with nested controls, driven without waiting for its owner ---
+
+struct ChildSearch {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK MatchId(HWND child, LPARAM into) {
+    auto* search = reinterpret_cast<ChildSearch*>(into);
+    if (GetDlgCtrlID(child) != search->id) return TRUE;
+    search->found = child;
+    return FALSE;
+}
+
+// One control at any depth, as "c<id>.text", ".visible", ".enabled", ".check"
+// and ".edge" (the colour of its top row, above glyph and caption).
+BOOL CALLBACK NoteChild(HWND child, LPARAM into) {
+    Record& out = *reinterpret_cast<Record*>(into);
+    const std::string key = "c" + std::to_string(GetDlgCtrlID(child)) + ".";
+    char text[512] = {}, cls[64] = {};
+    GetWindowTextA(child, text, sizeof text);  // read without asking the owner
+    GetClassNameA(child, cls, sizeof cls);
+    out.Set(key + "text", text);
+    out.Set(key + "visible", Flag(IsWindowVisible(child) != 0));
+    out.Set(key + "enabled", Flag(IsWindowEnabled(child) != 0));
+    // Check states need the owner's thread to answer; "quick" leaves them
+    // out, for a program that is busy waiting.
+    if (lstrcmpiA(cls, "Button") == 0 && out.Get("quick") != "1")
+        out.Set(key + "check", std::to_string(SendMessageA(child, BM_GETCHECK, 0, 0)));
+    RECT r{};
+    GetWindowRect(child, &r);
+    HDC screen = GetDC(nullptr);
+    COLORREF c = GetPixel(screen, r.left + 1, r.top);
+    ReleaseDC(nullptr, screen);
+    out.Set(key + "edge", std::to_string(GetRValue(c)) + "," + std::to_string(GetGValue(c)) +
+                              "," + std::to_string(GetBValue(c)));
+    return TRUE;
+}
+
+//   title: the top-level window; action: state | click | settext | close
+//   id: the control (at any depth); text: for settext; quick=1: state
+//   without check states. Clicks are posted, so a click that starts a long
+//   job in the window's owner returns at once.
+void Window(const Record& req, Record& out) {
+    HWND window = FindWindowA(nullptr, req.Get("title").c_str());
+    out.Set("found", Flag(window != nullptr));
+    if (!window) return;
+    const std::string action = req.Get("action", "state");
+    ChildSearch search{IntOf(req, "id", 0), nullptr};
+    if (req.Has("id")) EnumChildWindows(window, MatchId, reinterpret_cast<LPARAM>(&search));
+    HWND control = search.found;
+    out.Set("control", Flag(control != nullptr));
+    if (action == "click" && control) {
+        char cls[64] = {};
+        GetClassNameA(control, cls, sizeof cls);
+        if (lstrcmpiA(cls, "Button") == 0) {
+            PostMessageA(control, BM_CLICK, 0, 0);
+        } else {
+            PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+            PostMessageA(control, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+        }
+    } else if (action == "settext" && control) {
+        SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(req.Get("text").c_str()));
+    } else if (action == "close") {
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    } else if (action == "state") {
+        NoteWindow(window, "", out);
+        char text[256] = {};
+        GetWindowTextA(window, text, sizeof text);
+        out.Set("text", text);
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        HWND focus = GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)
+                         ? info.hwndFocus
+                         : nullptr;
+        out.Set("focus", std::to_string(focus ? GetDlgCtrlID(focus) : 0));
+        out.Set("quick", req.Get("quick", "0"));
+        EnumChildWindows(window, NoteChild, reinterpret_cast<LPARAM>(&out));
+    }
+}
+
 const std::map<std::string, std::function<void(const Record&, Record&)>>& Verbs() {
     static const std::map<std::string, std::function<void(const Record&, Record&)>> verbs = {
         {"run", Run},       {"runwait", RunAndWait}, {"tail", Tail},
         {"expand", Expand}, {"copy", Copy},          {"move", Move},
         {"findbrowser", FindBrowser}, {"dde", Dde},  {"close", Close},
         {"msgbox", Box},  {"seam", Seam},        {"disk", Disk},
-        {"form", Form},     {"hold", Hold},
+        {"form", Form},     {"hold", Hold},     {"window", Window},
     };
     return verbs;
 }

@@ -1,20 +1,173 @@
-// Zelko.exe: the hidden main window runs the start sequence as the last step
-// of its creation. A request ends the program before the window is shown.
+// Zelko.exe: the main window is the settings window, created hidden with all
+// its controls; the start sequence runs as the last step of its creation. A
+// request ends the program before the window is shown. The window itself
+// only draws: SettingsController decides what every control shows.
 #include "common/win32/win32_api.h"
 #include "common/win32/win32_platform.h"
+
+#include <memory>
+#include <string>
+
 #include "zelko/intake.h"
+#include "zelko/language.h"
+#include "zelko/settings_window.h"
 
 namespace {
 
 const char kWindowClass[] = "ZelkoMainWindow";
-constexpr int kWidth = 420, kHeight = 360;
+const char kPanelClass[] = "ZelkoPanel";
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_CONTROLPARENT;
+
+COLORREF Colour(std::uint32_t value) { return static_cast<COLORREF>(value); }
+
+class Win32SettingsView : public zelko::SettingsView {
+public:
+    HWND window = nullptr;
+    HFONT font = nullptr;
+    HBRUSH panelBrush = nullptr;
+    bool updating = false;  // text set by us, not typed
+
+    HWND Control(int id) const {
+        for (HWND panel : {GetDlgItem(window, zelko::control::UpperPanel),
+                           GetDlgItem(window, zelko::control::LowerPanel)}) {
+            if (id == GetDlgCtrlID(panel)) return panel;
+            if (HWND child = GetDlgItem(panel, id)) return child;
+        }
+        return GetDlgItem(window, id);
+    }
+
+    void Update(int id, const zelko::ControlState& state) override {
+        HWND control = Control(id);
+        if (!control) return;
+        updating = true;
+        if (!IsPanel(id) && WindowText(control) != state.caption)
+            SetWindowTextA(control, state.caption.c_str());
+        if (IsButton(control)) SendMessageA(control, BM_SETCHECK, static_cast<WPARAM>(state.check), 0);
+        updating = false;
+        ShowWindow(control, state.visible ? SW_SHOWNA : SW_HIDE);
+        EnableWindow(control, state.enabled ? TRUE : FALSE);
+    }
+    void Focus(int id) override {
+        HWND control = Control(id);
+        if (!control) return;
+        SetFocus(control);
+        if (id == zelko::control::TemplateEdit) {
+            LRESULT end = SendMessageA(control, WM_GETTEXTLENGTH, 0, 0);
+            SendMessageA(control, EM_SETSEL, static_cast<WPARAM>(end), end);
+        }
+    }
+    void Close() override { DestroyWindow(window); }
+    common::WindowId Handle() override { return reinterpret_cast<common::WindowId>(window); }
+    void Position(int& left, int& top) override {
+        RECT r{};
+        GetWindowRect(window, &r);
+        left = r.left;
+        top = r.top;
+    }
+
+    static std::string WindowText(HWND control) {
+        int length = GetWindowTextLengthA(control);
+        std::string text(static_cast<std::size_t>(length) + 1, '\0');
+        text.resize(static_cast<std::size_t>(GetWindowTextA(control, &text[0], length + 1)));
+        return text;
+    }
+
+private:
+    static bool IsPanel(int id) {
+        return id == zelko::control::UpperPanel || id == zelko::control::LowerPanel;
+    }
+    static bool IsButton(HWND control) {
+        char name[16] = {};
+        GetClassNameA(control, name, sizeof name);
+        return lstrcmpiA(name, "Button") == 0;
+    }
+};
 
 struct App {
     common::Win32Platform platform;
     zelko::StartResult start;
+    zelko::LanguageTexts texts;
+    Win32SettingsView view;
+    std::unique_ptr<zelko::SettingsController> controller;
     bool terminate = false;
 };
 App* g_app = nullptr;
+
+DWORD ControlStyle(zelko::ControlKind kind) {
+    using K = zelko::ControlKind;
+    const DWORD base = WS_CHILD | WS_VISIBLE;
+    switch (kind) {
+        case K::Panel: return base | WS_CLIPSIBLINGS;
+        case K::Radio: return base | BS_RADIOBUTTON;
+        case K::Label: return base | SS_NOTIFY | SS_LEFT | SS_ENDELLIPSIS | SS_NOPREFIX;
+        case K::CheckBox: return base | WS_TABSTOP | BS_CHECKBOX;
+        case K::ThreeState: return base | WS_TABSTOP | BS_3STATE;
+        case K::Edit: return base | WS_TABSTOP | ES_AUTOHSCROLL;
+        case K::DefaultButton: return base | WS_TABSTOP | BS_DEFPUSHBUTTON;
+        case K::Button: return base | WS_TABSTOP | BS_PUSHBUTTON;
+    }
+    return base;
+}
+
+const char* ControlClass(zelko::ControlKind kind) {
+    using K = zelko::ControlKind;
+    switch (kind) {
+        case K::Panel: return kPanelClass;
+        case K::Label: return "Static";
+        case K::Edit: return "Edit";
+        default: return "Button";
+    }
+}
+
+// Width of a check box or radio button that fits its caption.
+int CaptionWidth(HWND control, HFONT font, const std::string& caption) {
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE size{};
+    GetTextExtentPoint32A(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return size.cx + GetSystemMetrics(SM_CXMENUCHECK) + 8;
+}
+
+void CreateControls(HWND window, HINSTANCE instance) {
+    Win32SettingsView& view = g_app->view;
+    for (const zelko::ControlLayout& c : zelko::SettingsLayout()) {
+        HWND parent = c.parent == 0 ? window : GetDlgItem(window, c.parent);
+        DWORD exStyle = c.kind == zelko::ControlKind::Panel ? WS_EX_CONTROLPARENT : 0;
+        HWND control = CreateWindowExA(exStyle, ControlClass(c.kind), "", ControlStyle(c.kind), c.x,
+                                       c.y, c.width, c.height, parent,
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
+                                       instance, nullptr);
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(view.font), FALSE);
+    }
+}
+
+// Sizes the controls laid out "to their caption" once captions are known.
+void FitCaptions() {
+    Win32SettingsView& view = g_app->view;
+    for (const zelko::ControlLayout& c : zelko::SettingsLayout()) {
+        if (c.width != 0) continue;
+        HWND control = view.Control(c.id);
+        int width = CaptionWidth(control, view.font, Win32SettingsView::WindowText(control));
+        SetWindowPos(control, nullptr, 0, 0, width, c.height,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+HFONT MakeFont() {
+    NONCLIENTMETRICSA metrics{};
+    metrics.cbSize = sizeof metrics;
+    LOGFONTA face{};
+    if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+        face = metrics.lfMessageFont;
+    else
+        GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof face, &face);
+    face.lfHeight = zelko::look::kFontHeight;
+    face.lfWidth = 0;
+    return CreateFontIndirectA(&face);
+}
 
 void RunStart(HWND window) {
     RECT place{};
@@ -22,23 +175,85 @@ void RunStart(HWND window) {
     g_app->start = zelko::StartZelko(g_app->platform, place.left, place.top);
     const zelko::ZelkoSettings& s = g_app->start.settings;
     SetWindowPos(window, nullptr, s.left, s.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    switch (g_app->start.mode) {
-        case zelko::StartMode::RequestDone:
-        case zelko::StartMode::AlreadyOpen:
-            g_app->terminate = true;
-            break;
-        case zelko::StartMode::Settings:
-            // The settings window is built on this window from g_app->start
-            // (settings, browserInstalled); until it exists the run ends here.
-            g_app->terminate = true;
-            break;
+    if (g_app->start.mode != zelko::StartMode::Settings) {
+        g_app->terminate = true;
+        return;
+    }
+    g_app->texts = zelko::LoadLanguage(g_app->platform, g_app->start.folder, s.language);
+    g_app->controller = std::make_unique<zelko::SettingsController>(
+        g_app->platform, g_app->start, g_app->texts, g_app->view);
+    FitCaptions();
+}
+
+void OnCommand(int id, int code, const std::string& editText) {
+    zelko::SettingsController* c = g_app->controller.get();
+    if (!c) return;
+    namespace control = zelko::control;
+    if (id == control::TemplateEdit) {
+        if (code == EN_CHANGE && !g_app->view.updating) c->OnTemplateChanged(editText);
+        return;
+    }
+    if (code != BN_CLICKED) return;  // also STN_CLICKED of the label
+    if (id >= control::FirstManager && id < control::Manager(zelko::kManagerCount)) {
+        c->OnManagerClick(static_cast<std::size_t>(id - control::FirstManager));
+        return;
+    }
+    switch (id) {
+        case control::CustomLabel: c->OnCustomLabelClick(); break;
+        case control::CustomBox: c->OnCustomBoxClick(); break;
+        case control::RapGetBox: c->OnRapGetClick(); break;
+        case control::UsdBox: c->OnUsdClick(); break;
+        case control::CatchModeBox: c->OnCatchModeClick(); break;
+        case control::Refresh: c->OnRefresh(); break;
+        case control::Ok: c->OnOk(); break;
+        case control::Cancel: c->OnCancel(); break;
+        default: break;
+    }
+}
+
+LRESULT PaintControl(UINT message, WPARAM wParam, LPARAM lParam) {
+    HDC dc = reinterpret_cast<HDC>(wParam);
+    (void)lParam;
+    SetBkColor(dc, Colour(zelko::look::kPanelColour));
+    if (message != WM_CTLCOLOREDIT) SetBkMode(dc, TRANSPARENT);
+    return reinterpret_cast<LRESULT>(g_app->view.panelBrush);
+}
+
+LRESULT CALLBACK PanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN:
+        case WM_CTLCOLOREDIT:
+            return SendMessageA(GetParent(panel), message, wParam, lParam);
+        default:
+            return DefWindowProcA(panel, message, wParam, lParam);
     }
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE:
+            g_app->view.window = window;
+            CreateControls(window, reinterpret_cast<CREATESTRUCTA*>(lParam)->hInstance);
             RunStart(window);
+            return 0;
+        case WM_COMMAND: {
+            HWND control = reinterpret_cast<HWND>(lParam);
+            std::string text;
+            if (HIWORD(wParam) == EN_CHANGE && control) text = Win32SettingsView::WindowText(control);
+            OnCommand(LOWORD(wParam), HIWORD(wParam), text);
+            return 0;
+        }
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN:
+        case WM_CTLCOLOREDIT:
+            return PaintControl(message, wParam, lParam);
+        case WM_CLOSE:
+            if (g_app->controller)
+                g_app->controller->OnCloseRequest();
+            else
+                DestroyWindow(window);
             return 0;
         case WM_DESTROY:
             PostQuitMessage(0);
@@ -48,32 +263,49 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     }
 }
 
+bool RegisterWindowClass(HINSTANCE instance, WNDPROC procedure, HBRUSH background,
+                         const char* name) {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = background;
+    windowClass.lpszClassName = name;
+    return RegisterClassA(&windowClass) != 0;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     App app;
     g_app = &app;
+    HBRUSH windowBrush = CreateSolidBrush(Colour(zelko::look::kWindowColour));
+    app.view.panelBrush = CreateSolidBrush(Colour(zelko::look::kPanelColour));
+    app.view.font = MakeFont();
+    RegisterWindowClass(instance, MainWindowProc, windowBrush, kWindowClass);
+    RegisterWindowClass(instance, PanelProc, app.view.panelBrush, kPanelClass);
 
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = MainWindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kWindowClass;
-    RegisterClassA(&windowClass);
-
-    HWND window = CreateWindowExA(0, kWindowClass, "Zelko", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
-                                  zelko::kDefaultLeft, zelko::kDefaultTop, kWidth, kHeight,
-                                  nullptr, nullptr, instance, nullptr);
-    if (window != nullptr && !app.terminate) {
+    RECT frame = {0, 0, zelko::look::kClientWidth, zelko::look::kClientHeight};
+    AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+    HWND window = CreateWindowExA(kExStyle, kWindowClass, zelko::look::kCaption, kStyle,
+                                  zelko::kDefaultLeft, zelko::kDefaultTop, frame.right - frame.left,
+                                  frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
+    if (window != nullptr && !app.terminate && app.controller) {
+        ShowWindow(window, SW_SHOW);
+        app.controller->Show();
         MSG msg;
-        while (!app.terminate && GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+            if (IsDialogMessageA(window, &msg)) continue;
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
     }
     if (window != nullptr && IsWindow(window)) DestroyWindow(window);
+    app.controller.reset();
     if (app.start.settingsMutex != 0) app.platform.ReleaseMutex(app.start.settingsMutex);
+    DeleteObject(app.view.font);
+    DeleteObject(app.view.panelBrush);
+    DeleteObject(windowBrush);
     g_app = nullptr;
     return 0;
 }

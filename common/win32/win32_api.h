@@ -8,6 +8,7 @@
 #undef FindWindow
 #undef SendMessage
 #undef PostMessage
+#undef SendMessageTimeout
 #undef MessageBox
 #undef DeleteFile
 #undef CopyFile

@@ -13,6 +13,16 @@
 
 namespace e2e {
 
+// The value of the first line "key=..." of an INI text, or "<none>".
+inline std::string IniValueOf(const std::string& text, const std::string& key) {
+    std::string mark = "\n" + key + "=";
+    std::size_t at = ("\n" + text).find(mark);
+    if (at == std::string::npos) return "<none>";
+    std::size_t from = at + mark.size() - 1;
+    std::size_t end = text.find_first_of("\r\n", from);
+    return text.substr(from, end == std::string::npos ? std::string::npos : end - from);
+}
+
 class ZelkoInstall {
 public:
     std::string root, opera, folder, exe, jobs;
@@ -59,13 +69,8 @@ public:
         WriteHostFile(WineBench::Get().HostPath(folder + "Zelko.ini"), IniText("Main", keys));
     }
     std::string IniValue(const std::string& key) const {
-        auto text = ReadHostFile(WineBench::Get().HostPath(folder + "Zelko.ini")).value_or("");
-        std::string mark = "\n" + key + "=";
-        std::size_t at = ("\n" + text).find(mark);
-        if (at == std::string::npos) return "<none>";
-        std::size_t from = at + mark.size() - 1;
-        std::size_t end = text.find_first_of("\r\n", from);
-        return text.substr(from, end == std::string::npos ? std::string::npos : end - from);
+        return IniValueOf(ReadHostFile(WineBench::Get().HostPath(folder + "Zelko.ini")).value_or(""),
+                          key);
     }
 
     // Zelko.exe with these arguments (Wine quotes each again as needed).

@@ -1,0 +1,79 @@
+// Zelko's settings window under Wine, driven from outside with posted
+// messages through the probe, and its screenshots.
+#pragma once
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "tests/e2e/zelko/zelko_install.h"
+
+namespace e2e {
+
+inline const char* const kZelkoCaption = " Zelko 2.5";
+
+inline std::string SourceFile(const std::string& relative) {
+    return std::string(OC_SOURCE_DIR) + "/" + relative;
+}
+
+// The window's controls as the probe reads them ("c<id>.text", ...).
+// quick: without the check states, which need Zelko's thread to answer.
+inline Record WindowState(const ZelkoInstall& z, bool quick = false) {
+    Record req;
+    req.Set("verb", "window");
+    req.Set("title", kZelkoCaption);
+    req.Set("action", "state");
+    if (quick) req.Set("quick", "1");
+    return RunProbe(z.root, req);
+}
+
+inline void PostToWindow(const ZelkoInstall& z, const std::string& action, int id = 0,
+                         const std::string& text = "") {
+    Record req;
+    req.Set("verb", "window");
+    req.Set("title", kZelkoCaption);
+    req.Set("action", action);
+    if (id) req.Set("id", std::to_string(id));
+    if (!text.empty()) req.Set("text", text);
+    RunProbe(z.root, req);
+}
+
+inline bool WaitForWindow(const ZelkoInstall& z, int timeoutMs = 60000) {
+    return WaitUntil([&] { return WindowState(z).Get("visible") == "1"; }, timeoutMs, 200);
+}
+
+// Waits until a control shows the text.
+inline bool WaitForText(const ZelkoInstall& z, int id, const std::string& text,
+                        int timeoutMs = 60000) {
+    const std::string key = "c" + std::to_string(id) + ".text";
+    return WaitUntil([&] { return WindowState(z, true).Get(key) == text; }, timeoutMs, 300);
+}
+
+// The window's screen area cut from the X display into a PNG.
+inline bool Screenshot(const Record& state, const std::string& pngPath) {
+    if (!state.Has("right")) return false;
+    const int l = std::stoi(state.Get("left")), t = std::stoi(state.Get("top"));
+    const int r = std::stoi(state.Get("right")), b = std::stoi(state.Get("bottom"));
+    std::filesystem::create_directories(std::filesystem::path(pngPath).parent_path());
+    std::string cmd = "import -window root -crop " + std::to_string(r - l) + "x" +
+                      std::to_string(b - t) + "+" + std::to_string(l) + "+" + std::to_string(t) +
+                      " +repage '" + pngPath + "' 2>/dev/null";
+    return std::system(cmd.c_str()) == 0 && HostFileExists(pngPath);
+}
+
+// Zelko.exe without arguments: its window's state once shown, with
+// "screenshot" and "ended" ("1"/"0") for the PNG in the work folder's
+// screenshots\ and the close that follows.
+inline Record ShowAndCapture(const ZelkoInstall& z, const std::string& pngName) {
+    z.WriteIni();
+    Background zelko = WineBench::Get().Start({z.exe});
+    if (!WaitForWindow(z)) return Record{};
+    Record s = WindowState(z);
+    s.Set("screenshot", Screenshot(s, std::string(OC_E2E_WORK) + "/screenshots/" + pngName) ? "1" : "0");
+    PostToWindow(z, "close");
+    s.Set("ended", zelko.Wait(30000).has_value() ? "1" : "0");
+    return s;
+}
+
+}  // namespace e2e

@@ -1,0 +1,205 @@
+// Zelko.exe without arguments under Wine: the settings window, one at a time,
+// OK and Cancel written to Zelko.ini, and the catch-mode box installing into
+// the stand-in browser's profile around its restart.
+#include <gtest/gtest.h>
+
+#include "tests/e2e/zelko/settings_window_e2e.h"
+
+namespace e2e {
+namespace {
+
+constexpr int kOk = 1, kCancel = 2, kFirstManager = 100, kCatchModeBox = 207;
+constexpr int kReGet = kFirstManager + 19;
+
+std::string ReadOr(const std::string& hostPath) { return ReadHostFile(hostPath).value_or("<missing>"); }
+
+
+TEST(ZelkoSettingsWindow, ShowsOnceAndWritesZelkoIniOnOkOnly) {
+    ZelkoInstall z(false);
+    z.main["AllDM"] = "FlashGet;ReGet;";
+    z.WriteIni();
+    WineBench& bench = WineBench::Get();
+    Background zelko = bench.Start({z.exe});
+    ASSERT_TRUE(WaitForWindow(z));
+    Record s = WindowState(z);
+    EXPECT_EQ(s.Get("text"), " Zelko 2.5");
+    EXPECT_EQ(s.Get("clientWidth"), "177");
+    EXPECT_EQ(s.Get("clientHeight"), "591");
+    EXPECT_EQ(s.Get("toolWindow"), "1");
+    EXPECT_EQ(s.Get("topmost"), "1");
+    EXPECT_EQ(s.Get("sizable"), "0");  // no sizing frame, no maximise box
+    EXPECT_EQ(s.Get("focus"), "1");
+    EXPECT_EQ(s.Get("c1.text"), "OK");
+    EXPECT_EQ(s.Get("c206.text"), "Refresh");
+    EXPECT_EQ(s.Get("c201.text"), "Custom download manager");
+    EXPECT_EQ(s.Get("c203.visible"), "0");
+    EXPECT_EQ(s.Get("c207.visible"), "0");  // no opera.dll: no catch modes
+    EXPECT_EQ(s.Get("c119.text"), "ReGet");
+    EXPECT_EQ(s.Get("c119.enabled"), "1");
+    EXPECT_EQ(s.Get("c103.check"), "1");
+    EXPECT_EQ(s.Get("c100.enabled"), "0");
+    // The panel colour behind check boxes and radio buttons.
+    EXPECT_EQ(s.Get("c119.edge"), "242,244,251");
+    EXPECT_EQ(s.Get("c205.edge"), "242,244,251");
+
+    auto started = std::chrono::steady_clock::now();
+    RunResult second = bench.Run({z.exe}, 60);
+    EXPECT_EQ(second.exitCode, 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+    EXPECT_TRUE(zelko.Running());
+
+    const std::string iniPath = bench.HostPath(z.folder + "Zelko.ini");
+    const std::string before = ReadOr(iniPath);
+    PostToWindow(z, "click", kReGet);
+    ASSERT_TRUE(WaitUntil([&] { return WindowState(z).Get("c119.check") == "1"; }, 20000, 200));
+    PostToWindow(z, "click", kCancel);
+    ASSERT_TRUE(zelko.Wait(30000).has_value());
+    EXPECT_EQ(ReadOr(iniPath), before);
+
+    Background again = bench.Start({z.exe});
+    ASSERT_TRUE(WaitForWindow(z));
+    PostToWindow(z, "click", kReGet);
+    ASSERT_TRUE(WaitUntil([&] { return WindowState(z).Get("c119.check") == "1"; }, 20000, 200));
+    PostToWindow(z, "click", kOk);
+    ASSERT_TRUE(again.Wait(30000).has_value());
+    const std::string after = ReadOr(iniPath);
+    EXPECT_EQ(IniValueOf(after, "DM"), "ReGet");
+    EXPECT_EQ(IniValueOf(after, "AllDM"), "FlashGet;ReGet;");
+    EXPECT_EQ(IniValueOf(after, "CustomDMEnabled"), "0");
+    EXPECT_EQ(IniValueOf(after, "FullInstall"), "0");
+    EXPECT_EQ(IniValueOf(after, "Left"), "574");
+    EXPECT_EQ(IniValueOf(after, "Top"), "303");
+}
+
+// The browser stand-in as Opera.exe beside opera.dll, single-user, running.
+struct BrowserSetup {
+    ZelkoInstall z{true};
+    std::string profile, userJs;
+    std::unique_ptr<StubBrowser> browser;
+
+    explicit BrowserSetup(bool clearsRun = true) {
+        WineBench& bench = WineBench::Get();
+        WriteHostFile(bench.HostPath(z.opera + "operadef6.ini"), "[System]\r\nMulti User=0\r\n");
+        profile = bench.HostPath(z.opera + "profile\\opera6.ini");
+        userJs = bench.HostPath(z.opera + "profile\\userjs");
+        std::filesystem::create_directories(std::filesystem::path(profile).parent_path());
+        WriteHostFile(profile, "[State]\r\nRun=1\r\n");
+        StubBrowser::Options o;
+        o.folder = z.opera;
+        o.exeName = "Opera.exe";
+        o.runFlag = clearsRun;
+        browser = std::make_unique<StubBrowser>(o);
+    }
+    std::size_t BrowserStarts() const { return RecordsOfKind(browser->LogHostPath(), "ready").size(); }
+    std::string Profile(const std::string& key) { return IniValueOf(ReadOr(profile), key); }
+};
+
+// Clicks the catch-mode box, answers the question with OK and waits until
+// the box shows the caption it should end with.
+void ClickCatchMode(BrowserSetup& b, const std::string& expectedCaption, bool checkWaiting = false,
+                    int waitMs = 90000) {
+    WineBench& bench = WineBench::Get();
+    std::string seen = b.z.root + "question.txt";
+    std::filesystem::remove(bench.HostPath(seen));
+    Background clicker =
+        bench.Start({bench.BinFolder() + "boxclick.exe", "Zelko", seen, "1", "60000"});
+    PostToWindow(b.z, "click", kCatchModeBox);
+    ASSERT_TRUE(clicker.Wait(90000).has_value());
+    auto box = ReadRecords(bench.HostPath(seen));
+    ASSERT_EQ(box.size(), 1u);
+    EXPECT_EQ(box[0].Get("text"), "The browser will be restarted. Continue?");
+    if (checkWaiting) {
+        // While the browser is awaited the box says so and the panels are disabled.
+        ASSERT_TRUE(WaitForText(b.z, kCatchModeBox, "Please wait...", 20000));
+        Record waiting = WindowState(b.z, true);
+        EXPECT_EQ(waiting.Get("c302.enabled"), "0");
+        EXPECT_EQ(waiting.Get("c301.enabled"), "0");
+    }
+    ASSERT_TRUE(WaitForText(b.z, kCatchModeBox, expectedCaption, waitMs));
+}
+
+TEST(ZelkoSettingsWindow, CatchModeBoxInstallsAroundTheBrowserRestart) {
+    BrowserSetup b;
+    ASSERT_TRUE(b.browser->ready());
+    b.z.WriteIni();
+    WineBench& bench = WineBench::Get();
+    WriteHostFile(bench.HostPath(b.z.folder + "Zelko_lang.ini"),
+                  ReadOr(SourceFile("zelko/resources/Zelko_lang.ini")));
+    Background zelko = bench.Start({b.z.exe});
+    ASSERT_TRUE(WaitForWindow(b.z));
+    EXPECT_EQ(WindowState(b.z).Get("c207.text"), "Don't catch links");
+
+    // First click: catch via Ctrl+Click; user scripts were off, so the
+    // browser is closed, awaited, switched over and started again.
+    ClickCatchMode(b, "Catch links via Ctrl+Click");
+    ASSERT_TRUE(WaitUntil([&] { return b.BrowserStarts() == 2; }, 30000));
+    EXPECT_EQ(b.Profile("User JavaScript"), "1");
+    EXPECT_EQ(b.Profile("User JavaScript File"), b.z.opera + "profile\\userjs");
+    EXPECT_TRUE(ReadOr(b.userJs + "/Zelko.js") == ReadOr(SourceFile("zelko/resources/Zelko.js")));
+    EXPECT_EQ(b.Profile("application/zip"), "<none>");
+    EXPECT_EQ(b.z.IniValue("FullInstall"), "3");
+    EXPECT_TRUE(HostFileExists(b.profile + ".bak"));
+    EXPECT_EQ(WindowState(b.z).Get("c302.enabled"), "1");
+
+    // Second click: catch all links, file types written after the restart.
+    ClickCatchMode(b, "Catch all links");
+    ASSERT_TRUE(WaitUntil([&] { return b.BrowserStarts() == 3; }, 30000));
+    const std::string entry = b.z.folder + "Zelko.exe";
+    EXPECT_EQ(b.Profile("text/zlk"), "3," + entry + ",,,,|");
+    EXPECT_EQ(b.Profile("application/x-msdownload"), "7," + entry + ",,,exe,bat,pif,com,scr,|");
+    EXPECT_EQ(b.Profile("video/quicktime"), "7," + entry + ",,,qt,mov,|");
+    EXPECT_EQ(b.Profile("Version"), "2");
+    EXPECT_EQ(b.z.IniValue("FullInstall"), "2");
+
+    // Third click: back to nothing; the script is set aside.
+    ClickCatchMode(b, "Don't catch links");
+    ASSERT_TRUE(WaitUntil([&] { return b.BrowserStarts() == 4; }, 30000));
+    EXPECT_EQ(b.Profile("application/x-msdownload"), "0,,,,exe,bat,pif,com,scr,|");
+    EXPECT_EQ(b.Profile("video/quicktime"), "0,,,,qt,mov,|");
+    EXPECT_FALSE(HostFileExists(b.userJs + "/Zelko.js"));
+    EXPECT_TRUE(ReadOr(b.userJs + "/Zelko.js.xx") == ReadOr(SourceFile("zelko/resources/Zelko.js")));
+    EXPECT_EQ(b.z.IniValue("FullInstall"), "0");
+
+    PostToWindow(b.z, "close");
+    ASSERT_TRUE(zelko.Wait(30000).has_value());
+}
+
+TEST(ZelkoSettingsWindow, BrowserThatNeverClearsRunIsWaitedForAndStartedAgain) {
+    BrowserSetup b(false);
+    ASSERT_TRUE(b.browser->ready());
+    b.z.main["FullInstall"] = "3";  // the click then asks for all links
+    b.z.WriteIni();
+    WriteHostFile(b.profile,
+                  "[State]\r\nRun=1\r\n[User Prefs]\r\nUser JavaScript=1\r\nUser JavaScript File=" +
+                      b.z.opera + "profile\\userjs\r\n");
+    std::filesystem::create_directories(b.userJs);
+    WineBench& bench = WineBench::Get();
+    Background zelko = bench.Start({b.z.exe});
+    ASSERT_TRUE(WaitForWindow(b.z));
+    auto clicked = std::chrono::steady_clock::now();
+    // The wait runs out; nothing was installed beyond the script, so the box
+    // goes back to what is installed.
+    ClickCatchMode(b, "Catch links via Ctrl+Click", true, 120000);
+    auto took = std::chrono::steady_clock::now() - clicked;
+    EXPECT_GE(took, std::chrono::seconds(29));
+    EXPECT_LE(took, std::chrono::seconds(90));
+    ASSERT_TRUE(WaitUntil([&] { return b.BrowserStarts() == 2; }, 30000));
+    EXPECT_EQ(b.Profile("application/zip"), "<none>");
+    EXPECT_TRUE(HostFileExists(b.userJs + "/Zelko.js"));
+    EXPECT_EQ(b.z.IniValue("FullInstall"), "3");
+    PostToWindow(b.z, "close");
+    ASSERT_TRUE(zelko.Wait(30000).has_value());
+}
+
+TEST(ZelkoSettingsWindow, ScreenshotInEnglish) {
+    ZelkoInstall z(true);
+    z.main["AllDM"] = "FlashGet;Download Master;ReGet;Orbit;";
+    Record s = ShowAndCapture(z, "zelko-settings-en.png");
+    EXPECT_EQ(s.Get("c207.edge"), "242,244,251");
+    EXPECT_EQ(s.Get("c207.text"), "Don't catch links");
+    EXPECT_EQ(s.Get("screenshot"), "1");
+    EXPECT_EQ(s.Get("ended"), "1");
+}
+
+}  // namespace
+}  // namespace e2e
