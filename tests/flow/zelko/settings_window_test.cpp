@@ -135,6 +135,36 @@ TEST(SettingsWindow, AdvancedReDetectsManagersWhenShown) {
     EXPECT_TRUE(run.S(control::Manager(run.ManagerIndex("ReGet"))).enabled);
 }
 
+TEST(SettingsWindow, RefreshDetectsAgainAndGathersTheSiteList) {
+    FakePlatform p;
+    BrowserWorld w(p);
+    w.Set("Advanced", "0");
+    w.Set("AllDM", "FlashGet;");
+    p.AddFile(kUsd, "MZ");
+    w.Set("USD", kUsd);
+    w.Set("TransferToUSD", "old.example;");
+    p.AddFile("C:\\USD\\plugins\\a.plg", "MZ");
+    p.AddLibrary("C:\\USD\\plugins\\a.plg", {"PlgInit", "PlgDestroy"});
+    p.SetPluginScript("C:\\USD\\plugins\\a.plg", {{"new.example"}, false, nullptr});
+    FakePlatform::ProgramBehaviour flashGot;
+    flashGot.onStart = [](FakePlatform& f, common::ProcessId, const FakePlatform::StartRecord&) {
+        f.AddFile(kFolder + "FlashGot.test", "FlashGot 1.0\r\nReGet|OK\r\n");
+    };
+    p.OnProgram("FlashGot.exe", flashGot);
+    SettingsRun run(w);
+    run.c->OnTemplateChanged("C:\\x.exe [url]");
+    run.c->OnCustomLabelClick();  // the edit is shown
+    run.c->OnRefresh();
+    EXPECT_FALSE(run.S(control::TemplateEdit).visible);
+    EXPECT_TRUE(run.S(control::CustomLabel).visible);
+    const std::size_t flashGet = run.ManagerIndex("FlashGet"), reGet = run.ManagerIndex("ReGet");
+    EXPECT_FALSE(run.S(control::Manager(flashGet)).enabled);
+    EXPECT_TRUE(run.S(control::Manager(reGet)).enabled);
+    EXPECT_EQ(run.c->Settings().allDm, "ReGet;");
+    EXPECT_EQ(run.c->Settings().transferToUsd, "new.example;");
+    EXPECT_EQ(w.Get("TransferToUSD"), "old.example;");  // only OK writes
+}
+
 TEST(SettingsWindow, CustomTemplateEvents) {
     FakePlatform p;
     BrowserWorld w(p);
@@ -236,8 +266,9 @@ TEST(SettingsWindow, RapGetAndUsdBoxes) {
         } else {
             EXPECT_TRUE(p.FileDialogs().empty());
         }
-        if (c.box == control::UsdBox && c.answer)
+        if (c.box == control::UsdBox && c.answer) {
             EXPECT_EQ(s.transferToUsd, "share.example;");
+        }
         EXPECT_EQ(run.c->Focused(), control::Ok);
     }
 }
