@@ -184,7 +184,11 @@ void InstallIntoBrowser(InstallContext& c, int mode) {
     r.scriptFolder =
         p.Utf8ToAnsi(r.profile.Text(browser::kSectionUserPrefs, browser::kKeyUserJavaScriptFile));
 
-    p.CopyFile(profilePath, profilePath + ".bak", false);
+    // No change to a profile whose original could not be kept.
+    if (!p.CopyFile(profilePath, profilePath + ".bak", false)) {
+        c.view.ShowCatchState(CatchStateOfFullInstall(c.settings.fullInstall));
+        return;
+    }
 
     const common::WindowId window = browser::FindBrowserWindow(p);
     const bool running = runFlag && window != 0;

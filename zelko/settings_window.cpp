@@ -39,7 +39,10 @@ std::vector<ControlLayout> SettingsLayout() {
 SettingsController::SettingsController(common::Platform& p, StartResult& start,
                                        const LanguageTexts& texts, SettingsView& view)
     : p_(p), start_(start), texts_(texts), view_(view) {
-    for (const ControlLayout& c : SettingsLayout()) states_[c.id] = ControlState{};
+    for (const ControlLayout& c : SettingsLayout()) {
+        states_[c.id] = ControlState{};
+        view_.Update(c.id, states_[c.id]);
+    }
     for (std::size_t i = 0; i < kManagerCount; ++i) {
         managers_.push_back({ManagerTable[i], true, false});
         SetCaption(control::Manager(i), ManagerTable[i]);

@@ -332,6 +332,22 @@ TEST(InstallIntoBrowser, RemoveNeverTouchesAScriptOutsideTheScriptFolder) {
     }
 }
 
+TEST(InstallIntoBrowser, NoBackupNoChange) {
+    FakePlatform p;
+    BrowserWorld w(p);
+    w.Set("FullInstall", "3");
+    w.Running(100);
+    p.FailWritesTo(kProfile + ".bak");
+    const std::string before = *p.FileText(kProfile);
+    RecordingCatchView view;
+    w.Install(view, 1);
+    EXPECT_EQ(p.FileText(kProfile), before);
+    EXPECT_TRUE(p.MessageBoxes().empty());
+    EXPECT_TRUE(p.Starts().empty());
+    EXPECT_EQ(w.Get("FullInstall"), "3");
+    EXPECT_EQ(view.states, (std::vector<int>{2}));
+}
+
 // A profile that cannot be written is not reported as installed.
 TEST(InstallIntoBrowser, UnwritableProfileKeepsFullInstallAndTheBoxShowsIt) {
     struct Case {

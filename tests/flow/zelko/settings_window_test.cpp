@@ -313,6 +313,8 @@ TEST(SettingsWindow, OkWritesExactlyTheListedKeysAndCancelNothing) {
 TEST(SettingsWindow, CatchModeBoxCyclesThroughTheThreeModes) {
     FakePlatform p;
     BrowserWorld w(p);
+    w.ScriptsOn();
+    p.AddFile(kUserJs + "\\Zelko.js", "older script");
     SettingsRun run(w);
     const int expected[][2] = {{2, 3}, {1, 2}, {0, 0}};  // box state, FullInstall
     for (const auto& step : expected) {
