@@ -250,6 +250,12 @@ void Disk(const Record& req, Record& out) {
     out.Set("type", std::to_string(P().DriveType(req.Get("root"))));
 }
 
+// A key press posted to a control, as the keyboard would deliver it.
+void PostKey(HWND control, WPARAM key) {
+    PostMessageA(control, WM_KEYDOWN, key, 1);
+    PostMessageA(control, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+}
+
 // A top-level window's place, size and styles.
 void NoteWindow(HWND window, const std::string& prefix, Record& out) {
     RECT r = {0, 0, 0, 0};
@@ -322,8 +328,7 @@ void Form(const Record& req, Record& out) {
         } else if (action == "key") {
             const std::size_t space = rest.find(' ');
             const WPARAM key = space == std::string::npos ? 0 : std::strtoul(rest.c_str() + space + 1, nullptr, 10);
-            PostMessageA(control, WM_KEYDOWN, key, 1);
-            PostMessageA(control, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+            PostKey(control, key);
             Sleep(500);
         } else if (action == "wait") {
             Sleep(static_cast<DWORD>(id));
@@ -386,8 +391,8 @@ BOOL CALLBACK NoteChild(HWND child, LPARAM into) {
     return TRUE;
 }
 
-//   title: the top-level window; action: state | click | settext | close
-//   id: the control (at any depth); text: for settext; quick=1: state
+//   title: the top-level window; action: state | click | settext | key | close
+//   id: the control (at any depth); text: for settext; key: a virtual key; quick=1: state
 //   without check states. Clicks are posted, so a click that starts a long
 //   job in the window's owner returns at once.
 void Window(const Record& req, Record& out) {
@@ -410,6 +415,8 @@ void Window(const Record& req, Record& out) {
         }
     } else if (action == "settext" && control) {
         SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(req.Get("text").c_str()));
+    } else if (action == "key" && control) {
+        PostKey(control, static_cast<WPARAM>(IntOf(req, "key", 0)));
     } else if (action == "close") {
         PostMessageA(window, WM_CLOSE, 0, 0);
     } else if (action == "state") {

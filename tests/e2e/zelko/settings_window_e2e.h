@@ -28,6 +28,7 @@ inline Record WindowState(const ZelkoInstall& z, bool quick = false) {
     return RunProbe(z.root, req);
 }
 
+// action: click, settext (text), key (text: the virtual key in decimal), close.
 inline void PostToWindow(const ZelkoInstall& z, const std::string& action, int id = 0,
                          const std::string& text = "") {
     Record req;
@@ -35,7 +36,7 @@ inline void PostToWindow(const ZelkoInstall& z, const std::string& action, int i
     req.Set("title", kZelkoCaption);
     req.Set("action", action);
     if (id) req.Set("id", std::to_string(id));
-    if (!text.empty()) req.Set("text", text);
+    if (!text.empty()) req.Set(action == "key" ? "key" : "text", text);
     RunProbe(z.root, req);
 }
 

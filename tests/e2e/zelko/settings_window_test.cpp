@@ -48,6 +48,7 @@ TEST(ZelkoSettingsWindow, ShowsOnceAndWritesZelkoIniOnOkOnly) {
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
     EXPECT_TRUE(zelko.Running());
 
+    // Cancel and Esc drop the choice; OK and Enter write it.
     const std::string iniPath = bench.HostPath(z.folder + "Zelko.ini");
     const std::string before = ReadOr(iniPath);
     PostToWindow(z, "click", kReGet);
@@ -56,6 +57,23 @@ TEST(ZelkoSettingsWindow, ShowsOnceAndWritesZelkoIniOnOkOnly) {
     ASSERT_TRUE(zelko.Wait(30000).has_value());
     EXPECT_EQ(ReadOr(iniPath), before);
 
+    Background escaped = bench.Start({z.exe});
+    ASSERT_TRUE(WaitForWindow(z));
+    PostToWindow(z, "click", kReGet);
+    ASSERT_TRUE(WaitUntil([&] { return WindowState(z).Get("c119.check") == "1"; }, 20000, 200));
+    PostToWindow(z, "key", kReGet, "27");  // Esc
+    ASSERT_TRUE(escaped.Wait(30000).has_value());
+    EXPECT_EQ(ReadOr(iniPath), before);
+
+    Background entered = bench.Start({z.exe});
+    ASSERT_TRUE(WaitForWindow(z));
+    PostToWindow(z, "click", kReGet);
+    ASSERT_TRUE(WaitUntil([&] { return WindowState(z).Get("c119.check") == "1"; }, 20000, 200));
+    PostToWindow(z, "key", kReGet, "13");  // Enter
+    ASSERT_TRUE(entered.Wait(30000).has_value());
+    EXPECT_EQ(IniValueOf(ReadOr(iniPath), "DM"), "ReGet");
+
+    z.WriteIni();
     Background again = bench.Start({z.exe});
     ASSERT_TRUE(WaitForWindow(z));
     PostToWindow(z, "click", kReGet);
