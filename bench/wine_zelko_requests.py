@@ -258,11 +258,15 @@ def main():
         window_folder = host_path(env, "C:\\bench\\window\\")
         os.makedirs(window_folder, exist_ok=True)
         shutil.copy(os.path.join(bin_dir, "recorder.exe"), os.path.join(window_folder, "window.exe"))
+        window_log = os.path.join(window_folder, "window.log")
         with open(os.path.join(window_folder, "window.ini"), "w", newline="") as f:
-            f.write("[Recorder]\r\nWindow=Open window\r\n")
+            f.write("[Recorder]\r\nLog=C:\\bench\\window\\window.log\r\nWindow=Open window\r\n")
         holder = subprocess.Popen(wine + ["C:\\bench\\window\\window.exe"], env=env,
                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        time.sleep(3)
+        for _ in range(600):  # until its window is up
+            if os.path.exists(window_log) and b"window" in open(window_log, "rb").read():
+                break
+            time.sleep(0.1)
         measure("beside a window")
         holder.kill()
 

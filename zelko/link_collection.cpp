@@ -1,6 +1,7 @@
 #include "zelko/link_collection.h"
 
 #include <bitset>
+#include <cstring>
 #include <boost/regex.hpp>
 #include <set>
 
@@ -171,11 +172,18 @@ bool IsSkippedLink(const std::string& link) {
 
 // Entities are decoded line by line: no entity spans a line break and none
 // decodes to one, so this equals decoding the whole list at once.
+void AppendDecoded(std::string& list, const std::string& text, bool pageIsUtf8) {
+    if (text.find('&') == kNpos)
+        list += text;
+    else
+        list += DecodeEntities(text, pageIsUtf8);
+}
+
 void AppendEntry(std::string& list, const std::string& link, const std::string& description,
                  bool pageIsUtf8) {
-    list += DecodeEntities(link, pageIsUtf8);
+    AppendDecoded(list, link, pageIsUtf8);
     list += kCrLf;
-    list += DecodeEntities(description, pageIsUtf8);
+    AppendDecoded(list, description, pageIsUtf8);
     list += "\r\n\r\n\r\n";
 }
 
@@ -241,26 +249,37 @@ std::string UnquoteAttribute(const std::string& value) {
     std::string text = BlankLineBreaks(value);
     if (text.size() == 1 && (text[0] == '"' || text[0] == '\'')) return "";
     if (text.size() >= 2 && text.front() == text.back() &&
-        (text.front() == '"' || text.front() == '\''))
-        return text.substr(1, text.size() - 2);
+        (text.front() == '"' || text.front() == '\'')) {
+        text.pop_back();
+        text.erase(0, 1);
+    }
     return text;
 }
 
 std::string LinkText(const std::string& html) {
-    const std::string text = BlankLineBreaks(html);
-    std::string out;
-    out.reserve(text.size());
-    std::size_t from = 0;
+    // Worked on in place: the text only gets shorter.
+    std::string text = BlankLineBreaks(html);
+    std::size_t kept = 0, from = 0;
+    auto keep = [&](std::size_t end) {
+        if (kept != from) std::memmove(&text[kept], text.data() + from, end - from);
+        kept += end - from;
+    };
     for (;;) {
         std::size_t open = text.find('<', from);
         if (open == kNpos) break;
         std::size_t close = text.find('>', open + 1);
         if (close == kNpos) break;
-        out.append(text, from, open - from);
+        keep(open);
         from = close + 1;
     }
-    out.append(text, from, kNpos);
-    return common::TrimControls(out);
+    keep(text.size());
+    text.resize(kept);
+    std::size_t b = 0, e = text.size();
+    while (b < e && static_cast<unsigned char>(text[b]) <= 32) ++b;
+    while (e > b && static_cast<unsigned char>(text[e - 1]) <= 32) --e;
+    text.erase(e);
+    text.erase(0, b);
+    return text;
 }
 
 std::string DecodeEntities(const std::string& text, bool pageIsUtf8) {

@@ -141,6 +141,23 @@ private:
     HSZ handle_;
 };
 
+// A function of the shell, common-dialog or COM library, that library loaded
+// from the system folder on first use. Only dialogs and shell operations need
+// them, and linking them would load all three at every start of every
+// program (tens of milliseconds under Wine). Null when it cannot be had.
+template <typename Fn>
+Fn SystemFunction(const char* library, const char* name) {
+    HMODULE module = GetModuleHandleA(library);
+    if (!module) {
+        char folder[MAX_PATH] = {};
+        UINT n = GetSystemDirectoryA(folder, MAX_PATH);
+        if (n == 0 || n >= MAX_PATH) return nullptr;
+        module = LoadLibraryA((std::string(folder) + "\\" + library).c_str());
+    }
+    if (!module) return nullptr;
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
 // "HTML|*.htm|All|*.*" -> "HTML\0*.htm\0All\0*.*\0\0"
 std::string DialogFilter(const std::string& pairs) {
     std::string filter = pairs;
@@ -843,8 +860,10 @@ std::optional<std::string> Win32Platform::FileDialog(const FileDialogRequest& re
     ofn.lpstrTitle = OrNull(request.title);
     ofn.lpstrDefExt = OrNull(request.defaultExtension);
     ofn.Flags = request.flags | OFN_EXPLORER;
-    BOOL ok = request.save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
-    if (!ok) return std::nullopt;
+    using FileDialogFn = BOOL(WINAPI*)(LPOPENFILENAMEA);
+    const auto dialog = SystemFunction<FileDialogFn>(
+        "comdlg32.dll", request.save ? "GetSaveFileNameA" : "GetOpenFileNameA");
+    if (!dialog || !dialog(&ofn)) return std::nullopt;
     name.resize(std::strlen(name.c_str()));
     return name;
 }
@@ -862,7 +881,18 @@ int CALLBACK BrowseStartCallback(HWND window, UINT message, LPARAM, LPARAM data)
 
 std::optional<std::string> Win32Platform::BrowseForFolder(WindowId owner, const std::string& title,
                                                           const std::string& startFolder) {
-    HRESULT com = CoInitialize(nullptr);
+    using InitializeFn = HRESULT(WINAPI*)(LPVOID);
+    using UninitializeFn = void(WINAPI*)();
+    using FreeFn = void(WINAPI*)(LPVOID);
+    using BrowseFn = LPITEMIDLIST(WINAPI*)(LPBROWSEINFOA);
+    using PathFn = BOOL(WINAPI*)(LPCITEMIDLIST, LPSTR);
+    const auto initialize = SystemFunction<InitializeFn>("ole32.dll", "CoInitialize");
+    const auto uninitialize = SystemFunction<UninitializeFn>("ole32.dll", "CoUninitialize");
+    const auto freeList = SystemFunction<FreeFn>("ole32.dll", "CoTaskMemFree");
+    const auto browse = SystemFunction<BrowseFn>("shell32.dll", "SHBrowseForFolderA");
+    const auto pathOf = SystemFunction<PathFn>("shell32.dll", "SHGetPathFromIDListA");
+    if (!initialize || !uninitialize || !freeList || !browse || !pathOf) return std::nullopt;
+    HRESULT com = initialize(nullptr);
     char display[MAX_PATH] = {};
     BROWSEINFOA info;
     std::memset(&info, 0, sizeof info);
@@ -873,22 +903,28 @@ std::optional<std::string> Win32Platform::BrowseForFolder(WindowId owner, const 
     info.lpfn = BrowseStartCallback;
     info.lParam = startFolder.empty() ? 0 : reinterpret_cast<LPARAM>(startFolder.c_str());
     std::optional<std::string> result;
-    if (LPITEMIDLIST list = SHBrowseForFolderA(&info)) {
+    if (LPITEMIDLIST list = browse(&info)) {
         char path[MAX_PATH] = {};
-        if (SHGetPathFromIDListA(list, path)) result = std::string(path);
-        CoTaskMemFree(list);
+        if (pathOf(list, path)) result = std::string(path);
+        freeList(list);
     }
-    if (SUCCEEDED(com)) CoUninitialize();
+    if (SUCCEEDED(com)) uninitialize();
     return result;
 }
 
 bool Win32Platform::ShellOpen(const std::string& path) {
-    HINSTANCE r = ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    using ExecuteFn = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+    const auto execute = SystemFunction<ExecuteFn>("shell32.dll", "ShellExecuteA");
+    if (!execute) return false;
+    HINSTANCE r = execute(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     return reinterpret_cast<INT_PTR>(r) > 32;
 }
 
 int Win32Platform::ShellFileOperation(WindowId owner, unsigned operation, std::uint16_t flags,
                                       const std::string& from, const std::string& to) {
+    using OperationFn = int(WINAPI*)(LPSHFILEOPSTRUCTA);
+    const auto operate = SystemFunction<OperationFn>("shell32.dll", "SHFileOperationA");
+    if (!operate) return ERROR_PROC_NOT_FOUND;
     std::string source = DoubleZero(from), target = DoubleZero(to);
     SHFILEOPSTRUCTA op;
     std::memset(&op, 0, sizeof op);
@@ -897,7 +933,7 @@ int Win32Platform::ShellFileOperation(WindowId owner, unsigned operation, std::u
     op.pFrom = source.c_str();
     op.pTo = to.empty() ? nullptr : target.c_str();
     op.fFlags = flags;
-    int result = SHFileOperationA(&op);
+    int result = operate(&op);
     // A question the user answered with No or Cancel leaves the work undone.
     if (result == 0 && op.fAnyOperationsAborted) result = ERROR_CANCELLED;
     return result;
