@@ -274,12 +274,7 @@ std::string LinkText(const std::string& html) {
     }
     keep(text.size());
     text.resize(kept);
-    std::size_t b = 0, e = text.size();
-    while (b < e && static_cast<unsigned char>(text[b]) <= 32) ++b;
-    while (e > b && static_cast<unsigned char>(text[e - 1]) <= 32) --e;
-    text.erase(e);
-    text.erase(0, b);
-    return text;
+    return common::TrimControls(text);
 }
 
 std::string DecodeEntities(const std::string& text, bool pageIsUtf8) {
