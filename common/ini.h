@@ -9,6 +9,9 @@
 
 namespace common {
 
+// A text value read fills a 4096-byte buffer: at most this many characters.
+inline constexpr std::size_t kIniValueLimit = 4095;
+
 class IniFile {
 public:
     IniFile(Platform& p, std::string path) : p_(p), path_(std::move(path)) {}

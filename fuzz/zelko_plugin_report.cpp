@@ -2,11 +2,13 @@
 // reports as plug-ins hand them over. Each report shows its box only for
 // "%Error:", adds the hosts of the step-by-step rules (whole ";"-ended masks,
 // at most kMaxReportedHostBytes) or nothing, and the same report twice adds once.
+// The list read back at the INI limit keeps whole masks only.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "common/helpers.h"
+#include "common/ini.h"
 #include "fuzz/fuzz_support.h"
 #include "tests/support/fake_platform.h"
 #include "zelko/plugins.h"
@@ -33,6 +35,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzz_support::SplitOn(std::string(reinterpret_cast<const char*>(data), size), '\0');
     common::FakePlatform p;
     std::string list = parts[0];
+
+    // The list as an INI read gives it back: at most 4,095 characters, then whole masks only.
+    std::string stored = list;
+    while (!list.empty() && stored.size() < common::kIniValueLimit + 100) stored += list;
+    stored = stored.substr(0, common::kIniValueLimit);
+    const std::string whole = zelko::WholeMasksOf(stored);
+    Require(common::StartsWith(stored, whole));
+    if (stored.size() < common::kIniValueLimit || common::EndsWith(stored, ";"))
+        Require(whole == stored);
+    else
+        Require(whole.empty() || (common::EndsWith(whole, ";") && stored.find(';', whole.size()) == std::string::npos));
+
     std::size_t boxes = 0;
     for (std::size_t i = 1; i < parts.size(); ++i) {
         // Long reports: the input repeated, to reach the cap from small inputs.

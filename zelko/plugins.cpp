@@ -1,6 +1,7 @@
 #include "zelko/plugins.h"
 
 #include "common/helpers.h"
+#include "common/ini.h"
 
 namespace zelko {
 
@@ -35,6 +36,12 @@ std::string CappedHosts(const std::string& hosts) {
     if (hosts.size() <= kMaxReportedHostBytes) return hosts;
     const std::size_t last = hosts.rfind(';', kMaxReportedHostBytes - 1);
     return last == std::string::npos ? std::string() : hosts.substr(0, last + 1);
+}
+
+std::string WholeMasksOf(const std::string& siteList) {
+    if (siteList.size() < common::kIniValueLimit || common::EndsWith(siteList, ";")) return siteList;
+    const std::size_t last = siteList.rfind(';');
+    return last == std::string::npos ? std::string() : siteList.substr(0, last + 1);
 }
 
 void PluginReport(common::Platform& p, std::string& siteList, const std::string& text) {

@@ -26,6 +26,11 @@ inline constexpr std::size_t kMaxReportedHostBytes = 64 * 1024;
 // The hosts cut after the last whole ";"-ended mask within kMaxReportedHostBytes.
 std::string CappedHosts(const std::string& hosts);
 
+// The site list as read from the settings file: a list that filled the whole
+// INI value may end inside a mask, and a piece of a mask ("mega" of
+// "mega.example") would match far more sites, so it is left out.
+std::string WholeMasksOf(const std::string& siteList);
+
 // Shows an "%Error:" report, then adds the (capped) hosts to the list unless
 // they already occur in it.
 void PluginReport(common::Platform& p, std::string& siteList, const std::string& text);

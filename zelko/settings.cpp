@@ -2,6 +2,7 @@
 
 #include "common/helpers.h"
 #include "common/ini.h"
+#include "zelko/plugins.h"
 
 namespace zelko {
 
@@ -21,7 +22,7 @@ ZelkoSettings ReadSettings(common::Platform& p, const std::string& folder, int c
     s.usd = ini.Text(kSectionMain, "USD");
     s.usdPath = ExpandPath(p, s.usd, ExpandVariant::Zelko, folder);
     s.usdPresent = !s.usdPath.empty() && p.FileExists(s.usdPath);
-    s.transferToUsd = ini.Text(kSectionMain, "TransferToUSD");
+    s.transferToUsd = WholeMasksOf(ini.Text(kSectionMain, "TransferToUSD"));
     s.rapGet = ini.Text(kSectionMain, "RapGet");
     s.rapGetPath = ExpandPath(p, s.rapGet, ExpandVariant::Zelko, folder);
     s.fullInstall = ini.Int(kSectionMain, "FullInstall", 0);

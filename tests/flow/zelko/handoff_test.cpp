@@ -160,6 +160,19 @@ TEST_F(HandOffFlow, CustomTemplateGetsQuotedFields) {
     EXPECT_TRUE(world.flashGotJobs.empty());
 }
 
+// A site list longer than an INI value holds comes back cut inside a mask:
+// the piece ("mega") must not send other sites' links to the downloader.
+TEST_F(HandOffFlow, SiteListCutByTheIniLimitMatchesWholeMasksOnly) {
+    std::string list;
+    while (list.size() < 4095 - 20) list += "h" + std::to_string(list.size()) + ".example;";
+    world.WithUsd(list + "mega.example.com;");
+    RunJob(PageJob(2, "http://forum.org/t", Link("http://omegafiles.org/f") + Link("http://h0.example/f")));
+    ASSERT_EQ(world.addFiles.size(), 1u);
+    EXPECT_EQ(world.addFiles[0], "http://h0.example/f\r\n");
+    ASSERT_EQ(world.flashGotJobs.size(), 1u);
+    EXPECT_NE(world.flashGotJobs[0].second.find("http://omegafiles.org/f"), std::string::npos);
+}
+
 // Found by fuzzing: a link whose text is "[referrer]" was filled in again,
 // which put the quoted referrer inside the link's quotes and split it.
 TEST_F(HandOffFlow, CustomTemplateFieldsAreNotFilledInAgain) {

@@ -166,6 +166,21 @@ TEST(CappedHosts, OneReportAddsAtMost64KiBOfWholeMasks) {
     EXPECT_GT(CappedHosts(many).size(), kMaxReportedHostBytes - 40);
 }
 
+TEST(WholeMasksOf, ListCutByTheIniLimitLosesItsPieceOfAMask) {
+    std::string full;
+    while (full.size() < 4095 - 20) full += "h" + std::to_string(full.size()) + ".example;";
+    const std::string cut = (full + "mega.example.com;").substr(0, 4095);  // ends "...;mega.ex"
+    struct Case {
+        std::string list, expected;
+    } cases[] = {
+        {"a.com;b.com", "a.com;b.com"},  // short: the last mask may lack its ";"
+        {cut, full},
+        {full + std::string(4095 - full.size() - 1, 'x') + ";", full + std::string(4095 - full.size() - 1, 'x') + ";"},
+        {std::string(4095, 'x'), ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(WholeMasksOf(c.list), c.expected) << c.list.substr(c.list.size() - 20);
+}
+
 TEST(PluginFolder, FolderPartOfTheProgram) {
     EXPECT_EQ(PluginFolder("C:\\USD\\USDownloader.exe"), "C:\\USD\\plugins\\");
     EXPECT_EQ(PluginFolder("C:/USD/USDownloader.exe"), "C:/USD/plugins\\");
