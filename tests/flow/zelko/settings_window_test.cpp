@@ -351,6 +351,12 @@ TEST(SettingsWindow, CloseDuringInstallationIsDeferred) {
     EXPECT_EQ(p.IniReadString(kIni, "Position", "Left", "<none>"), "<none>");  // OK saved nothing
 }
 
+std::string Repeated(const std::string& piece, std::size_t times) {
+    std::string out;
+    for (std::size_t i = 0; i < times; ++i) out += piece;
+    return out;
+}
+
 TEST(LanguageFile, EachKeyFallsBackToEnglishOnItsOwn) {
     struct Case {
         const char* name;
@@ -366,6 +372,11 @@ TEST(LanguageFile, EachKeyFallsBackToEnglishOnItsOwn) {
         {"utf-8 to ansi", std::string("[fr]\r\n11=Annul\xC3\xA9\r\n"), "fr", {{11, "Annul\xE9"}}},
         {"empty and invalid values", std::string("[fr]\r\n10=\r\n11=Annul\xE9\r\n12=\xC3\r\n"),
          "fr", {}},
+        // Values of 4 KB: an INI read gives at most 4,095 bytes; 2,047 two-byte
+        // characters fit whole, 2,100 are cut inside one and the rest is not UTF-8.
+        {"4 KB values", "[ru]\r\n10=" + Repeated("\xC3\xA9", 2047) + "\r\n11=" + Repeated("\xC3\xA9", 2100) +
+                            "\r\n12=" + std::string(5000, 'x') + "\r\n",
+         "ru", {{10, std::string(2047, '\xE9')}, {12, std::string(4095, 'x')}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
