@@ -200,6 +200,15 @@ WineBench::WineBench() {
     // One wineserver for the whole test program; it outlives single runs a while.
     RunHost({"wineserver", "-p30"}, 30);
     CopyBinaries();
+    WarmUp();
+}
+
+// The first program started in a fresh prefix can fail while Wine is still
+// settling (seen under wine64 on a loaded machine); a built-in program run
+// until it succeeds keeps that away from the first test.
+void WineBench::WarmUp() const {
+    for (int attempt = 0; attempt < 3; ++attempt)
+        if (Run({"cmd", "/c", "exit", "0"}, 60).exitCode == 0) return;
 }
 
 WineBench::~WineBench() {

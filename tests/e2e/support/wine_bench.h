@@ -99,6 +99,7 @@ private:
     void StartDisplay();
     void MakePrefix();
     void CopyBinaries() const;
+    void WarmUp() const;
 
     std::string work_;
     std::string prefix_;
