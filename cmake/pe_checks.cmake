@@ -15,3 +15,7 @@ add_test(NAME pe_imports_system_dlls_only
          COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${OC_OBJDUMP} -DBIN_DIR=${CMAKE_BINARY_DIR}/bin
                  -DFORMAT=${oc_pe_format} -P ${CMAKE_CURRENT_LIST_DIR}/check_pe.cmake)
 set_tests_properties(pe_imports_system_dlls_only PROPERTIES LABELS ${oc_pe_label})
+add_test(NAME sources_include_windows_through_the_seam_header
+         COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${CMAKE_SOURCE_DIR}
+                 -P ${CMAKE_CURRENT_LIST_DIR}/check_windows_include.cmake)
+set_tests_properties(sources_include_windows_through_the_seam_header PROPERTIES LABELS ${oc_pe_label})

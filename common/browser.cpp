@@ -42,9 +42,11 @@ WindowId FindBrowserWindow(Platform& p) {
 }
 
 std::string AddressOfWindowInfo(const std::string& reply) {
-    std::size_t q = PosFrom("\",\"", reply, 1);
-    if (q < 2) return "";
-    return reply.substr(1, q - 2);
+    // The address runs from just after the opening quote to the separator.
+    const std::size_t separator = reply.find("\",\"");
+    const std::size_t open = reply.find('"');
+    if (separator == std::string::npos || open >= separator) return "";
+    return reply.substr(open + 1, separator - open - 1);
 }
 
 std::string FormatWindowInfo(const WindowInfo& info) {

@@ -66,16 +66,15 @@ std::string ExpandPath(Platform& p, const std::string& path, ExpandVariant varia
         replaceFirst("%DesktopDir%", browser::kValueDesktop);
         replaceFirst("%MyDocuments%", browser::kValuePersonal);
     }
-    if (!result.empty() && result.find(":\\") == std::string::npos)
+    // A drive path (":\" anywhere) or a network path ("\\server\share") is absolute.
+    if (!result.empty() && result.find(":\\") == std::string::npos && !StartsWith(result, "\\\\"))
         result = WithTrailingBackslash(baseFolder) + result;
     return result;
 }
 
 std::string GetEnvVar(Platform& p, const std::string& name) {
-    std::string value = p.GetEnv(name).value_or("");
-    // The system call fills a 16384-byte buffer; a longer value does not fit.
-    if (value.size() >= 16384) return "";
-    return value;
+    // The whole value, however long: a cut PATH would lose the user's folders.
+    return p.GetEnv(name).value_or("");
 }
 
 std::string CommandLineTail(const std::string& commandLine) {

@@ -64,6 +64,8 @@ constexpr int Unknown = 0, NoRootDir = 1, Removable = 2, Fixed = 3, Remote = 4, 
 
 enum class WaitResult { Signaled, Timeout, Failed };
 
+inline constexpr std::size_t kDdeItemMaxLength = 255;
+
 struct ProcessStart {
     std::string commandLine;                 // passed unchanged, no application name
     std::optional<int> showWindow;           // set: STARTF_USESHOWWINDOW with this code
@@ -116,6 +118,10 @@ public:
     virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
     virtual bool WriteFile(const std::string& path, const std::string& data) = 0;  // create or replace
     virtual bool AppendFile(const std::string& path, const std::string& data) = 0;
+    // Creates the file only while nothing of that name exists (CREATE_NEW), so
+    // of two processes asking for one name only one gets it; false when the
+    // name is taken or the write fails (a failed write leaves no file).
+    virtual bool CreateNewFile(const std::string& path, const std::string& data) = 0;
     virtual bool DeleteFile(const std::string& path) = 0;
     virtual bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;
     virtual bool MoveFile(const std::string& from, const std::string& to, bool replace) = 0;
@@ -217,6 +223,8 @@ public:
     virtual bool SetClipboardText(const std::string& text) = 0;
 
     // --- DDE client (DDEML, ANSI, CF_TEXT) ---
+    // An item name travels as an atom: 1 to kDdeItemMaxLength characters; a
+    // request with any other item sends nothing and answers nullopt.
     virtual DdeConversation DdeConnect(const std::string& service, const std::string& topic) = 0;
     virtual std::optional<std::string> DdeRequest(DdeConversation conversation,
                                                   const std::string& item,

@@ -1,5 +1,7 @@
 #include "mirsa/description.h"
 
+#include <optional>
+
 #include "common/helpers.h"
 #include "common/ini.h"
 
@@ -7,6 +9,10 @@ namespace mirsa {
 
 namespace {
 constexpr std::size_t kFilesSuffixLength = 7;  // "_files\"
+// Read, change and write happen under this lock, so two saves into one folder
+// at the same moment keep both their lines.
+constexpr const char* kDescriptionMutex = "Mirsa_DescriptIon";
+constexpr std::uint32_t kDescriptionLockWaitMs = 30000;
 }
 
 std::string DescribedFile(const std::string& savedFile, bool frameset) {
@@ -34,14 +40,17 @@ void AddDescription(common::Platform& p, const std::string& savedFile,
     const std::string folder = common::FolderOfPath(described);
     const std::string file = folder + kDescriptionFile;
     const std::string line = DescriptionLine(described.substr(folder.size()), description);
-    std::string content;
-    if (p.FileExists(file)) {
+    common::MutexId lock = p.AcquireMutex(kDescriptionMutex, kDescriptionLockWaitMs);
+    std::optional<std::string> content = std::string();
+    if (p.FileExists(file)) content = p.ReadFile(file);
+    // A file that is there but cannot be read is left as it is.
+    if (content) {
         // A hidden or read-only file must be made normal before it is rewritten.
         p.SetFileAttributes(file, common::file_attr::Normal);
-        content = p.ReadFile(file).value_or("");
+        common::WriteFileAtomic(p, file, AppendDescriptionLine(*content, line));
+        p.SetFileAttributes(file, common::file_attr::Hidden);
     }
-    common::WriteFileAtomic(p, file, AppendDescriptionLine(content, line));
-    p.SetFileAttributes(file, common::file_attr::Hidden);
+    if (lock != 0) p.ReleaseMutex(lock);
 }
 
 }  // namespace mirsa

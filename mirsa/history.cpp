@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 
 #include "common/helpers.h"
 #include "common/ini.h"
@@ -64,7 +65,7 @@ std::string HistoryAddress(const std::string& address, const std::string& title)
     bool known = common::StartsWith(address, "http") || common::StartsWith(address, "ftp") ||
                  common::StartsWith(address, "file");
     if (!known || common::TrimJunkRight(address) == common::TrimJunkRight(title)) return "";
-    return address;
+    return EscapeAngles(address);
 }
 
 std::string EscapeAngles(const std::string& text) {
@@ -225,12 +226,19 @@ bool AddHistoryEntry(common::Platform& p, const std::string& title, const std::s
         if (lock) p.ReleaseMutex(lock);
     };
 
-    if (p.FileExists(tmp)) p.CopyFile(tmp, BakPathOf(page), false);
     const std::uint64_t size = p.FileSize(page).value_or(0);
+    std::optional<std::string> read = size > 0 ? p.ReadFile(page) : std::string();
+    if (!read) {
+        // There but unreadable (open elsewhere, no access): the user's page
+        // stays as it is and this save is not recorded.
+        unlock();
+        return true;
+    }
+    if (p.FileExists(tmp)) p.CopyFile(tmp, BakPathOf(page), false);
     if (size > 0) p.CopyFile(page, tmp, false);
 
     const std::string templateText = p.Resource(kHistoryResource).value_or("");
-    std::string text = size > 0 ? p.ReadFile(page).value_or("") : "";
+    std::string text = std::move(*read);
     if (text.empty()) text = templateText;
     text = NormalizeLineEnds(text);
 
@@ -249,7 +257,7 @@ bool AddHistoryEntry(common::Platform& p, const std::string& title, const std::s
     }
     case PageKind::MissingAnchors:
         // Edited or cut short: keep what there is, then rebuild on the template.
-        if (size > 0) p.CopyFile(page, UniqueFileName(p, historyFolder + "MirsaHistory_damaged.html"), true);
+        if (size > 0) p.CopyFile(page, UniqueFileName(p, historyFolder + "MirsaHistory_damaged.html"), false);
         text = RebuildPage(text, templateText);
         break;
     case PageKind::Current:

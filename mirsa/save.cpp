@@ -107,8 +107,15 @@ std::string NewFilesFolder(common::Platform& p, const std::string& targetFolder,
                            const std::string& name) {
     const std::string base = targetFolder + common::TrimJunkRight(NameInsideFolder(
                                                 name.substr(0, kFolderBaseLength)));
-    std::string folder = base + "_files\\";
-    for (int n = 1; p.FolderExists(folder); ++n) folder = base + "_" + std::to_string(n) + "_files\\";
+    // The wrapper page "<base>.html" goes beside the folder: a base is taken
+    // when either name is, so no page of the user's is written over.
+    auto taken = [&](const std::string& stem) {
+        return p.FolderExists(stem + "_files") || p.FileExists(stem + ".html") ||
+               p.FolderExists(stem + ".html");
+    };
+    std::string stem = base;
+    for (int n = 1; taken(stem); ++n) stem = base + "_" + std::to_string(n);
+    const std::string folder = stem + "_files\\";
     p.CreateFolder(folder);
     return folder;
 }
@@ -159,6 +166,9 @@ SaveOutcome SaveThroughDialogs(common::Platform& p, const SaveRun& run, const Sa
                                       ? UniqueFileName(p, s.targetFolder + s.name)
                                       : UniqueFileName(p, tempFolder + "\\index.html");
         WriteFileName(p, c, saved);
+        // Freed just before the click, so the browser does not ask whether to
+        // replace the empty file that held the name.
+        p.DeleteFile(saved);
         ConfirmDialog(p, dialog);
         std::string historyTitle =
             common::UnescapeUrl(common::TrimJunkLeft(common::TrimJunkRight(c.PageTitle)));
@@ -212,14 +222,18 @@ FormatRule RuleOfFormat(const std::string& format, bool oldOpera, const std::str
 }
 
 std::string UniqueFileName(common::Platform& p, const std::string& path) {
-    if (!p.FileExists(path)) return path;
     const std::string folder = common::FolderOfPath(path);
     const std::string file = path.substr(folder.size());
     const std::string extension = ExtensionOf(file);
     const std::string base = WithoutSuffix(file, extension);
+    std::string candidate = path;
     for (unsigned n = 1;; ++n) {
-        std::string candidate = folder + base + "_" + std::to_string(n) + extension;
-        if (!p.FileExists(candidate)) return candidate;
+        // Created empty here, so another saver cannot be handed the same name.
+        if (p.CreateNewFile(candidate, "")) return candidate;
+        // Nothing there and still not created: the folder cannot be written,
+        // and numbering on would not help.
+        if (!p.FileExists(candidate) && !p.FolderExists(candidate)) return candidate;
+        candidate = folder + base + "_" + std::to_string(n) + extension;
     }
 }
 
@@ -362,7 +376,11 @@ SaveOutcome PerformSaveRun(common::Platform& p, const SaveRun& run, const SaveHo
     if (!EnoughSpaceOrGoOn(p, s.pagesFolder)) return SaveOutcome::LowSpaceCancel;
     s.contact.PageTitle = ReadPageTitle(p, s.contact.OperaWindow);
     s.name = WorkingNameOf(s.contact.PageTitle);
-    if (r.ViaDataUrl && IsPageFormat(r.Format)) PressKeys(p, s.contact, KeyKind::CtrlS);
+    // Only when a save will follow: a dialog opened for a conversion that
+    // cannot run would be left open in the browser.
+    const bool canConvert = s.converter.empty() || static_cast<bool>(hooks.convert);
+    if (r.ViaDataUrl && IsPageFormat(r.Format) && canConvert)
+        PressKeys(p, s.contact, KeyKind::CtrlS);
 
     s.simple = r.Method == "simple";
     s.all = r.Method == "all";

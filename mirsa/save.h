@@ -45,6 +45,8 @@ struct FormatRule {
 };
 FormatRule RuleOfFormat(const std::string& format, bool oldOpera, const std::string& defaultExt);
 
+// The path, or "<base>_<n><ext>" with the lowest free n; the name is taken by
+// creating it as an empty file, so two savers never share it.
 std::string UniqueFileName(common::Platform& p, const std::string& path);
 std::string SiteFolderOfUrl(const std::string& url);
 bool ExtensionContradictsFormat(const std::string& fileName, const std::string& format);

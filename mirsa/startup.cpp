@@ -127,8 +127,8 @@ MirsaSettings ReadSettings(common::Platform& p, const std::string& settingsFile,
     s.ReverseOrder = ini.Bool("Main", "ReverseOrder", false);
     s.History = ini.Bool("Main", "History", true);
     s.English = ini.Bool("Main", "English", false);
-    int seconds = ini.Int("Main", "TimeOut", 4);
-    s.TimeOutMs = seconds > 0 ? static_cast<std::uint32_t>(seconds) * 1000u : 0u;
+    const int seconds = std::clamp(ini.Int("Main", "TimeOut", 4), 0, kMaxTimeOutSeconds);
+    s.TimeOutMs = static_cast<std::uint32_t>(seconds) * 1000u;
     s.Left = ini.Int("Position", "Left", 526);
     s.Top = ini.Int("Position", "Top", 455);
     return s;

@@ -16,6 +16,9 @@ inline constexpr const char* kDataUrlPrefix = "data:text/mrv;charset=UTF-8,";
 inline constexpr const char* kSettingsMarker = "<!-- Mirsa settings ";
 inline constexpr const char* kSettingsEnd = " -->";
 inline constexpr const char* kAllMutex = "JustOne_Mirsa";
+// Longer waits gain nothing, and twice this many milliseconds still compares
+// correctly against the tick count.
+inline constexpr int kMaxTimeOutSeconds = 1000000;
 
 struct SaveRequest {
     std::string Format;

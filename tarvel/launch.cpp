@@ -52,13 +52,20 @@ void HandOff(common::Platform& p, LaunchState& s) {
     const bool launcherIsBrowser =
         p.UpperCase(s.moduleFileName) == p.UpperCase(s.programDir + "OPERA.EXE");
     if (s.switches.useDde && s.browserRunning && s.commandTail != " " && !launcherIsBrowser) {
-        const common::DdeConversation conversation =
-            b::DdeConnectWithStart(p, b::kDdeService, b::kTopicOpenUrl, b::DdeStarter::WinExec);
-        if (conversation != 0) {
-            p.DdeRequest(conversation, TrimLeadingControls(s.commandTail), b::kDdeTimeoutMs);
-            p.DdeDisconnect(conversation);
+        const std::string item = TrimLeadingControls(s.commandTail);
+        // DDE cannot carry an empty item, and the running browser has nothing
+        // to open then. One too long for an item goes on the browser's command
+        // line below instead, and the running browser takes it over.
+        if (item.empty()) return;
+        if (item.size() <= common::kDdeItemMaxLength) {
+            const common::DdeConversation conversation = b::DdeConnectWithStart(
+                p, b::kDdeService, b::kTopicOpenUrl, b::DdeStarter::WinExec);
+            if (conversation != 0) {
+                p.DdeRequest(conversation, item, b::kDdeTimeoutMs);
+                p.DdeDisconnect(conversation);
+            }
+            return;
         }
-        return;
     }
     const std::string commandLine = s.browserExe + s.commandTail;
     if (s.closeListActive) {

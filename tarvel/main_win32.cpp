@@ -1,5 +1,5 @@
 // tarvel.exe: no window of its own, one pass, exit code 0.
-#include <windows.h>
+#include "common/win32/win32_api.h"
 
 #include "common/win32/win32_platform.h"
 #include "tarvel/launch.h"

@@ -22,6 +22,18 @@ void CopyTreeMissing(common::Platform& p, const std::string& from, const std::st
     }
 }
 
+// Copies each entry of src into dst (both with trailing backslash). A folder
+// that dst already has is merged entry by entry: the shell would copy it
+// into the existing one, as dst\name\name.
+void MergeFolderInto(common::Platform& p, const std::string& src, const std::string& dst) {
+    for (const common::FolderEntry& entry : p.FindFiles(src + "*")) {
+        if (entry.isFolder && p.FolderExists(dst + entry.name))
+            MergeFolderInto(p, src + entry.name + "\\", dst + entry.name + "\\");
+        else
+            CopyKeepingExisting(p, src + entry.name, dst + entry.name);
+    }
+}
+
 }  // namespace
 
 std::string VolumeRootOf(const std::string& path) {
@@ -71,9 +83,7 @@ void MergeLocalData(common::Platform& p, const LaunchState& s, const std::string
     const std::string dst = s.programDir + sub;
     if (!p.FolderExists(src)) return;
     if (p.FolderExists(dst)) {
-        for (const common::FolderEntry& entry : p.FindFiles(src + "*")) {
-            CopyKeepingExisting(p, src + entry.name, dst + entry.name);
-        }
+        MergeFolderInto(p, src, dst);
     } else {
         CopyKeepingExisting(p, src, dst);
     }

@@ -1,6 +1,8 @@
 #include "zelko/handoff.h"
 
+#include <cstring>
 #include <unordered_map>
+#include <utility>
 
 #include "common/helpers.h"
 #include "common/ini.h"
@@ -8,7 +10,6 @@
 
 namespace zelko {
 
-using common::ReplaceAll;
 
 const char* const ManagerTable[kManagerCount] = {
     "BitComet",        "Download Accelerator Plus",     "Download Master",
@@ -120,11 +121,23 @@ bool MatchesSiteList(const std::string& siteList, const std::string& text) {
 
 std::string QuoteField(common::Platform& p, const std::string& utf8) {
     if (utf8.empty()) return "";
-    std::string text = ReplaceAll(p.Utf8ToAnsi(utf8), "\"", "%22");
+    // Escaped the way the C runtime splits a command line, so that the
+    // receiver reads back the exact bytes: a quote becomes \" and the
+    // backslashes in front of a quote (inner or closing) are doubled.
+    std::string out = "\"";
     std::size_t backslashes = 0;
-    while (backslashes < text.size() && text[text.size() - 1 - backslashes] == '\\') ++backslashes;
-    text.append(backslashes, '\\');
-    return "\"" + text + "\"";
+    for (char c : p.Utf8ToAnsi(utf8)) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == '"') out.append(2 * backslashes + 1, '\\');
+        else out.append(backslashes, '\\');
+        backslashes = 0;
+        out += c;
+    }
+    out.append(2 * backslashes, '\\');
+    return out + "\"";
 }
 
 std::string BareUrlArgument(common::Platform& p, const std::string& utf8Url) {

@@ -30,9 +30,8 @@ inline constexpr std::uint32_t kUsdListWaitMs = 60000;
 // the text (case-sensitive).
 bool MatchesSiteList(const std::string& siteList, const std::string& text);
 
-// Empty stays empty; otherwise the UTF-8 text in ANSI, in double quotes that
-// it cannot close: a double quote inside becomes %22, and backslashes in
-// front of the closing quote are doubled.
+// Empty stays empty; otherwise the UTF-8 text in ANSI as one double-quoted
+// command-line argument that the receiver's runtime reads back unchanged.
 std::string QuoteField(common::Platform& p, const std::string& utf8);
 
 // A URL given to a receiver without quotes: ANSI, with double quotes, blanks

@@ -166,8 +166,9 @@ std::string UrlJobText(common::Platform& p, const std::vector<std::string>& args
         referrer = args[1];
     else
         referrer = s.useDde ? QueryBrowserPageUrl(p, url) : common::SiteRootOfUrl(url);
-    url = p.AnsiToUtf8(url);
-    referrer = p.AnsiToUtf8(referrer);
+    // A quoted argument may hold line breaks; each field is one line of the job.
+    url = p.AnsiToUtf8(OneLine(url));
+    referrer = p.AnsiToUtf8(OneLine(referrer));
     if (args.size() >= 3) description = p.AnsiToUtf8(OneLine(args[2]));
     return std::string("1;") + kPlaceholderManager + ";0;;\r\n" + referrer + "\r\n" + url +
            "\r\n" + description + "\r\n\r\n\r\n";

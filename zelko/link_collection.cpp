@@ -6,6 +6,7 @@
 #include <set>
 
 #include "common/helpers.h"
+#include "zelko/job.h"
 
 namespace zelko {
 
@@ -359,7 +360,8 @@ std::string CollectPageLinks(common::Platform& p, const std::vector<std::string>
     if (args.size() < 4) return "";
     std::optional<std::string> page = ReadPageText(p, args[0]);
     if (!page) return "";
-    CollectedLinks links = CollectLinksFromPage(std::move(*page), args[1], args[3] == "IMG");
+    CollectedLinks links =
+        CollectLinksFromPage(std::move(*page), OneLine(args[1]), args[3] == "IMG");
     return links.utf8Page ? std::move(links.text) : p.AnsiToUtf8(links.text);
 }
 

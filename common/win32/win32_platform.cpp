@@ -58,6 +58,17 @@ bool WriteAll(HANDLE file, const std::string& data) {
     return true;
 }
 
+enum class WriteOutcome { NotOpened, Written, WriteFailed };
+
+WriteOutcome WriteWhole(const std::string& path, DWORD disposition, const std::string& data) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return WriteOutcome::NotOpened;
+    bool ok = WriteAll(file, data);
+    if (!CloseHandle(file)) ok = false;
+    return ok ? WriteOutcome::Written : WriteOutcome::WriteFailed;
+}
+
 SYSTEMTIME ToSystemTime(const SystemTime& t) {
     SYSTEMTIME st{};
     st.wYear = static_cast<WORD>(t.year);
@@ -265,12 +276,14 @@ std::optional<std::string> Win32Platform::ReadFile(const std::string& path) {
 }
 
 bool Win32Platform::WriteFile(const std::string& path, const std::string& data) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    bool ok = WriteAll(file, data);
-    if (!CloseHandle(file)) ok = false;
-    return ok;
+    return WriteWhole(path, CREATE_ALWAYS, data) == WriteOutcome::Written;
+}
+
+bool Win32Platform::CreateNewFile(const std::string& path, const std::string& data) {
+    const WriteOutcome outcome = WriteWhole(path, CREATE_NEW, data);
+    // Only a file made here is removed again; a name that was taken stays.
+    if (outcome == WriteOutcome::WriteFailed) DeleteFileA(path.c_str());
+    return outcome == WriteOutcome::Written;
 }
 
 bool Win32Platform::AppendFile(const std::string& path, const std::string& data) {

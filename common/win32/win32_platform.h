@@ -26,6 +26,7 @@ public:
     std::optional<std::string> ReadFile(const std::string& path) override;
     bool WriteFile(const std::string& path, const std::string& data) override;
     bool AppendFile(const std::string& path, const std::string& data) override;
+    bool CreateNewFile(const std::string& path, const std::string& data) override;
     bool DeleteFile(const std::string& path) override;
     bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override;
     bool MoveFile(const std::string& from, const std::string& to, bool replace) override;

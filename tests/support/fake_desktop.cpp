@@ -526,7 +526,13 @@ std::optional<std::string> FakePlatform::DdeRequest(DdeConversation conversation
     r.timeoutMs = timeoutMs;
     r.tick = s_->Tick();
     auto conv = s_->conversations.find(conversation);
-    if (conv == s_->conversations.end() || s_->Fault(OpKind::DdeRequest, item)) {
+    // No string handle for such an item: nothing reaches the server.
+    const bool carried = !item.empty() && item.size() <= kDdeItemMaxLength;
+    if (conv == s_->conversations.end() || !carried || s_->Fault(OpKind::DdeRequest, item)) {
+        if (conv != s_->conversations.end()) {
+            r.service = conv->second.service;
+            r.topic = conv->second.topic;
+        }
         s_->ddeLog.push_back(r);
         return std::nullopt;
     }

@@ -429,6 +429,10 @@ void FakePlatform::SetLocked(const std::string& path, bool locked) {
     if (Node* n = s_->Find(s_->Norm(path))) n->locked = locked;
 }
 
+void FakePlatform::SetUnreadable(const std::string& path, bool unreadable) {
+    if (Node* n = s_->Find(s_->Norm(path))) n->unreadable = unreadable;
+}
+
 bool FakePlatform::IsHidden(const std::string& path) const {
     const Node* n = s_->Find(s_->Norm(path));
     return n && n->hidden;
@@ -471,7 +475,7 @@ std::optional<std::uint64_t> FakePlatform::FileSize(const std::string& path) {
 
 std::optional<std::string> FakePlatform::ReadFile(const std::string& path) {
     const Node* n = s_->Find(s_->Norm(path));
-    if (!n || n->folder || n->locked) return std::nullopt;
+    if (!n || n->folder || n->locked || n->unreadable) return std::nullopt;
     return n->content;
 }
 
@@ -483,6 +487,13 @@ bool FakePlatform::WriteFile(const std::string& path, const std::string& data) {
     bool ok = !s_->Fault(OpKind::Write, path) && !(existing && existing->hidden) &&
               s_->PutFile(n, data) == 0;
     s_->LogFile("write", path, "", ok);
+    return ok;
+}
+
+bool FakePlatform::CreateNewFile(const std::string& path, const std::string& data) {
+    std::string n = s_->Norm(path);
+    bool ok = !s_->Find(n) && !s_->Fault(OpKind::Write, path) && s_->PutFile(n, data) == 0;
+    s_->LogFile("create", path, "", ok);
     return ok;
 }
 
@@ -515,8 +526,8 @@ bool FakePlatform::CopyFile(const std::string& from, const std::string& to, bool
     std::string src = s_->Norm(from), dst = s_->Norm(to);
     const Node* s = s_->Find(src);
     const Node* d = s_->Find(dst);
-    bool ok = s && !s->folder && !s->locked && !dst.empty() && Upper(src) != Upper(dst) &&
-              !s_->Fault(OpKind::Copy, to);
+    bool ok = s && !s->folder && !s->locked && !s->unreadable && !dst.empty() &&
+              Upper(src) != Upper(dst) && !s_->Fault(OpKind::Copy, to);
     // CopyFile refuses to replace a read-only or hidden file.
     if (ok && d) ok = !failIfExists && !d->folder && !d->readOnly && !d->hidden;
     if (ok) {

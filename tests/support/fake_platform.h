@@ -99,6 +99,8 @@ public:
     std::optional<std::string> StoredPath(const std::string& path) const;
     void SetReadOnly(const std::string& path, bool readOnly);
     void SetLocked(const std::string& path, bool locked);  // open by another program
+    // No read access (ReadFile and copies from it fail); replacing it still works.
+    void SetUnreadable(const std::string& path, bool unreadable);
     bool IsHidden(const std::string& path) const;
     void RemovePath(const std::string& path);  // file or folder tree, no checks
     // Every file below a folder (all files when empty), stored spelling, name order.
@@ -112,7 +114,7 @@ public:
     void SetFindOrder(FindOrder order);
 
     struct FileOp {
-        std::string op;  // "write", "append", "delete", "copy", "move", "mkdir", "rmdir", "ini"
+        std::string op;  // "write", "create", "append", "delete", "copy", "move", "mkdir", "rmdir", "ini"
         std::string path;
         std::string path2;  // target of copy/move
         bool ok = false;
@@ -353,7 +355,7 @@ public:
     // A failed operation does nothing and answers as the system would: false,
     // a shell error code, no process, no DDE reply, no registry value.
     enum class OpKind {
-        Write,         // WriteFile, AppendFile
+        Write,         // WriteFile, CreateNewFile, AppendFile
         Copy,          // CopyFile, shell copy
         Move,          // MoveFile, shell move and rename
         CreateFolder,  // CreateFolder
@@ -387,6 +389,7 @@ public:
     std::optional<std::uint64_t> FileSize(const std::string& path) override;
     std::optional<std::string> ReadFile(const std::string& path) override;
     bool WriteFile(const std::string& path, const std::string& data) override;
+    bool CreateNewFile(const std::string& path, const std::string& data) override;
     bool AppendFile(const std::string& path, const std::string& data) override;
     bool DeleteFile(const std::string& path) override;
     bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override;

@@ -69,6 +69,7 @@ struct FakePlatform::State {
         bool folder = false;
         std::string content;
         bool readOnly = false, hidden = false, locked = false;
+        bool unreadable = false;  // no read access; may still be replaced
         std::uint64_t created = 0;
     };
     std::map<std::string, Node> nodes;  // key: Upper(normalized path)

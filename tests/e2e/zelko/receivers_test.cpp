@@ -150,10 +150,10 @@ TEST(ZelkoReceivers, TemplateGetsFieldsThatCannotAddArguments) {
     auto starts = z.Starts("grab");
     ASSERT_EQ(starts.size(), 1u);
     EXPECT_EQ(starts[0].Get("argc"), "9");
-    EXPECT_EQ(starts[0].Get("arg.1"), "http://h.example/a%22 -x %22b");
+    EXPECT_EQ(starts[0].Get("arg.1"), "http://h.example/a\" -x \"b");
     EXPECT_EQ(starts[0].Get("arg.3"), "http://ref.example/");
     EXPECT_EQ(starts[0].Get("arg.5"), "Say 'hi' \\");
-    EXPECT_EQ(starts[0].Get("arg.7"), "c=%221%22");
+    EXPECT_EQ(starts[0].Get("arg.7"), "c=\"1\"");
     EXPECT_EQ(starts[0].Get("arg.9"), "q=2\\");
     EXPECT_TRUE(z.Starts("FlashGot").empty());
     EXPECT_FALSE(HostFileExists(bench.HostPath(job)));

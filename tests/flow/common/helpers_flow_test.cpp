@@ -141,8 +141,10 @@ TEST(GetEnvVar, UnsetIsEmpty) {
     EXPECT_EQ(GetEnvVar(p, "PATH"), "C:\\WINDOWS");
     EXPECT_EQ(GetEnvVar(p, "path"), "C:\\WINDOWS");
     EXPECT_EQ(GetEnvVar(p, "NOPE"), "");
-    p.SetEnv("BIG", std::string(20000, 'x'));
-    EXPECT_EQ(GetEnvVar(p, "BIG"), "");  // does not fit the 16384-byte buffer
+    for (std::size_t size : {16383u, 16384u, 20000u, 32767u}) {
+        p.SetEnv("BIG", std::string(size, 'x'));
+        EXPECT_EQ(GetEnvVar(p, "BIG"), std::string(size, 'x')) << size;
+    }
 }
 
 TEST(ProgramTitleOfPath, NameWithoutExtensionFirstLetterUpper) {
@@ -276,6 +278,27 @@ TEST(WriteFileAtomic, ReplacesWholeOrLeavesTheOld) {
     EXPECT_EQ(p.FilesUnder("C:\\d").size(), 1u);
 
     EXPECT_FALSE(WriteFileAtomic(p, "C:\\missing\\x.txt", "a"));
+}
+
+// Another writer's temporary files are in flight beside the file: each writer
+// uses a name of its own, so neither is written over nor moved into place.
+TEST(WriteFileAtomic, TemporaryNamesOfOtherWritersAreLeftAlone) {
+    const struct {
+        std::vector<std::string> inFlight;
+    } cases[] = {{{"C:\\d\\opera6.ini.~new"}},
+                 {{"C:\\d\\opera6.ini.~new", "C:\\d\\opera6.ini.~new1"}}};
+    for (const auto& c : cases) {
+        FakePlatform p;
+        p.AddFile("C:\\d\\opera6.ini", "old");
+        for (const std::string& t : c.inFlight) p.AddFile(t, "theirs");
+        EXPECT_TRUE(WriteFileAtomic(p, "C:\\d\\opera6.ini", "mine"));
+        EXPECT_EQ(p.FileText("C:\\d\\opera6.ini"), std::optional<std::string>("mine"));
+        for (const std::string& t : c.inFlight)
+            EXPECT_EQ(p.FileText(t), std::optional<std::string>("theirs")) << t;
+        EXPECT_EQ(p.FilesUnder("C:\\d").size(), c.inFlight.size() + 1);
+        // No temporary name matches the masks the programs list originals by.
+        EXPECT_EQ(p.FindFiles("C:\\d\\*.ini").size(), 1u);
+    }
 }
 
 TEST(IniFile, TypedValues) {

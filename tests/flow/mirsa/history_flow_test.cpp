@@ -217,6 +217,73 @@ TEST(MirsaHistory, ConcurrentSaverIsWaitedFor) {
     EXPECT_FALSE(w.p.MutexHeldHere("Mirsa_HistoryPage"));
 }
 
+TEST(MirsaHistory, MarkupInTheAddressStaysText) {
+    HistoryWorld w;
+    w.Add("T", "t.html", false, "http://a/\"><script>alert(1)</script>");
+    EXPECT_EQ(w.Body().find("<script"), std::string::npos);
+    EXPECT_NE(w.Body().find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos);
+}
+
+// A page or list that is there but cannot be read (no read access) is left
+// exactly as it is, and nothing is recorded in it.
+TEST(MirsaSharedFiles, UnreadableFilesAreLeftAlone) {
+    struct Case {
+        const char* name;
+        std::string unreadable;
+    } cases[] = {
+        {"history page", kPage},
+        {"description file", H + "descript.ion"},
+    };
+    for (const auto& c : cases) {
+        HistoryWorld w;
+        w.p.AddFile(kPage, HistoryTemplate());
+        w.p.AddFile(H + "descript.ion", "old.html http://o/\r\n");
+        w.p.SetUnreadable(c.unreadable, true);
+        EXPECT_TRUE(w.Add("One", "one.html")) << c.name;  // no damage box either
+        AddDescription(w.p, H + "one.html", "http://a/", false);
+        const bool historyUnreadable = c.unreadable == kPage;
+        EXPECT_EQ(w.Page() == HistoryTemplate(), historyUnreadable) << c.name;
+        EXPECT_EQ(w.p.FileText(H + "descript.ion") == "old.html http://o/\r\n", !historyUnreadable)
+            << c.name;
+        EXPECT_EQ(w.p.FilesUnder(H).size(), 2u) << c.name;  // no .tmp, .bak or fresh copy
+        EXPECT_FALSE(w.p.MutexHeldHere("Mirsa_HistoryPage")) << c.name;
+        EXPECT_FALSE(w.p.MutexHeldHere("Mirsa_DescriptIon")) << c.name;
+    }
+}
+
+TEST(MirsaSharedFiles, DescriptionWaitsForAnotherSaver) {
+    FakePlatform p;
+    p.AddFolder("C:\\S");
+    p.AddFile("C:\\S\\descript.ion", "a.html http://a/\r\n");
+    p.HoldMutexElsewhere("Mirsa_DescriptIon");
+    // The other saver adds its line while it holds the lock.
+    p.Schedule(3000, [](FakePlatform& fp) {
+        fp.AddFile("C:\\S\\descript.ion", "a.html http://a/\r\nb.html http://b/\r\n");
+        fp.ReleaseMutexElsewhere("Mirsa_DescriptIon");
+    });
+    AddDescription(p, "C:\\S\\c.html", "http://c/", false);
+    EXPECT_EQ(p.FileText("C:\\S\\descript.ion"),
+              "a.html http://a/\r\nb.html http://b/\r\nc.html http://c/\r\n");
+    EXPECT_FALSE(p.MutexHeldHere("Mirsa_DescriptIon"));
+}
+
+TEST(MirsaSharedFiles, UniqueNamesAreTakenWhenHandedOut) {
+    FakePlatform p;
+    p.AddFolder("C:\\S\\b.html");
+    const struct {
+        std::string asked, given;
+    } cases[] = {
+        {"C:\\S\\a.html", "C:\\S\\a.html"},
+        {"C:\\S\\a.html", "C:\\S\\a_1.html"},  // nothing written to a.html meanwhile
+        {"C:\\S\\a.html", "C:\\S\\a_2.html"},
+        {"C:\\S\\b.html", "C:\\S\\b_1.html"},  // a folder holds the name
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(UniqueFileName(p, c.asked), c.given) << c.asked;
+        EXPECT_TRUE(p.HasFile(c.given)) << c.given;
+    }
+}
+
 TEST(MirsaDescription, WritesAndHides) {
     FakePlatform p;
     p.AddFolder("C:\\S");

@@ -172,6 +172,65 @@ TEST(MirsaSave, OldBrowserFramesetPage) {
               "News.html http://n.example/\r\nNews_1.html http://n.example/\r\n");
 }
 
+TEST(MirsaSave, OldBrowserFramesetNeverReplacesAPage) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> files, folders;
+        std::string folder;
+    } cases[] = {
+        {"free", {}, {}, "News_files"},
+        {"page without folder", {"News.html"}, {}, "News_1_files"},
+        {"page and next folder", {"News.html"}, {"News_1_files"}, "News_2_files"},
+        {"folder named like the page", {}, {"News.html"}, "News_1_files"},
+    };
+    for (const auto& c : cases) {
+        MirsaWorld w;
+        w.SetIni("[Main]\r\nQuickSaveDir=C:\\Pages\r\nOperaVersion=8\r\n");
+        w.AddBrowser("News - Opera");
+        w.proposed = "News.htm";
+        for (const std::string& f : c.files) w.p.AddFile("C:\\Pages\\" + f, "user's own " + f);
+        for (const std::string& f : c.folders) w.p.AddFolder("C:\\Pages\\" + f);
+        w.DialogOpensBy(500);
+        w.Run(" /format=html /method=quick /url=http://n.example/");
+        ASSERT_EQ(w.saved.size(), 1u) << c.name;
+        EXPECT_EQ(w.saved[0].path, "C:\\Pages\\" + c.folder + "\\News.htm") << c.name;
+        for (const std::string& f : c.files)
+            EXPECT_EQ(w.p.FileText("C:\\Pages\\" + f), "user's own " + f) << c.name;
+    }
+}
+
+TEST(MirsaSave, NetworkShareFolders) {
+    struct Case {
+        const char* name;
+        std::string ini, tail, wantPath;
+    } cases[] = {
+        {"pages folder", "QuickSaveDir=\\\\srv\\share\\Pages", "", "\\\\srv\\share\\Pages\\News.html"},
+        {"path switch", "QuickSaveDir=C:\\Pages", " /path=\\\\srv\\share\\Web",
+         "\\\\srv\\share\\Web\\News.html"},
+    };
+    for (const auto& c : cases) {
+        MirsaWorld w;
+        w.p.AddDrive("\\\\srv\\share\\", common::drive_type::Remote);
+        w.SetIni("[Main]\r\n" + c.ini + "\r\n");
+        w.AddBrowser();
+        w.DialogOpensBy(500);
+        w.Run(" /format=html /method=quick" + c.tail);
+        ASSERT_EQ(w.saved.size(), 1u) << c.name;
+        EXPECT_EQ(w.saved[0].path, c.wantPath) << c.name;
+        EXPECT_FALSE(w.p.HasFolder("C:\\Mirsa\\srv")) << c.name;
+    }
+    // The free-space question looks at the share.
+    MirsaWorld w;
+    w.p.AddDrive("\\\\srv\\share\\", common::drive_type::Remote, 100);
+    w.SetIni("[Main]\r\nQuickSaveDir=\\\\srv\\share\\Pages\r\n");
+    w.AddBrowser();
+    w.p.QueueMessageBoxAnswer(common::answer::Cancel);
+    w.DialogOpensBy(500);
+    w.Run(" /format=html /method=quick");
+    ASSERT_EQ(w.Boxes().size(), 1u);
+    EXPECT_TRUE(w.saved.empty());
+}
+
 TEST(MirsaSave, OldBrowserTypes) {
     MirsaWorld w;
     w.SetIni("[Main]\r\nQuickSaveDir=C:\\Pages\r\nOperaVersion=7\r\n");

@@ -133,6 +133,24 @@ TEST(MirsaSettings, DefaultsAndExpansion) {
     EXPECT_EQ(s.TimeOutMs, 0u);
 }
 
+TEST(MirsaSettings, TimeOutIsClampedNotWrapped) {
+    const struct {
+        const char* value;
+        std::uint32_t ms;
+    } cases[] = {
+        {"4294968", 1000000000u},  // * 1000 wraps to 704 ms in 32 bits
+        {"2147483647", 1000000000u},
+        {"1000000", 1000000000u},
+        {"999999", 999999000u},
+        {"-2147483648", 0u},
+    };
+    for (const auto& c : cases) {
+        MirsaWorld w;
+        w.p.AddFile("C:\\Mirsa\\Mirsa.ini", std::string("[Main]\r\nTimeOut=") + c.value + "\r\n");
+        EXPECT_EQ(ReadSettings(w.p, "C:\\Mirsa\\Mirsa.ini", "C:\\Mirsa\\").TimeOutMs, c.ms) << c.value;
+    }
+}
+
 // The data URL carries the switches percent-encoded in UTF-8.
 TEST(MirsaHandOver, DataUrlPressesCtrlS) {
     MirsaWorld w;
@@ -151,6 +169,20 @@ TEST(MirsaHandOver, DataUrlPressesCtrlS) {
     EXPECT_TRUE(w.p.Keys()[2].keyUp);
     EXPECT_EQ(w.p.Keys()[3].virtualKey, common::vk::Control);
     EXPECT_TRUE(w.p.Keys()[3].keyUp);
+}
+
+TEST(MirsaHandOver, DataUrlOpensNoDialogThatNoSaveFollows) {
+    for (const char* format : {"chm", "pdb"}) {
+        MirsaWorld w;
+        w.p.AddFile("C:\\Mirsa\\hhc.exe", "MZ");
+        w.p.AddFile("C:\\Mirsa\\isiloxc.exe", "MZ");
+        w.AddBrowser();
+        w.DialogOpensOnKeys();
+        w.Run(std::string(" data:text/mrv;charset=UTF-8,/format=") + format + "%20/method=quick");
+        EXPECT_TRUE(w.p.Keys().empty()) << format;
+        EXPECT_EQ(w.dialogsOpened, 0) << format;
+        EXPECT_TRUE(w.Boxes().empty()) << format;
+    }
 }
 
 TEST(MirsaHandOver, DataUrlTextIsConvertedOnlyWhenUtf8) {

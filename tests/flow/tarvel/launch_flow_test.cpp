@@ -60,6 +60,15 @@ TEST_F(TarvelRun, OperaDirUtfIsTheAnsiFolderAndPathMayBeUnset) {
     EXPECT_EQ(EnvOf(p.Starts()[0], "PATH"), ";E:\\\xC9t\xE9");
 }
 
+TEST_F(TarvelRun, LongPathIsKeptWhole) {
+    InPlaceSingleUser();
+    const std::string longPath = "C:\\WINDOWS;" + std::string(20000, 'p');
+    p.SetEnv("PATH", longPath);
+    RunTarvel(p);
+    ASSERT_EQ(BrowserStarts().size(), 1u);
+    EXPECT_EQ(EnvOf(BrowserStarts()[0], "PATH"), longPath + ";E:\\Opera");
+}
+
 TEST_F(TarvelRun, RunFlagWithoutWindowIsNoRunningBrowser) {
     InPlaceSingleUser();
     p.IniWriteString(Path("profile\\opera6.ini"), "State", "Run", "1");
@@ -86,8 +95,14 @@ struct DdeCase {
     const char* useDde;             // nullptr: default
     bool expectDde;
     const char* expectItem;        // when DDE
-    const char* expectCommandLine;  // when started
+    const char* expectCommandLine;  // when started; "" with no DDE: nothing at all
 };
+
+// The longest item DDE carries, and one character more.
+const std::string kItem255 = "http://a/" + std::string(246, 'x');
+const std::string kTail255 = " " + kItem255;
+const std::string kTail256 = kTail255 + "y";
+const std::string kStart256 = "E:\\Opera\\opkernel.exe" + kTail256;
 
 class RunningBrowser : public TarvelRun, public ::testing::WithParamInterface<DdeCase> {};
 
@@ -111,6 +126,9 @@ TEST_P(RunningBrowser, HandsOffOrStarts) {
         EXPECT_EQ(p.OpenDdeConversations(), 0u);
         for (const auto& r : p.DdeLog())
             if (r.kind == FakePlatform::DdeRecord::Request) EXPECT_EQ(r.timeoutMs, 10000u);
+    } else if (*c.expectCommandLine == '\0') {
+        EXPECT_TRUE(p.DdeLog().empty());
+        EXPECT_TRUE(p.Starts().empty());
     } else {
         EXPECT_TRUE(items.empty());
         ASSERT_EQ(p.Starts().size(), 1u);
@@ -122,13 +140,16 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, RunningBrowser,
     ::testing::Values(
         DdeCase{"ArgumentsGoByDde", " \t http://a/ b", nullptr, nullptr, true, "http://a/ b", ""},
-        DdeCase{"NoArgumentsSendEmptyItem", "", nullptr, nullptr, true, "", ""},
+        DdeCase{"NoArgumentsDoNothing", "", nullptr, nullptr, false, "", ""},
         DdeCase{"TailOfOneBlankStartsTheBrowser", " ", nullptr, nullptr, false, "",
                 "E:\\Opera\\opkernel.exe "},
-        DdeCase{"TailOfTwoBlanksGoesByDde", "  ", nullptr, nullptr, true, "", ""},
+        DdeCase{"TailOfTwoBlanksDoesNothing", "  ", nullptr, nullptr, false, "", ""},
+        DdeCase{"LongestItemGoesByDde", kTail255.c_str(), nullptr, nullptr, true, kItem255.c_str(), ""},
+        DdeCase{"LongerTailStartsTheBrowser", kTail256.c_str(), nullptr, nullptr, false, "",
+                kStart256.c_str()},
         DdeCase{"DdeOffStartsWithArguments", " http://a/", nullptr, "0", false, "",
                 "E:\\Opera\\opkernel.exe http://a/"},
-        DdeCase{"CommandLineOffSendsNothing", " http://a/", "0", nullptr, true, "", ""},
+        DdeCase{"CommandLineOffDoesNothing", " http://a/", "0", nullptr, false, "", ""},
         DdeCase{"CommandLineTwoCountsAsOn", " http://a/", "2", nullptr, true, "http://a/", ""}),
     [](const ::testing::TestParamInfo<DdeCase>& info) { return std::string(info.param.name); });
 
@@ -184,6 +205,7 @@ TEST_F(TarvelRun, DdeThatNeverAnswersEndsQuietlyWithoutStartingTheBrowser) {
     FakePlatform::ProgramBehaviour fails;
     fails.failStart = true;
     p.OnProgram("Opera", fails);
+    Args(" http://a/");
     RunTarvel(p);
     EXPECT_TRUE(BrowserStarts().empty());
     EXPECT_TRUE(p.MessageBoxes().empty());

@@ -105,6 +105,38 @@ TEST_F(MultiUser, AcceptedCopiesMergesAndCorrects) {
     EXPECT_EQ(p.MessageBoxes().size(), boxes);
 }
 
+TEST(MultiUserMerge, FoldersOnBothSidesMergeWithoutNesting) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> roamingFiles, localFiles, expected;
+    };
+    const Case cases[] = {
+        {"one level", {"cache4\\r.tmp"}, {"cache4\\c.tmp"}, {"cache4\\c.tmp", "cache4\\r.tmp"}},
+        {"two levels",
+         {"cache4\\sub\\r.tmp"},
+         {"cache4\\sub\\c.tmp", "cache4\\l.tmp"},
+         {"cache4\\l.tmp", "cache4\\sub\\c.tmp", "cache4\\sub\\r.tmp"}},
+        {"local only", {}, {"vps\\v.dat"}, {"vps\\v.dat"}},
+    };
+    for (const Case& c : cases) {
+        FakePlatform p;
+        const std::string roaming = "C:\\Roaming\\profile\\", local = "C:\\Local\\";
+        p.AddFile("E:\\Opera\\opera.exe", "MZ");
+        p.AddFolder(roaming);
+        for (const std::string& f : c.roamingFiles) p.AddFile(roaming + f, "roaming");
+        for (const std::string& f : c.localFiles) p.AddFile(local + "profile\\" + f, "local");
+        common::ShellCopyFiles(p, 0, roaming, "E:\\Opera\\profile\\");
+        LaunchState s;
+        s.programDir = "E:\\Opera\\";
+        s.programDirBare = "E:\\Opera";
+        MergeLocalData(p, s, local, "profile\\");
+        std::vector<std::string> got;
+        for (const std::string& f : p.FilesUnder("E:\\Opera\\profile"))
+            got.push_back(f.substr(std::string("E:\\Opera\\profile\\").size()));
+        EXPECT_EQ(got, c.expected) << c.name;
+    }
+}
+
 TEST_F(MultiUser, WithoutMailFolderTheProfileStillConverts) {
     p.RemovePath(roaming + "mail");
     p.RemovePath(local + "mail");

@@ -107,7 +107,9 @@ TEST_F(HandOffFlow, SingleLinkToUsd) {
     world.WithUsd("rapidfiles.com;");
     world.Run("http://rapidfiles.com/f/1 http://forum.org/");
     EXPECT_EQ(world.CommandLines(), std::vector<std::string>{kUsd + " http://rapidfiles.com/f/1"});
-    EXPECT_TRUE(world.addFiles.size() == 1u);
+    // A single link goes on the command line; no ".add" list is written.
+    EXPECT_EQ(world.addFiles, std::vector<std::string>{"<missing>"});
+    for (const auto& op : p.FileOps()) EXPECT_EQ(op.path.find(".add"), std::string::npos) << op.op;
 }
 
 TEST_F(HandOffFlow, UsdMissingProgramIsNotOffered) {
@@ -156,7 +158,7 @@ TEST_F(HandOffFlow, CustomTemplateGetsQuotedFields) {
     RunJob("1;M;0;;\r\nhttp://ref/\r\nhttp://h/a\"b.zip\r\nSay \"hi\"|\r\n\r\n\r\n");
     EXPECT_EQ(world.CommandLines(),
               std::vector<std::string>{
-                  "c:\\dm\\get.exe \"http://h/a%22b.zip\" -r \"http://ref/\" -d \"Say 'hi'\" "});
+                  "c:\\dm\\get.exe \"http://h/a\\\"b.zip\" -r \"http://ref/\" -d \"Say 'hi'\" "});
     EXPECT_TRUE(world.flashGotJobs.empty());
 }
 
@@ -182,6 +184,33 @@ TEST_F(HandOffFlow, CustomTemplateFieldsAreNotFilledInAgain) {
     EXPECT_EQ(world.CommandLines(),
               std::vector<std::string>{
                   "c:\\dm\\get.exe \"[referrer]\" -r \"http://ref/a b\" -d \"[url] [post]\""});
+}
+
+TEST_F(HandOffFlow, PlaceholdersInsideFieldsStayText) {
+    struct Case {
+        const char* name;
+        std::string job;
+        std::string command;
+    };
+    const Case cases[] = {
+        {"url names cookies",
+         "1;M;0;;\r\nhttp://ref/\r\nhttp://evil.example/[cookies]\r\nd\r\na b -x\r\n\r\n",
+         "t.exe \"http://evil.example/[cookies]\" \"d\" \"a b -x\" "},
+        {"description names post",
+         "1;M;0;;\r\n[url]\r\nhttp://h/f\r\n[post]\r\n\r\np q\r\n",
+         "t.exe \"http://h/f\" \"[post]\"  \"p q\""},
+        {"placeholder glued to text", "1;M;0;;\r\nr\r\nu\r\n[url]x\r\n\r\n\r\n",
+         "t.exe \"u\" \"[url]x\"  "},
+    };
+    for (const Case& c : cases) {
+        FakePlatform fake;
+        ZelkoWorld w(fake);
+        w.Set("CustomDMEnabled", "1");
+        w.Set("CustomDM", "t.exe [url] [description] [cookies] [post]");
+        fake.AddFile(kJob, c.job);
+        w.Run(kJob);
+        EXPECT_EQ(w.CommandLines(), std::vector<std::string>{kFolder + c.command}) << c.name;
+    }
 }
 
 TEST_F(HandOffFlow, CustomTemplateRelativeAndFieldsAreNotExpanded) {
@@ -272,9 +301,11 @@ TEST(QuoteField, Forms) {
         {"", ""},
         {"http://h/", "\"http://h/\""},
         {"caf\xC3\xA9", "\"caf\xE9\""},
-        {"a\"b", "\"a%22b\""},
+        {"a\"b", "\"a\\\"b\""},
+        {"name=\"v\"", "\"name=\\\"v\\\"\""},
         {"C:\\dir\\", "\"C:\\dir\\\\\""},
-        {"x\\\"", "\"x\\%22\""},
+        {"x\\\"", "\"x\\\\\\\"\""},
+        {"a\\\\b", "\"a\\\\b\""},
     };
     for (const Case& c : cases) EXPECT_EQ(QuoteField(p, c.utf8), c.quoted) << c.utf8;
 }

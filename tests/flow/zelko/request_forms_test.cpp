@@ -210,6 +210,29 @@ TEST_F(RequestForms, LinkCollectionForm) {
     EXPECT_FALSE(p.HasFile(kFirstJob));
 }
 
+TEST_F(RequestForms, LineBreaksInQuotedArgumentsStayInTheirLine) {
+    struct Case {
+        const char* name;
+        std::string tail;
+        std::string job;
+    };
+    const Case cases[] = {
+        {"url and referrer", "\"http://h.com/a\r\n1;x;0;;\" \"http://ref/\rb\nc\" \"d\r\ne\"",
+         UrlJob("FlashGet", "http://ref/ b c", "http://h.com/a 1;x;0;;", "d e")},
+        {"page url", "C:\\TEMP\\page.htm \"http://site.org/p\r\nevil\" DOWNLOAD LNK",
+         "1;FlashGet;2;;\r\nhttp://site.org/p evil\r\nhttp://site.org/a.zip\r\nA\r\n\r\n\r\n"},
+    };
+    for (const Case& c : cases) {
+        FakePlatform fake;
+        ZelkoWorld w(fake);
+        w.Set("Advanced", "0");
+        fake.AddFile("C:\\TEMP\\page.htm", "<a href=\"http://site.org/a.zip\">A</a>");
+        w.Run(c.tail);
+        ASSERT_EQ(w.flashGotJobs.size(), 1u) << c.name;
+        EXPECT_EQ(w.flashGotJobs[0].second, c.job) << c.name;
+    }
+}
+
 TEST_F(RequestForms, LinkCollectionOfImagesInAUtf16Page) {
     std::string page = "\xFF\xFE";
     for (char c : std::string("<img src=\"x.png\"><a href=y>Y</a>")) {

@@ -70,6 +70,8 @@ TEST(HistoryAddress, OnlyKnownSchemesUnlikeTheTitle) {
         {"http://a/", "http://a/", ""},
         {"http://a/...", "http://a/", ""},
         {"", "A", ""},
+        {"http://a/<script>alert(1)</script>", "A", "http://a/&lt;script&gt;alert(1)&lt;/script&gt;"},
+        {"http://a/?q=<b>", "A", "http://a/?q=&lt;b&gt;"},
     };
     for (const auto& c : cases) EXPECT_EQ(HistoryAddress(c.address, c.title), c.want) << c.address;
 }
