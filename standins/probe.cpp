@@ -13,6 +13,9 @@
 
 #include "common/browser.h"
 #include "common/helpers.h"
+#include "common/ini.h"
+#include "mirsa/description.h"
+#include "mirsa/save.h"
 #include "standins/support/standin.h"
 
 namespace {
@@ -244,6 +247,26 @@ void Seam(const Record& req, Record& out) {
     out.Set("libraryMissing", Flag(p.LoadLibrary(folder + "none.dll") != 0));
 }
 
+// One of several processes writing the same files at once: after "go"
+// appears in the folder, count rounds of a whole-file rewrite, a line in
+// descript.ion and a unique name for the same page.
+void Writers(const Record& req, Record& out) {
+    auto& p = P();
+    const std::string folder = req.Get("folder");  // with backslash
+    const std::string tag = req.Get("tag");
+    for (int waited = 0; !p.FileExists(folder + "go") && waited < 60000; waited += 10) p.Sleep(10);
+    int rewrites = 0;
+    std::string names;
+    for (int i = 0, n = IntOf(req, "count", 1); i < n; ++i) {
+        const std::string round = tag + "_" + std::to_string(i);
+        if (common::WriteFileAtomic(p, folder + "shared.txt", round)) ++rewrites;
+        mirsa::AddDescription(p, folder + round + ".html", tag, false);
+        names += common::FileNameOfPath(mirsa::UniqueFileName(p, folder + "page.html")) + ";";
+    }
+    out.Set("rewrites", std::to_string(rewrites));
+    out.Set("names", names);
+}
+
 void Disk(const Record& req, Record& out) {
     auto free = P().FreeDiskSpace(req.Get("path"));
     out.Set("free", free ? std::to_string(*free) : "none");
@@ -442,6 +465,7 @@ const std::map<std::string, std::function<void(const Record&, Record&)>>& Verbs(
         {"findbrowser", FindBrowser}, {"dde", Dde},  {"close", Close},
         {"msgbox", Box},  {"seam", Seam},        {"disk", Disk},
         {"form", Form},     {"hold", Hold},     {"window", Window},
+        {"writers", Writers},
     };
     return verbs;
 }

@@ -371,5 +371,76 @@ TEST(MirsaE2E, PagesCannotPlantRunnableFilesNorAddSwitches) {
     EXPECT_TRUE(common::EndsWith(byTitle[1], ".png")) << byTitle[1];
     for (const std::string& f : byTitle) EXPECT_EQ(f.rfind(m.pages(), 0), 0u) << f;
 }
+
+// A pages folder on a network share (\\server\share\..., which Wine serves
+// from dosdevices/unc/): saved there, not under Mirsa's own folder.
+TEST(MirsaE2E, PagesFolderOnANetworkShare) {
+    WineBench& bench = WineBench::Get();
+    const std::string hostShare = bench.HostPath(bench.TestFolder() + "ShareOnHost");
+    fs::create_directories(hostShare);
+    const fs::path unc = fs::path(bench.Prefix()) / "dosdevices" / "unc" / "ocserver";
+    fs::create_directories(unc);
+    fs::remove(unc / "web");
+    fs::create_directory_symlink(hostShare, unc / "web");
+
+    MirsaSetup m("QuickSaveDir=\\\\ocserver\\web\\Pages\r\nDescription=1\r\n");
+    StubBrowser browser(m.Browser("Shared Page", {"--autosave=1500", "--proposed="}));
+    ASSERT_TRUE(browser.ready());
+    Record run = m.Run(" /format=htm /method=quick /url=http://www.example.com/news/today.html");
+    ASSERT_EQ(run.Get("started"), "1") << run.Get("output");
+    ASSERT_TRUE(WaitUntil([&] { return !Saved(browser).empty(); }, 30000));
+    EXPECT_EQ(Saved(browser)[0].Get("path"), "\\\\ocserver\\web\\Pages\\Shared Page.htm");
+    EXPECT_TRUE(HostFileExists(hostShare + "/Pages/Shared Page.htm"));
+    EXPECT_TRUE(HostFileExists(hostShare + "/Pages/MirsaHistory.html"));
+    EXPECT_EQ(ReadHostFile(hostShare + "/Pages/descript.ion").value_or(""),
+              "\"Shared Page.htm\" http://www.example.com/news/today.html\r\n");
+    EXPECT_FALSE(fs::exists(m.Host(m.folder() + "Mirsa\\ocserver")));
+    EXPECT_FALSE(fs::exists(m.Host(m.folder() + "Mirsa\\web")));
+}
+
+// Several savers at once in one folder: each rewrite completes, no line of
+// descript.ion is lost, no two savers are handed one name, and no temporary
+// file stays behind.
+TEST(MirsaE2E, ConcurrentSaversKeepEachOthersWork) {
+    WineBench& bench = WineBench::Get();
+    const std::string folder = bench.TestFolder();
+    constexpr int kWriters = 4, kRounds = 25;
+    std::vector<Background> writers;
+    std::vector<std::string> outs;
+    for (int w = 0; w < kWriters; ++w) {
+        Record req;
+        req.Set("verb", "writers");
+        req.Set("folder", folder);
+        req.Set("tag", "w" + std::to_string(w));
+        req.Set("count", std::to_string(kRounds));
+        const std::string request = WriteProbeRequest(folder, req);
+        outs.push_back(req.Get("out"));
+        writers.push_back(bench.Start({bench.BinFolder() + "probe.exe", request}));
+    }
+    WriteHostFile(bench.HostPath(folder + "go"), "");
+    std::set<std::string> names;
+    for (int w = 0; w < kWriters; ++w) {
+        ASSERT_EQ(writers[w].Wait(120000), std::optional<int>(0)) << w;
+        auto out = ReadRecords(bench.HostPath(outs[w]));
+        ASSERT_EQ(out.size(), 1u) << w;
+        EXPECT_EQ(out[0].Get("rewrites"), std::to_string(kRounds)) << w;
+        std::string list = out[0].Get("names");
+        for (std::size_t from = 0, end; (end = list.find(';', from)) != std::string::npos; from = end + 1)
+            EXPECT_TRUE(names.insert(list.substr(from, end - from)).second) << list.substr(from, end - from);
+    }
+    EXPECT_EQ(names.size(), static_cast<std::size_t>(kWriters * kRounds));
+    const std::string description = ReadHostFile(bench.HostPath(folder + "descript.ion")).value_or("");
+    for (int w = 0; w < kWriters; ++w)
+        for (int i = 0; i < kRounds; ++i) {
+            const std::string line = "w" + std::to_string(w) + "_" + std::to_string(i) + ".html w" +
+                                     std::to_string(w) + "\r\n";
+            EXPECT_NE(description.find(line), std::string::npos) << line;
+        }
+    const std::string shared = ReadHostFile(bench.HostPath(folder + "shared.txt")).value_or("");
+    EXPECT_TRUE(common::EndsWith(shared, "_" + std::to_string(kRounds - 1))) << shared;
+    for (const auto& entry : fs::directory_iterator(bench.HostPath(folder)))
+        EXPECT_EQ(entry.path().filename().string().find(".~new"), std::string::npos) << entry.path();
+}
+
 }  // namespace
 }  // namespace e2e

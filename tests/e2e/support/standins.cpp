@@ -38,15 +38,21 @@ std::string IniText(const std::string& section,
     return text;
 }
 
-Record RunProbe(const std::string& folder, Record request, int timeoutSec, const Env& env) {
+std::string WriteProbeRequest(const std::string& folder, Record& request) {
     static int serial = 0;
     ++serial;
     WineBench& bench = WineBench::Get();
     const std::string base = WinJoin(folder, "probe" + std::to_string(serial));
     request.Set("out", base + ".out");
     WriteHostFile(bench.HostPath(base + ".req"), standin::FormatRecord(request));
-    RunResult run = bench.Run({bench.BinFolder() + "probe.exe", base + ".req"}, timeoutSec, env);
-    std::vector<Record> out = ReadRecords(bench.HostPath(base + ".out"));
+    return base + ".req";
+}
+
+Record RunProbe(const std::string& folder, Record request, int timeoutSec, const Env& env) {
+    WineBench& bench = WineBench::Get();
+    const std::string requestPath = WriteProbeRequest(folder, request);
+    RunResult run = bench.Run({bench.BinFolder() + "probe.exe", requestPath}, timeoutSec, env);
+    std::vector<Record> out = ReadRecords(bench.HostPath(request.Get("out")));
     if (out.empty()) {
         Record failed;
         failed.Set("failed", "1");

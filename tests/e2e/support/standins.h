@@ -26,6 +26,10 @@ std::optional<Record> WaitForRecord(const std::string& hostPath, const std::stri
 std::string IniText(const std::string& section,
                     const std::vector<std::pair<std::string, std::string>>& keys);
 
+// Writes the request into the folder with its "out" set to a fresh result
+// file; returns the request file's Windows path (the probe's argument).
+std::string WriteProbeRequest(const std::string& folder, Record& request);
+
 // Writes the request into the folder, runs the probe on it and returns its
 // result record (an empty record with "failed" when it wrote none).
 Record RunProbe(const std::string& folder, Record request, int timeoutSec = 60,

@@ -271,6 +271,49 @@ TEST(TarvelDde, HandsTheArgumentsToTheRunningBrowser) {
     ASSERT_TRUE(WaitUntil([&] { return RecordsOfKind(browser.LogHostPath(), "exit").size() >= 1; }, 30000));
 }
 
+// What DDE cannot carry: an empty tail sends nothing and starts nothing; the
+// longest item goes by DDE; a longer tail starts the browser with it.
+TEST(TarvelDde, TailsThatNoItemCanCarry) {
+    WineBench& bench = WineBench::Get();
+    const std::string dir = InPlace(bench.TestFolder() + "Opera", "", true);
+    StubBrowser::Options o;
+    o.folder = dir + "\\";
+    o.exeName = "opkernel.exe";
+    o.title = "Portable Page";
+    StubBrowser browser(o);
+    ASSERT_TRUE(browser.ready());
+    ASSERT_TRUE(WaitUntil([&] { return Read(dir + "\\profile\\opera6.ini").find("Run=1") != std::string::npos; },
+                          30000));
+    const std::string log = browser.LogHostPath();
+    auto openUrls = [&] {
+        std::vector<std::string> items;
+        for (const Record& r : RecordsOfKind(log, "dde"))
+            if (r.Get("topic") == "WWW_OpenURL") items.push_back(r.Get("item"));
+        return items;
+    };
+
+    RunResult r = bench.Run({dir + "\\tarvel.exe"}, 90);
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    const std::string longest = "http://dde.example/" + std::string(255 - 19, 'x');
+    r = bench.Run({dir + "\\tarvel.exe", longest}, 90);
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    ASSERT_TRUE(WaitUntil([&] { return openUrls().size() == 1; }, 30000));
+    EXPECT_EQ(openUrls(), std::vector<std::string>{longest});
+    EXPECT_EQ(RecordsOfKind(log, "start").size(), 1u);
+
+    const std::string longer = longest + "y";
+    r = bench.Run({dir + "\\tarvel.exe", longer}, 90);
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    ASSERT_TRUE(WaitUntil([&] { return RecordsOfKind(log, "start").size() == 2; }, 30000));
+    EXPECT_TRUE(common::EndsWith(RecordsOfKind(log, "start")[1].Get("commandLine"), "opkernel.exe " + longer));
+    EXPECT_EQ(openUrls().size(), 1u);
+    Record close;
+    close.Set("verb", "close");
+    close.Set("class", "OpWindow");
+    RunProbe(dir + "\\", close);
+    ASSERT_TRUE(WaitUntil([&] { return RecordsOfKind(log, "exit").size() >= 1; }, 30000));
+}
+
 // --- multi-user installations ---
 
 const char* kShellFolders = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
@@ -336,6 +379,30 @@ TEST(TarvelMultiUser, ConvertedOnOk) {
     EXPECT_NE(Read(dir + "\\operadef6.ini").find("Multi User=0"), std::string::npos);
     // The per-user folders were copied, not moved.
     EXPECT_TRUE(Exists(u.roaming + "\\profile\\override.ini"));
+    EXPECT_TRUE(WaitForRecord(BrowserLog(dir), "start", 30000));
+    EXPECT_TRUE(CloseBrowser(dir));
+}
+
+// A folder that both the roaming and the local profile hold is merged, not
+// copied into itself as profile\cache4\cache4.
+TEST(TarvelMultiUser, FolderOnBothSidesIsMerged) {
+    WineBench& bench = WineBench::Get();
+    const std::string dir = MultiUserInstall(bench.TestFolder() + "OperaMuBoth");
+    const PerUser u = MakePerUser("OperaMuBoth");
+    Write(u.roaming + "\\profile\\cache4\\r.tmp", "roaming");
+    Write(u.roaming + "\\profile\\cache4\\sub\\e.tmp", "roaming sub");
+    Write(u.local + "\\profile\\cache4\\sub\\d.tmp", "local sub");
+    Background clicker = AnswerBox("Tarvel", dir + "\\box.txt", 1);
+    RunResult r = bench.Run({dir + "\\tarvel.exe"}, 120);
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    ASSERT_TRUE(clicker.Wait(30000).has_value());
+
+    const std::pair<const char*, const char*> expected[] = {
+        {"c.tmp", "cache"}, {"r.tmp", "roaming"}, {"sub\\e.tmp", "roaming sub"}, {"sub\\d.tmp", "local sub"}};
+    for (const auto& [file, text] : expected)
+        EXPECT_EQ(Read(dir + "\\profile\\cache4\\" + file), text) << file;
+    EXPECT_FALSE(fs::exists(Host(dir + "\\profile\\cache4\\cache4")));
+    EXPECT_FALSE(fs::exists(Host(dir + "\\profile\\cache4\\sub\\sub")));
     EXPECT_TRUE(WaitForRecord(BrowserLog(dir), "start", 30000));
     EXPECT_TRUE(CloseBrowser(dir));
 }
