@@ -177,6 +177,9 @@ std::optional<std::string> ConvertSavedPage(common::Platform& p, const Conversio
         arguments = " -x \"" + projectFile + "\"";
     }
     p.WriteFile(projectFile, text);
+    // The converter writes the file itself: the empty file that held the name
+    // goes, so that only real output counts below.
+    p.DeleteFile(outputFile);
     // Quoted, so a program folder with blanks cannot name another program.
     const bool started = common::RunProgramAndWait(
         p, "\"" + c.programFolder + c.converter + "\"" + arguments, common::WaitVariant::Mirsa,

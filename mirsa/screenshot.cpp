@@ -153,8 +153,10 @@ SaveOutcome SaveScreenshot(common::Platform& p, const SaveRun& run, BrowserConta
     const bool all = r.Method == "all";
     if (r.Method == "quick" || r.Method == "folder" || all) {
         const std::string saved = UniqueFileName(p, targetFolder + name + ".png");
-        if (!SaveWindowAsPng(p, all ? contact.OperaWindow : pageView, saved))
+        if (!SaveWindowAsPng(p, all ? contact.OperaWindow : pageView, saved)) {
+            p.DeleteFile(saved);  // the empty file that held the name
             return SaveOutcome::Failed;
+        }
         return RecordQuickSave(p, run, title, saved, all);
     }
 
