@@ -10,15 +10,23 @@ bool WriteFileAtomic(Platform& p, const std::string& path, const std::string& da
     // takes a name of its own by creating it, so two processes writing one
     // file never write into each other's temporary file.
     constexpr int kTemporaryNames = 1000;
-    for (int n = 0; n < kTemporaryNames; ++n) {
+    constexpr int kTriesPerName = 3;
+    int tries = 0;
+    for (int n = 0; n < kTemporaryNames;) {
         const std::string temp = path + ".~new" + (n == 0 ? std::string() : std::to_string(n));
-        if (!p.CreateNewFile(temp, data)) {
-            if (p.FileExists(temp) || p.FolderExists(temp)) continue;  // another writer's
-            return false;  // cannot be written here
+        if (p.CreateNewFile(temp, data)) {
+            if (p.MoveFile(temp, path, true)) return true;
+            p.DeleteFile(temp);
+            return false;
         }
-        if (p.MoveFile(temp, path, true)) return true;
-        p.DeleteFile(temp);
-        return false;
+        if (p.FileExists(temp) || p.FolderExists(temp)) {
+            ++n;  // another writer's
+            tries = 0;
+            continue;
+        }
+        // Nothing there: another writer moved its file away just now, or the
+        // folder cannot be written, which a few tries tell apart.
+        if (++tries == kTriesPerName) return false;
     }
     return false;
 }

@@ -372,30 +372,44 @@ TEST(MirsaE2E, PagesCannotPlantRunnableFilesNorAddSwitches) {
     for (const std::string& f : byTitle) EXPECT_EQ(f.rfind(m.pages(), 0), 0u) << f;
 }
 
-// A pages folder on a network share (\\server\share\..., which Wine serves
-// from dosdevices/unc/): saved there, not under Mirsa's own folder.
-TEST(MirsaE2E, PagesFolderOnANetworkShare) {
+// Folders on a network share (\\server\share\..., which Wine serves from
+// dosdevices/unc/): saves land there, not under Mirsa's own folder. Wine's
+// Save dialog takes no such path, so the browser hands the page over.
+TEST(MirsaE2E, FoldersOnANetworkShare) {
     WineBench& bench = WineBench::Get();
-    const std::string hostShare = bench.HostPath(bench.TestFolder() + "ShareOnHost");
+    MirsaSetup m;
+    const std::string hostShare = m.Host(m.folder() + "ShareOnHost");
     fs::create_directories(hostShare);
     const fs::path unc = fs::path(bench.Prefix()) / "dosdevices" / "unc" / "ocserver";
     fs::create_directories(unc);
     fs::remove(unc / "web");
     fs::create_directory_symlink(hostShare, unc / "web");
-
-    MirsaSetup m("QuickSaveDir=\\\\ocserver\\web\\Pages\r\nDescription=1\r\n");
-    StubBrowser browser(m.Browser("Shared Page", {"--autosave=1500", "--proposed="}));
+    WriteHostFile(m.Host(m.folder() + "Mirsa\\Mirsa.ini"),
+                  "[Main]\r\nQuickSaveDir=\\\\ocserver\\web\\Pages\r\nDescription=1\r\n");
+    StubBrowser browser(m.Browser("Ignored", {}));
     ASSERT_TRUE(browser.ready());
-    Record run = m.Run(" /format=htm /method=quick /url=http://www.example.com/news/today.html");
-    ASSERT_EQ(run.Get("started"), "1") << run.Get("output");
-    ASSERT_TRUE(WaitUntil([&] { return !Saved(browser).empty(); }, 30000));
-    EXPECT_EQ(Saved(browser)[0].Get("path"), "\\\\ocserver\\web\\Pages\\Shared Page.htm");
-    EXPECT_TRUE(HostFileExists(hostShare + "/Pages/Shared Page.htm"));
-    EXPECT_TRUE(HostFileExists(hostShare + "/Pages/MirsaHistory.html"));
-    EXPECT_EQ(ReadHostFile(hostShare + "/Pages/descript.ion").value_or(""),
-              "\"Shared Page.htm\" http://www.example.com/news/today.html\r\n");
+
+    const struct {
+        std::string switches, hostFolder;
+    } cases[] = {
+        {"", "/Pages/"},
+        {" /path=\\\\ocserver\\web\\Other", "/Other/"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const std::string page = m.folder() + "opr000" + std::to_string(++n) + ".htm";
+        WriteHostFile(m.Host(page), "<html><body>shared</body><!-- Mirsa settings /method=quick "
+                                    "/url=http://p.example/ /text=Shared" + c.switches + " --></html>");
+        m.Run(" " + page);
+        EXPECT_EQ(ReadHostFile(hostShare + c.hostFolder + "Shared.html").value_or("<missing>"),
+                  "<html><body>shared</body></html>") << c.switches;
+        EXPECT_EQ(ReadHostFile(hostShare + c.hostFolder + "descript.ion").value_or("<missing>"),
+                  "Shared.html http://p.example/\r\n") << c.switches;
+    }
+    // The history stays in the pages folder on the share.
+    EXPECT_NE(ReadHostFile(hostShare + "/Pages/MirsaHistory.html").value_or("").find("<b>Shared</b>"),
+              std::string::npos);
     EXPECT_FALSE(fs::exists(m.Host(m.folder() + "Mirsa\\ocserver")));
-    EXPECT_FALSE(fs::exists(m.Host(m.folder() + "Mirsa\\web")));
 }
 
 // Several savers at once in one folder: each rewrite completes, no line of
