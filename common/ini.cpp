@@ -11,11 +11,18 @@ bool WriteFileAtomic(Platform& p, const std::string& path, const std::string& da
     // file never write into each other's temporary file.
     constexpr int kTemporaryNames = 1000;
     constexpr int kTriesPerName = 3;
+    constexpr int kMoveTries = 20;
+    constexpr std::uint32_t kMoveRetryMs = 10;
     int tries = 0;
     for (int n = 0; n < kTemporaryNames;) {
         const std::string temp = path + ".~new" + (n == 0 ? std::string() : std::to_string(n));
         if (p.CreateNewFile(temp, data)) {
-            if (p.MoveFile(temp, path, true)) return true;
+            // Another writer replacing the file at this moment holds it for a
+            // moment; a few short waits see that through.
+            for (int move = 0; move < kMoveTries; ++move) {
+                if (p.MoveFile(temp, path, true)) return true;
+                p.Sleep(kMoveRetryMs);
+            }
             p.DeleteFile(temp);
             return false;
         }
