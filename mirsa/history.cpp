@@ -208,7 +208,7 @@ bool AddHistoryEntry(common::Platform& p, const std::string& title, const std::s
                      const std::string& address, const std::string& historyFolder,
                      bool useFileName, bool newestFirst) {
     // The address comes from the page as much as the title does: no mark-up from it either.
-    const std::string shownAddress = EscapeAngles(HistoryAddress(address, title));
+    const std::string shownAddress = HistoryAddress(address, title);
     const std::string shownTitle = HistoryTitle(title, savedFile, useFileName);
     const std::string link = HistoryLink(savedFile, historyFolder);
     const common::SystemTime now = p.LocalTime();
