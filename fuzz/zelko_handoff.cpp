@@ -42,9 +42,9 @@ zelko::JobLines ExpectedTransfer(const zelko::JobLines& lines, const std::string
     return transfer;
 }
 
-// What a field becomes as one argument: ANSI, quotes as %22, no quotes around.
+// What a field becomes as one argument: its exact ANSI bytes.
 std::string FieldArgument(common::Platform& p, const std::string& utf8) {
-    return common::ReplaceAll(p.Utf8ToAnsi(utf8), "\"", "%22");
+    return p.Utf8ToAnsi(utf8);
 }
 
 void AddIfSet(std::vector<std::string>& args, common::Platform& p, const std::string& utf8) {
