@@ -87,5 +87,7 @@ bool Contains(const std::string& text, const std::string& part);
 std::string AsciiLower(std::string text);
 std::string AsciiUpper(std::string text);
 bool EqualsNoCase(const std::string& a, const std::string& b);  // ASCII letters
+// Well-formed UTF-8: no overlong forms, surrogates or values past U+10FFFF.
+bool IsValidUtf8(const std::string& text);
 
 }  // namespace common

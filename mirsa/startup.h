@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/helpers.h"
 #include "common/platform.h"
 
 namespace mirsa {
@@ -75,7 +76,7 @@ MirsaSettings ReadSettings(common::Platform& p, const std::string& settingsFile,
 // Text decoded from the data URL is UTF-8; valid UTF-8 with non-ASCII
 // characters is turned into the ANSI code page, anything else stays as it is.
 std::string DataUrlCommandText(common::Platform& p, const std::string& argument);
-bool IsValidUtf8(const std::string& text);
+using common::IsValidUtf8;
 bool IsAscii(const std::string& text);
 
 // The hand-over channels for a single argument. Returns the new command text;

@@ -43,38 +43,6 @@ const std::string& LanguageTexts::Text(int key) const {
     return it == texts_.end() ? none : it->second;
 }
 
-bool IsValidUtf8(const std::string& text) {
-    std::size_t i = 0;
-    const std::size_t n = text.size();
-    while (i < n) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        int extra;
-        std::uint32_t u;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1, u = c & 0x1Fu;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2, u = c & 0x0Fu;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3, u = c & 0x07u;
-        } else {
-            return false;
-        }
-        if (i + static_cast<std::size_t>(extra) >= n) return false;
-        for (int k = 1; k <= extra; ++k) {
-            unsigned char t = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-            if ((t & 0xC0) != 0x80) return false;
-            u = (u << 6) | (t & 0x3Fu);
-        }
-        bool overlong = (extra == 2 && u < 0x800) || (extra == 3 && u < 0x10000);
-        if (overlong || (u >= 0xD800 && u <= 0xDFFF) || u > 0x10FFFF) return false;
-        i += static_cast<std::size_t>(extra) + 1;
-    }
-    return true;
-}
-
 LanguageTexts LoadLanguage(common::Platform& p, const std::string& folder,
                            const std::string& section) {
     LanguageTexts texts;

@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 
+#include "common/helpers.h"
 #include "common/platform.h"
 
 namespace zelko {
@@ -33,6 +34,6 @@ std::string EnglishText(int key);
 LanguageTexts LoadLanguage(common::Platform& p, const std::string& folder,
                            const std::string& section);
 
-bool IsValidUtf8(const std::string& text);
+using common::IsValidUtf8;
 
 }  // namespace zelko
