@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,14 @@ namespace fuzz_support {
 
 inline void Require(bool condition) {
     if (!condition) std::abort();
+}
+
+// A whole file's bytes (empty when it cannot be read).
+inline std::string FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
 }
 
 inline std::vector<std::string> SplitOn(const std::string& text, char separator) {

@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "common/helpers.h"
@@ -23,12 +21,8 @@ const std::string kFolder = "C:\\Hist\\";
 const std::string kPage = kFolder + mirsa::kHistoryFile;
 
 const std::string& Template() {
-    static const std::string text = [] {
-        std::ifstream in(std::string(MIRSA_RESOURCE_DIR) + "/MirsaHistory.html", std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }();
+    static const std::string text =
+        fuzz_support::FileBytes(std::string(MIRSA_RESOURCE_DIR) + "/MirsaHistory.html");
     return text;
 }
 

@@ -5,9 +5,7 @@
 #include <cstdint>
 
 #include "common/helpers.h"
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include "fuzz/fuzz_support.h"
 #include <string>
 
 #include "mirsa/converters.h"
@@ -18,18 +16,12 @@
 namespace {
 
 const std::string& Template() {
-    static const std::string text = [] {
-        std::ifstream in(std::string(MIRSA_RESOURCE_DIR) + "/MirsaHistory.html", std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }();
+    static const std::string text =
+        fuzz_support::FileBytes(std::string(MIRSA_RESOURCE_DIR) + "/MirsaHistory.html");
     return text;
 }
 
-void Require(bool condition) {
-    if (!condition) std::abort();
-}
+using fuzz_support::Require;
 
 }  // namespace
 
