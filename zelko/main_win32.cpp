@@ -1,7 +1,8 @@
-// Zelko.exe: the main window is the settings window, created hidden with all
-// its controls; the start sequence runs as the last step of its creation. A
-// request ends the program before the window is shown. The window itself
-// only draws: SettingsController decides what every control shows.
+// Zelko.exe: the start sequence runs first and a request ends the program
+// there, so a request never makes a window (the first window of a session is
+// dear: it starts the desktop, and loads the window and theme libraries).
+// Settings mode creates the settings window with all its controls; the window
+// itself only draws: SettingsController decides what every control shows.
 #include "common/win32/win32_api.h"
 #include "common/win32/win32_platform.h"
 
@@ -90,7 +91,6 @@ struct App {
     zelko::LanguageTexts texts;
     Win32SettingsView view;
     std::unique_ptr<zelko::SettingsController> controller;
-    bool terminate = false;
 };
 App* g_app = nullptr;
 
@@ -169,16 +169,9 @@ HFONT MakeFont() {
     return CreateFontIndirectA(&face);
 }
 
-void RunStart(HWND window) {
-    RECT place{};
-    GetWindowRect(window, &place);
-    g_app->start = zelko::StartZelko(g_app->platform, place.left, place.top);
+void StartSettings(HWND window) {
     const zelko::ZelkoSettings& s = g_app->start.settings;
     SetWindowPos(window, nullptr, s.left, s.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    if (g_app->start.mode != zelko::StartMode::Settings) {
-        g_app->terminate = true;
-        return;
-    }
     g_app->texts = zelko::LoadLanguage(g_app->platform, g_app->start.folder, s.language);
     g_app->controller = std::make_unique<zelko::SettingsController>(
         g_app->platform, g_app->start, g_app->texts, g_app->view);
@@ -236,7 +229,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_CREATE:
             g_app->view.window = window;
             CreateControls(window, reinterpret_cast<CREATESTRUCTA*>(lParam)->hInstance);
-            RunStart(window);
+            StartSettings(window);
             return 0;
         case WM_COMMAND: {
             HWND control = reinterpret_cast<HWND>(lParam);
@@ -278,6 +271,10 @@ bool RegisterWindowClass(HINSTANCE instance, WNDPROC procedure, HBRUSH backgroun
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     App app;
+    // The window would be made at the default place: that is the position
+    // the settings fall back to.
+    app.start = zelko::StartZelko(app.platform, zelko::kDefaultLeft, zelko::kDefaultTop);
+    if (app.start.mode != zelko::StartMode::Settings) return 0;
     g_app = &app;
     HBRUSH windowBrush = CreateSolidBrush(Colour(zelko::look::kWindowColour));
     app.view.panelBrush = CreateSolidBrush(Colour(zelko::look::kPanelColour));
@@ -290,7 +287,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     HWND window = CreateWindowExA(kExStyle, kWindowClass, zelko::look::kCaption, kStyle,
                                   zelko::kDefaultLeft, zelko::kDefaultTop, frame.right - frame.left,
                                   frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
-    if (window != nullptr && !app.terminate && app.controller) {
+    if (window != nullptr && app.controller) {
         ShowWindow(window, SW_SHOW);
         app.controller->Show();
         MSG msg;
