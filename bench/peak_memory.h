@@ -96,6 +96,17 @@ public:
                                    std::filesystem::copy_options::overwrite_existing, e);
         return !e;
     }
+    bool CreateNewFile(const std::string& path, const std::string& data) override {
+        if (!OnDisk(path)) return FakePlatform::CreateNewFile(path, data);
+        if (FileExists(path)) return false;
+        return WriteFile(path, data);
+    }
+    bool LinkFile(const std::string& existing, const std::string& name) override {
+        if (!OnDisk(existing) && !OnDisk(name)) return FakePlatform::LinkFile(existing, name);
+        std::error_code e;
+        std::filesystem::create_hard_link(Host(existing), Host(name), e);
+        return !e;
+    }
     bool MoveFile(const std::string& from, const std::string& to, bool replace) override {
         if (!OnDisk(from) && !OnDisk(to)) return FakePlatform::MoveFile(from, to, replace);
         if (!replace && FileExists(to)) return false;

@@ -125,6 +125,10 @@ public:
     virtual bool DeleteFile(const std::string& path) = 0;
     virtual bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;
     virtual bool MoveFile(const std::string& from, const std::string& to, bool replace) = 0;
+    // A second name for the file's data (CreateHardLinkA); false when the name
+    // is taken or the volume has no such names (FAT). Both names see a write
+    // into the file, so only for a file that is then replaced by a move.
+    virtual bool LinkFile(const std::string& existing, const std::string& link) = 0;
     virtual bool CreateFolder(const std::string& path) = 0;  // one level
     virtual bool RemoveFolder(const std::string& path) = 0;  // empty folder only
     // Entries matching a mask such as "C:\dir\*.plg", in the system's order; "." and ".." left out.

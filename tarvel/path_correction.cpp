@@ -271,6 +271,19 @@ bool ContainsNoCase(const std::string& text, const std::string& needle) {
     return Matcher(needle).Next(text, 0) != std::string::npos;
 }
 
+namespace {
+
+// The original kept under the backup name. A second name for its data costs
+// no copy of a large profile file, and keeps the original because the new
+// text is moved in under the file's name; a volume without such names (FAT)
+// gets a real copy.
+bool KeepBackup(common::Platform& p, const std::string& file, const std::string& backup) {
+    if (p.FileExists(backup)) p.DeleteFile(backup);
+    return p.LinkFile(file, backup) || p.CopyFile(file, backup, false);
+}
+
+}  // namespace
+
 void CorrectFilePasses(common::Platform& p, const std::string& file,
                        const std::vector<Replacement>& passes) {
     // A read-only file stays as it is; moving the new text over it would
@@ -287,9 +300,14 @@ void CorrectFilePasses(common::Platform& p, const std::string& file,
     if (!named) return;
 
     // Without a safety copy the original is not touched.
-    if (!p.CopyFile(file, file + kBackupSuffix, false)) return;
+    const std::string backup = file + kBackupSuffix;
+    if (!KeepBackup(p, file, backup)) return;
 
-    common::WriteFileAtomic(p, file, text);
+    if (!common::WriteFileAtomic(p, file, text)) {
+        // Still a second name of the file itself: make it a copy of its own.
+        p.DeleteFile(backup);
+        p.CopyFile(file, backup, false);
+    }
 }
 
 void CorrectFile(common::Platform& p, const std::string& file, const std::string& oldText,

@@ -301,6 +301,10 @@ bool Win32Platform::CopyFile(const std::string& from, const std::string& to, boo
     return CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != 0;
 }
 
+bool Win32Platform::LinkFile(const std::string& existing, const std::string& link) {
+    return CreateHardLinkA(link.c_str(), existing.c_str(), nullptr) != 0;
+}
+
 bool Win32Platform::MoveFile(const std::string& from, const std::string& to, bool replace) {
     DWORD flags = MOVEFILE_COPY_ALLOWED | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
     return MoveFileExA(from.c_str(), to.c_str(), flags) != 0;

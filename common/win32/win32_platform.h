@@ -29,6 +29,7 @@ public:
     bool CreateNewFile(const std::string& path, const std::string& data) override;
     bool DeleteFile(const std::string& path) override;
     bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override;
+    bool LinkFile(const std::string& existing, const std::string& link) override;
     bool MoveFile(const std::string& from, const std::string& to, bool replace) override;
     bool CreateFolder(const std::string& path) override;
     bool RemoveFolder(const std::string& path) override;

@@ -543,6 +543,26 @@ bool FakePlatform::CopyFile(const std::string& from, const std::string& to, bool
     return ok;
 }
 
+// The link gets the data as it is now: the programs only link a file that is
+// replaced by a move afterwards, so no later write reaches both names.
+bool FakePlatform::LinkFile(const std::string& existing, const std::string& link) {
+    std::string src = s_->Norm(existing), dst = s_->Norm(link);
+    const Node* s = s_->Find(src);
+    bool ok = s && !s->folder && !s->locked && !dst.empty() && !s_->Find(dst) &&
+              !s_->Fault(OpKind::Copy, link);
+    if (ok) {
+        bool readOnly = s->readOnly, hidden = s->hidden;
+        ok = s_->PutFile(dst, s->content) == 0;
+        if (ok) {
+            Node* made = s_->Find(dst);
+            made->readOnly = readOnly;  // one file: one set of attributes
+            made->hidden = hidden;
+        }
+    }
+    s_->LogFile("link", existing, link, ok);
+    return ok;
+}
+
 bool FakePlatform::MoveFile(const std::string& from, const std::string& to, bool replace) {
     std::string src = s_->Norm(from), dst = s_->Norm(to);
     auto done = [&](bool ok) {

@@ -356,7 +356,7 @@ public:
     // a shell error code, no process, no DDE reply, no registry value.
     enum class OpKind {
         Write,         // WriteFile, CreateNewFile, AppendFile
-        Copy,          // CopyFile, shell copy
+        Copy,          // CopyFile, LinkFile, shell copy
         Move,          // MoveFile, shell move and rename
         CreateFolder,  // CreateFolder
         Delete,        // DeleteFile, RemoveFolder, shell delete
@@ -393,6 +393,7 @@ public:
     bool AppendFile(const std::string& path, const std::string& data) override;
     bool DeleteFile(const std::string& path) override;
     bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override;
+    bool LinkFile(const std::string& existing, const std::string& link) override;
     bool MoveFile(const std::string& from, const std::string& to, bool replace) override;
     bool CreateFolder(const std::string& path) override;
     bool RemoveFolder(const std::string& path) override;

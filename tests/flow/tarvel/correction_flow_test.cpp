@@ -341,6 +341,54 @@ INSTANTIATE_TEST_SUITE_P(
         FileCase{"OtherLetterCase", "a=c:\\oLd\\X", "a=E:\\P\\X", true}),
     [](const ::testing::TestParamInfo<FileCase>& info) { return std::string(info.param.name); });
 
+// The backup is a second name of the original where the volume allows one,
+// else a copy; a backup still sharing the file's data after a failed write
+// is turned into a copy of its own.
+struct BackupCase {
+    const char* name;
+    std::size_t failedCopy;  // this link or copy is refused (0: none)
+    bool writeFails;
+    int olderBackup;         // 0: none, 1: plain, 2: read-only
+    bool corrected;               // the file holds the new text
+    const char* backupBy;         // last operation that made the ".bak": "link", "copy" or none
+};
+
+class CorrectFileBackups : public ::testing::TestWithParam<BackupCase> {};
+
+TEST_P(CorrectFileBackups, KeepTheOriginal) {
+    const BackupCase& c = GetParam();
+    const std::string file = "E:\\P\\f.ini", before = "a=C:\\Old\\x", after = "a=E:\\P\\x";
+    FakePlatform p;
+    p.AddFile(file, before);
+    if (c.olderBackup) p.AddFile(file + ".bak", "older");
+    if (c.olderBackup == 2) p.SetFileAttributes(file + ".bak", common::file_attr::ReadOnly);
+    p.ModuleFileName();  // failures count from the run's start
+    if (c.failedCopy) p.FailNth(FakePlatform::OpKind::Copy, c.failedCopy);
+    if (c.writeFails) p.FailWritesTo(file + ".~new");
+    CorrectFile(p, file, "C:\\Old", "E:\\P");
+
+    EXPECT_EQ(p.FileText(file), c.corrected ? after : before);
+    std::string madeBy;
+    for (const FakePlatform::FileOp& op : p.FileOps())
+        if (op.ok && op.path2 == file + ".bak") madeBy = op.op;
+    EXPECT_EQ(madeBy, c.backupBy);
+    if (*c.backupBy) {
+        EXPECT_EQ(p.FileText(file + ".bak"), before);
+    } else {
+        EXPECT_EQ(p.HasFile(file + ".bak"), c.olderBackup != 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CorrectFileBackups,
+    ::testing::Values(
+        BackupCase{"Linked", 0, false, 0, true, "link"},
+        BackupCase{"OlderBackupReplaced", 0, false, 1, true, "link"},
+        BackupCase{"CopiedWhereNoLinkCanBeMade", 1, false, 0, true, "copy"},
+        BackupCase{"NoBackupNoChange", 0, false, 2, false, ""},
+        BackupCase{"FailedWriteLeavesACopyOfItsOwn", 0, true, 0, false, "copy"}),
+    [](const ::testing::TestParamInfo<BackupCase>& info) { return std::string(info.param.name); });
+
 TEST(CorrectFile, MissingFileAndEmptyOldTextDoNothing) {
     common::FakePlatform p;
     CorrectFile(p, "E:\\P\\missing.ini", "C:\\Old", "E:\\P");
