@@ -234,57 +234,60 @@ TEST(TarvelCompanions, StartWithTheirShowStatesAndCloseWhenTheBrowserEnds) {
     EXPECT_TRUE(WaitForRecord(keepLog, "exit", 30000));
 }
 
-TEST(TarvelDde, HandsTheArgumentsToTheRunningBrowser) {
+// A moved-in-place installation whose browser runs (the stand-in has set
+// "Run=1"); the test ends by closing its window.
+class TarvelDde : public ::testing::Test {
+protected:
+    void SetUp() override {
+        StubBrowser::Options o;
+        o.folder = dir + "\\";
+        o.exeName = "opkernel.exe";
+        o.title = "Portable Page";
+        browser = std::make_unique<StubBrowser>(o);
+        ASSERT_TRUE(browser->ready());
+        ASSERT_TRUE(WaitUntil(
+            [&] { return Read(dir + "\\profile\\opera6.ini").find("Run=1") != std::string::npos; }, 30000));
+    }
+    void CloseBrowser() {
+        Record close;
+        close.Set("verb", "close");
+        close.Set("class", "OpWindow");
+        RunProbe(dir + "\\", close);
+    }
+
     WineBench& bench = WineBench::Get();
     const std::string dir = InPlace(bench.TestFolder() + "Opera", "", true);
-    StubBrowser::Options o;
-    o.folder = dir + "\\";
-    o.exeName = "opkernel.exe";
-    o.title = "Portable Page";
-    StubBrowser browser(o);
-    ASSERT_TRUE(browser.ready());
-    ASSERT_TRUE(WaitUntil([&] { return Read(dir + "\\profile\\opera6.ini").find("Run=1") != std::string::npos; },
-                          30000));
+    std::unique_ptr<StubBrowser> browser;
+};
+
+TEST_F(TarvelDde, HandsTheArgumentsToTheRunningBrowser) {
 
     RunResult r = bench.Run({dir + "\\tarvel.exe", "http://dde.example/page"}, 90);
     EXPECT_EQ(r.exitCode, 0) << r.output;
-    auto dde = WaitForRecord(browser.LogHostPath(), "dde", 30000,
+    auto dde = WaitForRecord(browser->LogHostPath(), "dde", 30000,
                              [](const Record& rec) { return rec.Get("topic") == "WWW_OpenURL"; });
     ASSERT_TRUE(dde);
     EXPECT_EQ(dde->Get("item"), "http://dde.example/page");
-    EXPECT_EQ(RecordsOfKind(browser.LogHostPath(), "start").size(), 1u);
+    EXPECT_EQ(RecordsOfKind(browser->LogHostPath(), "start").size(), 1u);
 
     // A tail of exactly one blank starts the browser again instead.
     const std::string cmdFile = dir + "\\cmd.txt";
     Write(cmdFile, "\"" + dir + "\\tarvel.exe\" ");
     r = bench.Run({bench.BinFolder() + "launch.exe", "/cmdfile=" + cmdFile, "/wait"}, 90);
     EXPECT_EQ(r.exitCode, 0) << r.output;
-    ASSERT_TRUE(WaitUntil([&] { return RecordsOfKind(browser.LogHostPath(), "start").size() == 2; }, 30000));
-    auto starts = RecordsOfKind(browser.LogHostPath(), "start");
+    ASSERT_TRUE(WaitUntil([&] { return RecordsOfKind(browser->LogHostPath(), "start").size() == 2; }, 30000));
+    auto starts = RecordsOfKind(browser->LogHostPath(), "start");
     EXPECT_TRUE(common::EndsWith(starts[1].Get("commandLine"), "opkernel.exe ")) << starts[1].Get("commandLine");
-    EXPECT_EQ(RecordsOfKind(browser.LogHostPath(), "dde").size(), 1u);
+    EXPECT_EQ(RecordsOfKind(browser->LogHostPath(), "dde").size(), 1u);
     // The second stand-in ends on its own window's close; both share the title.
-    Record close;
-    close.Set("verb", "close");
-    close.Set("class", "OpWindow");
-    RunProbe(dir + "\\", close);
-    ASSERT_TRUE(WaitUntil([&] { return RecordsOfKind(browser.LogHostPath(), "exit").size() >= 1; }, 30000));
+    CloseBrowser();
+    ASSERT_TRUE(WaitUntil([&] { return RecordsOfKind(browser->LogHostPath(), "exit").size() >= 1; }, 30000));
 }
 
 // What DDE cannot carry: an empty tail sends nothing and starts nothing; the
 // longest item goes by DDE; a longer tail starts the browser with it.
-TEST(TarvelDde, TailsThatNoItemCanCarry) {
-    WineBench& bench = WineBench::Get();
-    const std::string dir = InPlace(bench.TestFolder() + "Opera", "", true);
-    StubBrowser::Options o;
-    o.folder = dir + "\\";
-    o.exeName = "opkernel.exe";
-    o.title = "Portable Page";
-    StubBrowser browser(o);
-    ASSERT_TRUE(browser.ready());
-    ASSERT_TRUE(WaitUntil([&] { return Read(dir + "\\profile\\opera6.ini").find("Run=1") != std::string::npos; },
-                          30000));
-    const std::string log = browser.LogHostPath();
+TEST_F(TarvelDde, TailsThatNoItemCanCarry) {
+    const std::string log = browser->LogHostPath();
     auto openUrls = [&] {
         std::vector<std::string> items;
         for (const Record& r : RecordsOfKind(log, "dde"))
@@ -307,10 +310,7 @@ TEST(TarvelDde, TailsThatNoItemCanCarry) {
     ASSERT_TRUE(WaitUntil([&] { return RecordsOfKind(log, "start").size() == 2; }, 30000));
     EXPECT_TRUE(common::EndsWith(RecordsOfKind(log, "start")[1].Get("commandLine"), "opkernel.exe " + longer));
     EXPECT_EQ(openUrls().size(), 1u);
-    Record close;
-    close.Set("verb", "close");
-    close.Set("class", "OpWindow");
-    RunProbe(dir + "\\", close);
+    CloseBrowser();
     ASSERT_TRUE(WaitUntil([&] { return RecordsOfKind(log, "exit").size() >= 1; }, 30000));
 }
 
