@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/helpers.h"
@@ -25,9 +27,14 @@ const std::string kJob = "C:\\TEMP\\job.zlk";
 const std::string kTemplateExe = "C:\\dm\\get.exe";
 const std::string kIda = "C:\\IDA\\ida.exe";
 
-zelko::JobLines ExpectedTransfer(const zelko::JobLines& lines, const std::string& siteList,
-                                 bool gate, zelko::JobLines& rest) {
-    zelko::JobLines transfer;
+using Lines = std::vector<std::string>;
+
+std::string Joined(const Lines& lines) {
+    return zelko::JoinJobLines(std::vector<std::string_view>(lines.begin(), lines.end()));
+}
+
+Lines ExpectedTransfer(const Lines& lines, const std::string& siteList, bool gate, Lines& rest) {
+    Lines transfer;
     std::vector<bool> removed(lines.size(), false);
     for (std::size_t k = 1; k <= (lines.size() - 2) / 4; ++k) {
         const std::size_t at = 4 * k - 2;
@@ -89,25 +96,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     p.AddFile(kTemplateExe);
     p.AddFile(kIda);
 
-    zelko::JobLines lines = {(flags & 4) ? "3;My_Download_Manager;2;;" : "1;My_Download_Manager;0;;",
-                             (flags & 8) ? "" : "http://forum.example/t"};
+    Lines lines = {(flags & 4) ? "3;My_Download_Manager;2;;" : "1;My_Download_Manager;0;;",
+                   (flags & 8) ? "" : "http://forum.example/t"};
     lines.insert(lines.end(), pieces.begin() + 1, pieces.end());
     if (flags & 16) lines.push_back("");  // a URL line with nothing after it
     for (std::string& line : lines) line = zelko::OneLine(line);
     if (lines.size() < zelko::kRequestLines) return 0;
     // Job lines never hold a line end; OneLine left lone LFs, which the job keeps.
-    if (zelko::SplitJobLines(zelko::JoinJobLines(lines)) != lines) return 0;
-    const zelko::RequestFields fields = zelko::FieldsOf(lines);
-    p.AddFile(kJob, zelko::JoinJobLines(lines));
+    const std::string jobText = Joined(lines);
+    zelko::JobLines job = zelko::SplitJobLines(jobText);
+    if (job.Text() != jobText) return 0;
+    const zelko::RequestFields fields = zelko::FieldsOf(job);
+    p.AddFile(kJob, jobText);
 
-    zelko::HandOff(p, lines, kJob, fields, s, "C:\\Zelko\\");
+    zelko::HandOff(p, std::move(job), kJob, fields, s, "C:\\Zelko\\");
 
     const bool gate = s.usdPresent && !fields.referrer.empty() && fields.post.empty() &&
                       (s.advanced || !zelko::MatchesSiteList(s.transferToUsd, fields.referrer));
-    zelko::JobLines rest;
+    Lines rest;
     bool handled = false;
     if (s.usdPresent && (flags & 4)) {
-        const zelko::JobLines transfer = ExpectedTransfer(lines, s.transferToUsd, gate, rest);
+        const Lines transfer = ExpectedTransfer(lines, s.transferToUsd, gate, rest);
         std::string list;
         for (const std::string& url : transfer) list += url + "\r\n";
         Require(p.FileText(kAddFile).value_or("") == p.Utf8ToAnsi(list));
@@ -120,7 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         rest[0] = common::ReplaceAll(rest[0], zelko::kPlaceholderManager, s.dm);
         handled = s.usdPresent && gate && zelko::MatchesSiteList(s.transferToUsd, fields.url);
     }
-    Require(p.FileText(kJob).value_or("") == zelko::JoinJobLines(rest));
+    Require(p.FileText(kJob).value_or("") == Joined(rest));
     Require(p.FilesUnder("C:\\TEMP\\").size() == 1);  // no temporary file left
 
     std::vector<std::string> receivers;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "common/helpers.h"
 #include "fuzz/fuzz_support.h"
@@ -32,6 +33,21 @@ void CheckCollection(const std::string& page, bool images) {
     if (page.find('&') == std::string::npos) Check(lines.size() == 2 + 4 * links.count);
 }
 
+// A CR, with the LF after it, ends a line; text after the last break is a line.
+std::vector<std::string> ModelLines(const std::string& text) {
+    std::vector<std::string> lines(1);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r') {
+            lines.back() += text[i];
+            continue;
+        }
+        if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        lines.emplace_back();
+    }
+    if (lines.back().empty()) lines.pop_back();  // nothing after the last break
+    return lines;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -42,8 +58,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::string& arg : zelko::SplitArguments(text)) Check(!arg.empty());
     zelko::NormalizeUrl(text);
 
-    zelko::JobLines lines = zelko::SplitJobLines(text);
-    Check(zelko::SplitJobLines(zelko::JoinJobLines(lines)) == lines);
+    const zelko::JobLines lines = zelko::SplitJobLines(text);
+    const std::vector<std::string> model = ModelLines(text);
+    Check(lines.size() == model.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) Check(lines[i] == model[i]);
+    Check(lines.Text() == zelko::JoinJobLines({model.begin(), model.end()}));
+    Check(zelko::SplitJobLines(lines.Text()) == lines);
     Check(zelko::OneLine(text).find_first_of("\r\n") == std::string::npos);
 
     std::string hosts = zelko::ReportedHosts(text);

@@ -40,45 +40,42 @@ void StartReceiver(common::Platform& p, const std::string& commandLine) {
     common::RunProgram(p, commandLine, common::sw::Show, true);
 }
 
-struct UsdOutcome {
-    bool handled = false;
-    JobLines lines;
-};
-
-// Moves the links of listed sites, last to first, into the ".add" list; a URL
-// already seen as a whole line earlier in the job is sent once, at its first
-// place.
-UsdOutcome TransferListedLinks(common::Platform& p, const JobLines& lines, std::string& header,
-                               const ZelkoSettings& s, bool gate) {
-    UsdOutcome out;
+// Takes the links of listed sites, four lines each, out of the job and puts
+// their URLs, in page order, into the ".add" list; a URL already seen as a
+// whole line earlier in the job is sent once, at its first place. True when
+// no link is left for the others.
+bool TransferListedLinks(common::Platform& p, JobLines& lines, std::string& header,
+                         const ZelkoSettings& s, bool gate) {
     const std::size_t n = lines.size();
-    std::unordered_map<std::string, std::size_t> firstLine;  // 0-based
-    for (std::size_t i = n; i-- > 0;) firstLine[lines[i]] = i;
-
     std::vector<bool> removed(n, false);
-    std::vector<const std::string*> transfer;  // last to first
-    const std::string count = header.substr(0, header.find(';') + 1);
-    for (std::size_t k = (n - 2) / 4; k >= 1; --k) {
-        const std::size_t urlAt = 4 * k - 2;
-        const std::string& url = lines[urlAt];
-        if (!(gate && MatchesSiteList(s.transferToUsd, url))) continue;
-        if (firstLine[url] >= urlAt) transfer.push_back(&url);
-        for (std::size_t i = urlAt; i < urlAt + 4 && i < n; ++i) removed[i] = true;
+    std::size_t removedCount = 0;
+    std::unordered_map<std::string_view, std::size_t> firstLine;  // 0-based, listed URLs only
+    for (std::size_t urlAt = 2; urlAt + 4 <= n; urlAt += 4) {
+        if (!(gate && MatchesSiteList(s.transferToUsd, lines[urlAt]))) continue;
+        firstLine.emplace(lines[urlAt], urlAt);
+        for (std::size_t i = urlAt; i < urlAt + 4; ++i) removed[i] = true;
+        removedCount += 4;
     }
-    for (std::size_t i = 0; i < n; ++i)
-        if (!removed[i]) out.lines.push_back(lines[i]);
+    for (std::size_t i = 0; i < n; ++i) {
+        auto first = firstLine.find(lines[i]);
+        if (first != firstLine.end() && first->second > i) first->second = i;
+    }
+    std::vector<std::string_view> transfer;
+    for (std::size_t urlAt = 2; urlAt + 4 <= n; urlAt += 4)
+        if (removed[urlAt] && firstLine.at(lines[urlAt]) == urlAt) transfer.push_back(lines[urlAt]);
 
-    header = ReplaceFirst(header, count, std::to_string((out.lines.size() - 2) / 4) + ";");
-    if (out.lines.size() < 3) out.handled = true;
-    if (transfer.empty()) return out;
-
-    std::string list;
-    for (std::size_t i = transfer.size(); i-- > 0;) list += *transfer[i] + "\r\n";
-    common::MutexId lock = p.AcquireMutex(kUsdListMutex, kUsdListWaitMs);
-    p.WriteFile(WithExtension(s.usdPath, ".add"), p.Utf8ToAnsi(list));
-    StartReceiver(p, s.usdPath + " /addlinks");
-    if (lock != 0) p.ReleaseMutex(lock);
-    return out;
+    const std::size_t kept = n - removedCount;
+    const std::string count = header.substr(0, header.find(';') + 1);
+    header = ReplaceFirst(header, count, std::to_string((kept - 2) / 4) + ";");
+    if (!transfer.empty()) {
+        const std::string list = p.Utf8ToAnsi(JoinJobLines(transfer));
+        common::MutexId lock = p.AcquireMutex(kUsdListMutex, kUsdListWaitMs);
+        p.WriteFile(WithExtension(s.usdPath, ".add"), list);
+        StartReceiver(p, s.usdPath + " /addlinks");
+        if (lock != 0) p.ReleaseMutex(lock);
+    }
+    lines.RemoveLines(removed);
+    return kept < 3;
 }
 
 bool OfferToRapGet(common::Platform& p, const RequestFields& f, const ZelkoSettings& s) {
@@ -107,12 +104,12 @@ RequestFields QuotedFields(common::Platform& p, const RequestFields& f) {
 
 }  // namespace
 
-bool MatchesSiteList(const std::string& siteList, const std::string& text) {
+bool MatchesSiteList(const std::string& siteList, std::string_view text) {
     std::size_t from = 0;
     while (from < siteList.size()) {
         std::size_t end = siteList.find(';', from);
         if (end == std::string::npos) end = siteList.size();
-        if (end > from && text.find(siteList.data() + from, 0, end - from) != std::string::npos)
+        if (end > from && text.find(siteList.data() + from, 0, end - from) != std::string_view::npos)
             return true;
         from = end + 1;
     }
@@ -201,26 +198,20 @@ void HandOff(common::Platform& p, JobLines lines, const std::string& jobPath,
     if (n < kRequestLines) return;  // not a request
     std::string header = ReplaceFirst(fields.header, kPlaceholderManager, s.dm);
     bool handled = false;
-    JobLines job;
-    bool transferred = false;
 
     if (s.usdPresent) {
         const bool gate = !fields.referrer.empty() && fields.post.empty() &&
                           (s.advanced || !MatchesSiteList(s.transferToUsd, fields.referrer));
         if (header.find(";2;;") != std::string::npos) {
-            UsdOutcome outcome = TransferListedLinks(p, lines, header, s, gate);
-            handled = outcome.handled;
-            job = std::move(outcome.lines);
-            transferred = true;
+            handled = TransferListedLinks(p, lines, header, s, gate);
         } else {
             handled = gate && MatchesSiteList(s.transferToUsd, fields.url);
             if (handled) StartReceiver(p, s.usdPath + " " + BareUrlArgument(p, fields.url));
         }
     }
 
-    if (!transferred) job = std::move(lines);
-    job[0] = header;
-    common::WriteFileAtomic(p, jobPath, JoinJobLines(job));
+    lines.ReplaceLine(0, header);
+    common::WriteFileAtomic(p, jobPath, lines.Text());
 
     if (!handled && n == kRequestLines && fields.post.empty())
         handled = OfferToRapGet(p, fields, s);

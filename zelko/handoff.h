@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "common/platform.h"
 #include "zelko/job.h"
@@ -28,7 +29,7 @@ inline constexpr std::uint32_t kUsdListWaitMs = 60000;
 
 // True at the first non-empty item of the ";"-separated list that occurs in
 // the text (case-sensitive).
-bool MatchesSiteList(const std::string& siteList, const std::string& text);
+bool MatchesSiteList(const std::string& siteList, std::string_view text);
 
 // Empty stays empty; otherwise the UTF-8 text in ANSI as one double-quoted
 // command-line argument that the receiver's runtime reads back unchanged.

@@ -221,11 +221,12 @@ StartResult StartZelko(common::Platform& p, int currentLeft, int currentTop) {
     }
 
     r.mode = StartMode::RequestDone;
-    std::string built;  // the job text when this process wrote it: not read back
-    std::optional<std::string> jobPath = TakeRequest(p, args, s, r.folder, &built);
+    std::string jobText;  // read back only when this process did not write it
+    std::optional<std::string> jobPath = TakeRequest(p, args, s, r.folder, &jobText);
     if (!jobPath) return r;
     if (!jobPath->empty()) {
-        JobLines lines = SplitJobLines(built.empty() ? p.ReadFile(*jobPath).value_or("") : built);
+        if (jobText.empty()) jobText = p.ReadFile(*jobPath).value_or("");
+        JobLines lines = SplitJobLines(std::move(jobText));
         if (lines.size() >= kRequestLines) {
             const RequestFields fields = FieldsOf(lines);
             HandOff(p, std::move(lines), *jobPath, fields, s, r.folder);

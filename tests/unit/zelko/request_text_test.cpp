@@ -60,22 +60,68 @@ TEST(NormalizeUrl, FiveRules) {
     for (const Case& c : cases) EXPECT_EQ(NormalizeUrl(c.input), c.expected) << c.input;
 }
 
+std::vector<std::string> LinesOf(const JobLines& lines) {
+    std::vector<std::string> result;
+    for (std::size_t i = 0; i < lines.size(); ++i) result.emplace_back(lines[i]);
+    return result;
+}
+
 TEST(JobLines, SplitAndJoin) {
     struct Case {
         const char* text;
-        JobLines expected;
+        std::vector<std::string> expected;
+        const char* written;  // the job file's content
     };
     const Case cases[] = {
-        {"", {}},
-        {"a\r\nb\r\n", {"a", "b"}},
-        {"a\rb", {"a", "b"}},
-        {"a\nb\r\n", {"a\nb"}},
-        {"a\r\n\r\n", {"a", ""}},
-        {"\r\r\n", {"", ""}},
+        {"", {}, ""},
+        {"a\r\nb\r\n", {"a", "b"}, "a\r\nb\r\n"},
+        {"a\r\nb", {"a", "b"}, "a\r\nb\r\n"},
+        {"a\rb", {"a", "b"}, "a\r\nb\r\n"},
+        {"a\rb\r", {"a", "b"}, "a\r\nb\r\n"},
+        {"a\nb\r\n", {"a\nb"}, "a\nb\r\n"},
+        {"a\n", {"a\n"}, "a\n\r\n"},
+        {"\n", {"\n"}, "\n\r\n"},
+        {"a\r\n\r\n", {"a", ""}, "a\r\n\r\n"},
+        {"\r\r\n", {"", ""}, "\r\n\r\n"},
+        {"\r\n", {""}, "\r\n"},
+        {"\r", {""}, "\r\n"},
+        {"\n\r", {"\n"}, "\n\r\n"},
+        {"a\n\r\nb", {"a\n", "b"}, "a\n\r\nb\r\n"},
+        {"a\r\rb\r\n\r", {"a", "", "b", ""}, "a\r\n\r\nb\r\n\r\n"},
     };
-    for (const Case& c : cases) EXPECT_EQ(SplitJobLines(c.text), c.expected) << c.text;
+    for (const Case& c : cases) {
+        const JobLines lines = SplitJobLines(c.text);
+        EXPECT_EQ(LinesOf(lines), c.expected) << c.text;
+        EXPECT_EQ(lines.Text(), c.written) << c.text;
+    }
     EXPECT_EQ(JoinJobLines({"a", "", "b"}), "a\r\n\r\nb\r\n");
     EXPECT_EQ(OneLine("a\r\nb\rc\nd"), "a b c d");
+}
+
+TEST(JobLines, ReplaceAndRemove) {
+    struct Case {
+        const char* text;
+        std::size_t replaced;
+        const char* line;
+        std::vector<bool> drop;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {"h\r\nr\r\nu\r\n", 0, "longer header", {}, {"longer header", "r", "u"}},
+        {"header\r\nr\r\nu", 0, "", {false, true}, {"", "u"}},
+        {"a\rb\rc\rd", 1, "B", {true, false, true, false}, {"B", "d"}},
+        {"a\r\nb\r\nc", 2, "x\ny", {false, false, false}, {"a", "b", "x\ny"}},
+        {"a\r\nb\r\nc", 0, "a", {true, true, true}, {}},
+        {"a\r\n\r\nc\r\n\r\n", 3, "end", {false, true}, {"a", "c", "end"}},
+    };
+    for (const Case& c : cases) {
+        JobLines lines = SplitJobLines(c.text);
+        lines.ReplaceLine(c.replaced, c.line);
+        lines.RemoveLines(c.drop);
+        EXPECT_EQ(LinesOf(lines), c.expected) << c.text;
+        std::vector<std::string_view> views(c.expected.begin(), c.expected.end());
+        EXPECT_EQ(lines.Text(), JoinJobLines(views)) << c.text;
+    }
 }
 
 TEST(MatchesSiteList, Items) {
