@@ -1,6 +1,7 @@
 // Peak memory of Zelko's work on huge input (see peak_memory.h): a 100 MB
 // saved page with a link every 100 bytes or every 10,000 bytes, the same page
-// in UTF-16, a job file of exactly 1,000,000 bytes handed on, and one plug-in
+// in UTF-16, a job file of exactly 1,000,000 bytes handed on (as it is, or
+// with every link for Universal Share Downloader), and one plug-in
 // report of 8 MB.
 #include "bench/peak_memory.h"
 #include "zelko/handoff.h"
@@ -52,7 +53,9 @@ void BM_PageLinks(benchmark::State& state) {
 BENCHMARK(BM_PageLinks)->Args({1, 0})->Args({100, 0})->Args({100, 1})->Iterations(1)
     ->Unit(benchmark::kSecond);
 
+// Argument 1: Universal Share Downloader takes every link (its ".add" list).
 void BM_JobFileOfAMillionBytes(benchmark::State& state) {
+    const bool toUsd = state.range(0) != 0;
     for (auto _ : state) {
         peak_memory::Report(state, peak_memory::Measure(
             [&](DiskPlatform&) {
@@ -70,11 +73,14 @@ void BM_JobFileOfAMillionBytes(benchmark::State& state) {
                 const zelko::RequestFields fields = zelko::FieldsOf(lines);
                 zelko::ZelkoSettings s;
                 s.dm = zelko::kNoManager;
+                s.usdPresent = toUsd;
+                s.usdPath = peak_memory::kDiskFolder + "USDownloader.exe";
+                s.transferToUsd = "files.example";
                 zelko::HandOff(p, std::move(lines), kJob, fields, s, peak_memory::kDiskFolder);
             }));
     }
 }
-BENCHMARK(BM_JobFileOfAMillionBytes)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JobFileOfAMillionBytes)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_PluginReportOfEightMegabytes(benchmark::State& state) {
     std::string report;
