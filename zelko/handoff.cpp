@@ -1,7 +1,7 @@
 #include "zelko/handoff.h"
 
+#include <algorithm>
 #include <cstring>
-#include <unordered_map>
 #include <utility>
 
 #include "common/helpers.h"
@@ -40,6 +40,25 @@ void StartReceiver(common::Platform& p, const std::string& commandLine) {
     common::RunProgram(p, commandLine, common::sw::Show, true);
 }
 
+// Of the listed URL lines (line numbers in page order), the ones sent: each
+// text once, at its first place, and not at all when an earlier line of the
+// job holds it.
+std::vector<bool> FirstPlaces(const JobLines& lines, std::vector<std::size_t> listed) {
+    // Sorted by text, equal texts in page order: a lookup finds a text's first place.
+    std::stable_sort(listed.begin(), listed.end(),
+                     [&](std::size_t a, std::size_t b) { return lines[a] < lines[b]; });
+    std::vector<bool> send(lines.size(), false);
+    for (std::size_t k = 0; k < listed.size(); ++k)
+        send[listed[k]] = k == 0 || lines[listed[k - 1]] != lines[listed[k]];
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        auto first = std::lower_bound(
+            listed.begin(), listed.end(), lines[i],
+            [&](std::size_t at, std::string_view text) { return lines[at] < text; });
+        if (first != listed.end() && *first > i && lines[*first] == lines[i]) send[*first] = false;
+    }
+    return send;
+}
+
 // Takes the links of listed sites, four lines each, out of the job and puts
 // their URLs, in page order, into the ".add" list; a URL already seen as a
 // whole line earlier in the job is sent once, at its first place. True when
@@ -48,27 +67,27 @@ bool TransferListedLinks(common::Platform& p, JobLines& lines, std::string& head
                          const ZelkoSettings& s, bool gate) {
     const std::size_t n = lines.size();
     std::vector<bool> removed(n, false);
-    std::size_t removedCount = 0;
-    std::unordered_map<std::string_view, std::size_t> firstLine;  // 0-based, listed URLs only
+    std::vector<std::size_t> listed;
     for (std::size_t urlAt = 2; urlAt + 4 <= n; urlAt += 4) {
         if (!(gate && MatchesSiteList(s.transferToUsd, lines[urlAt]))) continue;
-        firstLine.emplace(lines[urlAt], urlAt);
+        listed.push_back(urlAt);
         for (std::size_t i = urlAt; i < urlAt + 4; ++i) removed[i] = true;
-        removedCount += 4;
     }
-    for (std::size_t i = 0; i < n; ++i) {
-        auto first = firstLine.find(lines[i]);
-        if (first != firstLine.end() && first->second > i) first->second = i;
-    }
-    std::vector<std::string_view> transfer;
-    for (std::size_t urlAt = 2; urlAt + 4 <= n; urlAt += 4)
-        if (removed[urlAt] && firstLine.at(lines[urlAt]) == urlAt) transfer.push_back(lines[urlAt]);
+    const std::size_t kept = n - 4 * listed.size();
+    const std::vector<bool> send = FirstPlaces(lines, std::move(listed));
 
-    const std::size_t kept = n - removedCount;
     const std::string count = header.substr(0, header.find(';') + 1);
     header = ReplaceFirst(header, count, std::to_string((kept - 2) / 4) + ";");
-    if (!transfer.empty()) {
-        const std::string list = p.Utf8ToAnsi(JoinJobLines(transfer));
+    // In ANSI a line at a time, so the list is not copied whole; ANSI text is
+    // no longer than its UTF-8.
+    std::size_t size = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        if (send[i]) size += lines[i].size() + 2;
+    std::string list;
+    list.reserve(size);
+    for (std::size_t i = 0; i < n; ++i)
+        if (send[i]) list.append(p.Utf8ToAnsi(std::string(lines[i]))).append("\r\n");
+    if (!list.empty()) {
         common::MutexId lock = p.AcquireMutex(kUsdListMutex, kUsdListWaitMs);
         p.WriteFile(WithExtension(s.usdPath, ".add"), list);
         StartReceiver(p, s.usdPath + " /addlinks");

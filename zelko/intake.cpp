@@ -170,8 +170,8 @@ std::string UrlJobText(common::Platform& p, const std::vector<std::string>& args
     url = p.AnsiToUtf8(OneLine(url));
     referrer = p.AnsiToUtf8(OneLine(referrer));
     if (args.size() >= 3) description = p.AnsiToUtf8(OneLine(args[2]));
-    return std::string("1;") + kPlaceholderManager + ";0;;\r\n" + referrer + "\r\n" + url +
-           "\r\n" + description + "\r\n\r\n\r\n";
+    const std::string header = std::string("1;") + kPlaceholderManager + ";0;;";
+    return JoinJobLines({header, referrer, url, description, "", ""});
 }
 
 std::optional<std::string> TakeRequest(common::Platform& p, const std::vector<std::string>& args,

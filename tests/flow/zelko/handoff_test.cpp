@@ -60,6 +60,29 @@ TEST_F(HandOffFlow, CollectionSplitsListedLinksFromTheRest) {
     EXPECT_FALSE(p.MutexHeldHere(kUsdListMutex));
 }
 
+TEST_F(HandOffFlow, UsdListHoldsEachUrlOnceWhereItFirstAppears) {
+    world.WithUsd("rapidfiles.com;");
+    const std::string a = "http://rapidfiles.com/a", b = "http://rapidfiles.com/b";
+    struct Case {
+        std::size_t count;
+        std::string links;
+        std::vector<std::string> expected;  // the ".add" lists written
+    };
+    const Case cases[] = {
+        {3, Link(a) + Link(b) + Link(a), {a + "\r\n" + b + "\r\n"}},
+        {3, Link(b) + Link(a) + Link(b), {b + "\r\n" + a + "\r\n"}},
+        {3, Link("http://x.org/1", a) + Link(a) + Link(b), {b + "\r\n"}},  // an earlier description
+        {2, Link(b, "", a) + Link(a), {b + "\r\n"}},                        // an earlier cookie line
+        {2, Link(a) + Link("http://x.org/1", a), {a + "\r\n"}},            // a later line does not count
+        {2, Link("http://x.org/1", a) + Link(a), {}},
+    };
+    for (const Case& c : cases) {
+        world.addFiles.clear();
+        RunJob(PageJob(c.count, "http://forum.org/t", c.links));
+        EXPECT_EQ(world.addFiles, c.expected) << c.links;
+    }
+}
+
 TEST_F(HandOffFlow, UsdListMutexIsHeldUntilTheProgramIsReady) {
     world.WithUsd("rapidfiles.com;");
     bool heldAtStart = false;
