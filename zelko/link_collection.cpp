@@ -1,9 +1,10 @@
 #include "zelko/link_collection.h"
 
+#include <algorithm>
 #include <bitset>
+#include <cstdint>
 #include <cstring>
-#include <boost/regex.hpp>
-#include <set>
+#include <functional>
 
 #include "common/helpers.h"
 #include "zelko/job.h"
@@ -30,68 +31,314 @@ const std::size_t kNpos = std::string::npos;
 
 bool IsLineBreakOrTab(char c) { return c == '\t' || c == '\n' || c == '\r'; }
 
-std::string BlankLineBreaks(std::string text) {
-    for (char& c : text)
-        if (IsLineBreakOrTab(c)) c = ' ';
-    return text;
+// The text with tabs and line breaks as blanks, appended.
+void AppendBlanked(std::string& out, std::string_view text) {
+    const std::size_t start = out.size();
+    out += text;
+    for (std::size_t at = start; at < out.size(); ++at)
+        if (IsLineBreakOrTab(out[at])) out[at] = ' ';
 }
 
-// The C traits with case folded from a table of the ASCII letters, as the
-// page syntax needs: cheaper than a C++ locale, and than a call into the C
-// library for every character compared (a call into another DLL on Windows).
-struct PageTraits : boost::c_regex_traits<char> {
-    char translate_nocase(char c) const { return static_cast<char>(kLower.to[static_cast<unsigned char>(c)]); }
+// Page syntax compares ASCII letters without case, nothing else.
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-private:
-    struct LowerTable {
-        unsigned char to[256];
-        LowerTable() {
-            for (int c = 0; c < 256; ++c) to[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-        }
-    };
-    static inline const LowerTable kLower{};
-};
-using PageRegex = boost::basic_regex<char, PageTraits>;
-using PageMatches = boost::regex_iterator<std::string::const_iterator, char, PageTraits>;
-constexpr auto kPageSyntax = boost::regex::perl | boost::regex::icase | boost::regex::mod_s;
-
-const PageRegex& AnchorPattern() {
-    static const PageRegex re(
-        R"(<a[^<>]+?href\s*=\s*(("[^<>"]*")|('[^<>']*')|([^<> ]*))[^<>]*>(.*?)</a>)", kPageSyntax);
-    return re;
-}
-
-const PageRegex& ImagePattern() {
-    static const PageRegex re(
-        R"(<(img|embed)[^<>]+?src\s*=\s*(("[^<>"]*")|('[^<>']*')|([^<> ]*)).*?>)", kPageSyntax);
-    return re;
-}
-
-const PageRegex& Utf8HeadPattern() {
-    static const PageRegex re(R"(<head>.*?<meta[^>]+charset=utf-8[^>]*>.*?</head>)",
-                                 kPageSyntax);
-    return re;
-}
-
-bool SameNoCase(const std::string& text, std::size_t at, const char* lowerNeedle, std::size_t n) {
-    if (at + n > text.size()) return false;
-    for (std::size_t k = 0; k < n; ++k) {
-        char c = text[at + k];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != lowerNeedle[k]) return false;
-    }
+bool SameNoCase(std::string_view text, std::size_t at, std::string_view lowerNeedle) {
+    if (at > text.size() || text.size() - at < lowerNeedle.size()) return false;
+    for (std::size_t k = 0; k < lowerNeedle.size(); ++k)
+        if (LowerAscii(text[at + k]) != lowerNeedle[k]) return false;
     return true;
 }
 
-// End of the last occurrence of a closing tag that begins with "<" (ASCII
-// letters compared without case), 0 if there is none. No match can end
-// behind it, so the search stops there instead of trying every later opening
-// tag to the end of the page.
-std::size_t EndOfLastTag(const std::string& text, const char* lowerTag) {
-    const std::size_t n = std::char_traits<char>::length(lowerTag);
-    for (std::size_t at = text.size(); at-- > 0;)
-        if (text[at] == '<' && SameNoCase(text, at, lowerTag, n)) return at + n;
-    return 0;
+// The first tag at or after from that begins with lowerTag (which begins with "<").
+std::size_t FindTag(std::string_view text, std::size_t from, std::string_view lowerTag) {
+    for (std::size_t at = text.find('<', from); at != kNpos; at = text.find('<', at + 1))
+        if (SameNoCase(text, at, lowerTag)) return at;
+    return kNpos;
+}
+
+bool ContainsNoCase(std::string_view text, std::string_view lowerNeedle) {
+    for (std::size_t at = 0; at + lowerNeedle.size() <= text.size(); ++at)
+        if (SameNoCase(text, at, lowerNeedle)) return true;
+    return false;
+}
+
+// \s of the C locale.
+bool IsPatternSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// The first "<" or ">" at or after from; the page size when there is none.
+// A tag's attributes cannot reach past it.
+std::size_t TagBoundary(std::string_view page, std::size_t from) {
+    for (; from < page.size(); ++from)
+        if (page[from] == '<' || page[from] == '>') return from;
+    return page.size();
+}
+
+struct Span {
+    std::size_t begin = 0, end = 0;
+};
+
+// The end of ("[^<>"]*")|('[^<>']*')|([^<> ]*) at v, the first alternative that
+// fits, in a tag whose attributes end at stop.
+std::size_t ValueEnd(std::string_view page, std::size_t v, std::size_t stop) {
+    if (v < stop && (page[v] == '"' || page[v] == '\'')) {
+        const std::size_t close = page.substr(v + 1, stop - v - 1).find(page[v]);
+        if (close != kNpos) return v + 1 + close + 1;
+    }
+    std::size_t end = v;
+    while (end < stop && page[end] != ' ') ++end;
+    return end;
+}
+
+// [^<>]+?name\s*=\s*value after a tag name that ends at nameEnd, within the
+// attributes that end at stop: the lazy repeat takes the first name followed
+// by "=", and a value always fits (it may be empty).
+bool FindAttributeValue(std::string_view page, std::size_t nameEnd, std::size_t stop,
+                        std::string_view lowerName, Span& value) {
+    for (std::size_t at = nameEnd + 1; at + lowerName.size() <= stop; ++at) {
+        if (!SameNoCase(page, at, lowerName)) continue;
+        std::size_t p = at + lowerName.size();
+        while (p < stop && IsPatternSpace(page[p])) ++p;
+        if (p == stop || page[p] != '=') continue;
+        ++p;
+        while (p < stop && IsPatternSpace(page[p])) ++p;
+        value = {p, ValueEnd(page, p, stop)};
+        return true;
+    }
+    return false;
+}
+
+// Answers "does the new entry's text occur anywhere in the list built so
+// far" for all entries at once. Links and descriptions never hold a line
+// break, so an entry (link, CR LF, description, three CR LF) can only occur
+// at the end of an earlier entry with the same description whose link ends
+// with the new link. Whether that earlier entry was kept does not matter: the
+// one it repeats ends with the new link too. The texts lie in one buffer,
+// link then description; an entry equal to an earlier one is dropped at once.
+class EntryCollector {
+public:
+    std::string text;
+
+    // The link and description appended to text since start are one entry.
+    void Add(std::size_t start, std::size_t linkSize) {
+        Entry entry;
+        entry.at = start;
+        entry.linkSize = linkSize;
+        entry.descriptionSize = text.size() - start - linkSize;
+        entry.descriptionHash = std::hash<std::string_view>()(Description(entry));
+        entry.hash = std::hash<std::string_view>()(Link(entry)) ^
+                     (entry.descriptionHash + 0x9E3779B9u + (entry.linkSize << 6));
+        if (!InsertIfNew(entry)) text.resize(start);
+    }
+
+    // Link and description of each entry that does not occur in the list before it.
+    std::vector<std::pair<std::string_view, std::string_view>> Kept() const {
+        const std::vector<bool> repeated = Repeated();
+        std::vector<std::pair<std::string_view, std::string_view>> kept;
+        for (std::size_t i = 0; i < entries_.size(); ++i)
+            if (!repeated[i]) kept.emplace_back(Link(entries_[i]), Description(entries_[i]));
+        return kept;
+    }
+
+private:
+    struct Entry {
+        std::size_t at = 0, linkSize = 0, descriptionSize = 0;
+        std::size_t descriptionHash = 0, hash = 0;
+    };
+
+    std::string_view Link(const Entry& e) const { return std::string_view(text).substr(e.at, e.linkSize); }
+    std::string_view Description(const Entry& e) const {
+        return std::string_view(text).substr(e.at + e.linkSize, e.descriptionSize);
+    }
+    bool SameDescription(const Entry& a, const Entry& b) const {
+        return a.descriptionHash == b.descriptionHash && Description(a) == Description(b);
+    }
+
+    // Open addressing over entry numbers plus one; zero is a free slot.
+    bool InsertIfNew(const Entry& entry) {
+        if ((entries_.size() + 1) * 2 > slots_.size()) Grow();
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t at = entry.hash & mask;; at = (at + 1) & mask) {
+            if (slots_[at] == 0) {
+                entries_.push_back(entry);
+                slots_[at] = entries_.size();
+                return true;
+            }
+            const Entry& other = entries_[slots_[at] - 1];
+            if (other.hash == entry.hash && other.linkSize == entry.linkSize &&
+                SameDescription(other, entry) && Link(other) == Link(entry))
+                return false;
+        }
+    }
+
+    void Grow() {
+        slots_.assign(slots_.empty() ? 1024 : slots_.size() * 2, 0);
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = 0; i < entries_.size(); ++i) {
+            std::size_t at = entries_[i].hash & mask;
+            while (slots_[at] != 0) at = (at + 1) & mask;
+            slots_[at] = i + 1;
+        }
+    }
+
+    // The last eight bytes of a link, last first: reversed links compare by it first.
+    static std::uint64_t ReversedHead(std::string_view link) {
+        std::uint64_t head = 0;
+        for (std::size_t k = 0; k < 8; ++k) {
+            head <<= 8;
+            if (k < link.size()) head |= static_cast<unsigned char>(link[link.size() - 1 - k]);
+        }
+        return head;
+    }
+
+    static int CompareReversed(std::string_view a, std::string_view b) {
+        const std::size_t n = std::min(a.size(), b.size());
+        for (std::size_t k = 1; k <= n; ++k) {
+            const unsigned char x = static_cast<unsigned char>(a[a.size() - k]);
+            const unsigned char y = static_cast<unsigned char>(b[b.size() - k]);
+            if (x != y) return x < y ? -1 : 1;
+        }
+        return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+    }
+
+    // b's key (description, reversed link) starts with a's, and is longer.
+    bool Extends(const Entry& b, const Entry& a) const {
+        if (b.linkSize <= a.linkSize || !SameDescription(a, b)) return false;
+        return Link(b).substr(b.linkSize - a.linkSize) == Link(a);
+    }
+
+    // Sorted by description and reversed link, the entries whose link ends
+    // with a given entry's link (same description) follow it as one block;
+    // an entry is repeated when that block holds an earlier entry.
+    std::vector<bool> Repeated() const {
+        struct Key {
+            std::size_t descriptionHash;
+            std::uint64_t reversedHead;
+            std::size_t index;
+        };
+        std::vector<Key> keys(entries_.size());
+        for (std::size_t i = 0; i < entries_.size(); ++i)
+            keys[i] = {entries_[i].descriptionHash, ReversedHead(Link(entries_[i])), i};
+        std::sort(keys.begin(), keys.end(), [&](const Key& x, const Key& y) {
+            if (x.descriptionHash != y.descriptionHash) return x.descriptionHash < y.descriptionHash;
+            const Entry& a = entries_[x.index];
+            const Entry& b = entries_[y.index];
+            if (int c = Description(a).compare(Description(b))) return c < 0;
+            if (x.reversedHead != y.reversedHead) return x.reversedHead < y.reversedHead;
+            if (int c = CompareReversed(Link(a), Link(b))) return c < 0;
+            return x.index < y.index;
+        });
+        // The block of each entry is its subtree in the trie of the keys;
+        // the stack holds the path from the root to the current key.
+        std::vector<std::size_t> firstInBlock(entries_.size(), kNpos);
+        std::vector<std::size_t> path;
+        auto leave = [&]() {
+            const std::size_t child = path.back();
+            path.pop_back();
+            if (!path.empty())
+                firstInBlock[path.back()] =
+                    std::min({firstInBlock[path.back()], firstInBlock[child], child});
+        };
+        for (const Key& key : keys) {
+            while (!path.empty() && !Extends(entries_[key.index], entries_[path.back()])) leave();
+            path.push_back(key.index);
+        }
+        while (!path.empty()) leave();
+        std::vector<bool> repeated(entries_.size());
+        for (std::size_t i = 0; i < entries_.size(); ++i) repeated[i] = firstInBlock[i] < i;
+        return repeated;
+    }
+
+    std::vector<Entry> entries_;
+    std::vector<std::size_t> slots_;
+};
+
+struct Prefixes {
+    std::string siteRoot;
+    std::string baseFolder;
+};
+
+Prefixes PrefixesOf(const std::string& pageUrl) {
+    Prefixes prefixes;
+    // Scheme and host without the slash: every use adds a link that begins with one.
+    prefixes.siteRoot = common::SiteRootOfUrl(pageUrl);
+    if (common::EndsWith(prefixes.siteRoot, "/")) prefixes.siteRoot.pop_back();
+    std::size_t slash = pageUrl.rfind('/');
+    prefixes.baseFolder = slash == kNpos ? pageUrl : pageUrl.substr(0, slash + 1);
+    if (!common::EndsWith(prefixes.baseFolder, "/")) prefixes.baseFolder += '/';
+    return prefixes;
+}
+
+// What goes in front of a (non-empty) link to make it absolute.
+std::string_view AbsolutePrefix(std::string_view link, const Prefixes& prefixes) {
+    if (link.find("://") != kNpos) return {};
+    if (link[0] == '/') return prefixes.siteRoot;
+    return prefixes.baseFolder;
+}
+
+bool IsSkippedLink(std::string_view link) {
+    return link.empty() || link.find("javascript:") != kNpos || link.find("mailto:") != kNpos ||
+           link.find("opera:") != kNpos;
+}
+
+// An attribute value without its pair of quotes; a lone quote is nothing.
+std::string_view Unquoted(std::string_view value) {
+    const bool quote = !value.empty() && (value.front() == '"' || value.front() == '\'');
+    if (quote && value.size() == 1) return {};
+    if (quote && value.size() >= 2 && value.front() == value.back()) return value.substr(1, value.size() - 2);
+    return value;
+}
+
+// The link of a value, made absolute, appended; false (nothing appended) for
+// a link that is not collected. Blanking changes none of the texts looked for.
+bool AppendLink(std::string& out, std::string_view value, const Prefixes& prefixes, bool images) {
+    const std::string_view link = Unquoted(value);
+    if (images ? link.empty() : IsSkippedLink(link)) return false;
+    out += AbsolutePrefix(link, prefixes);
+    AppendBlanked(out, link);
+    return true;
+}
+
+// Line by line: the page text has no tabs or line breaks left, tags removed,
+// control characters and blanks trimmed at both ends.
+void AppendLinkText(std::string& out, std::string_view html) {
+    const std::size_t start = out.size();
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t open = html.find('<', from);
+        if (open == kNpos) break;
+        const std::size_t close = html.find('>', open + 1);
+        if (close == kNpos) break;
+        AppendBlanked(out, html.substr(from, open - from));
+        from = close + 1;
+    }
+    AppendBlanked(out, html.substr(from));
+    auto isControl = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+    while (out.size() > start && isControl(out.back())) out.pop_back();
+    std::size_t first = start;
+    while (first < out.size() && isControl(out[first])) ++first;
+    out.erase(start, first - start);
+}
+
+// "&nbsp;" and its numeric forms as blanks, in place: the page only gets
+// shorter. No form overlaps another or itself, and a blank starts none, so
+// one pass equals replacing each form in turn.
+void BlankNonBreakingSpaces(std::string& page) {
+    static const std::string_view forms[] = {"&nbsp;", "&#160;", "&#xA0;"};
+    std::size_t kept = 0, from = 0;
+    for (std::size_t at = page.find('&'); at != kNpos; at = page.find('&', at + 1)) {
+        const std::string_view rest = std::string_view(page).substr(at);
+        bool isForm = false;
+        for (std::string_view form : forms) isForm = isForm || rest.substr(0, form.size()) == form;
+        if (!isForm) continue;
+        if (kept != from) std::memmove(&page[kept], page.data() + from, at - from);
+        kept += at - from;
+        page[kept++] = ' ';
+        from = at + 6;
+        at += 5;
+    }
+    if (from == 0) return;
+    std::memmove(&page[kept], page.data() + from, page.size() - from);
+    page.resize(kept + page.size() - from);
 }
 
 // ReplaceAll that leaves text without the old text untouched (no copy);
@@ -111,97 +358,13 @@ std::bitset<256> AfterAmpersands(const std::string& text) {
     return after;
 }
 
-bool DeclaresUtf8(const std::string& page) {
-    // A match ends with the last "</head>" at the latest: the body is not searched.
-    const std::size_t end = EndOfLastTag(page, "</head>");
-    if (end == 0) return false;
-    try {
-        return boost::regex_search(page.cbegin(), page.cbegin() + end, Utf8HeadPattern());
-    } catch (const std::exception&) {
-        return false;  // too complex to decide: treated as not declared
-    }
-}
-
-// Answers "does the new entry's text occur anywhere in the list built so
-// far" without searching the list. Links and descriptions never hold a line
-// break, so an entry (link, CR LF, description, three CR LF) can only occur
-// at the end of an earlier entry with the same description whose link ends
-// with the new link. Keys are description, LF, reversed link: the earlier
-// links that end with a given link are then the keys that start with it.
-class EntrySet {
-public:
-    bool InsertIfNew(const std::string& link, const std::string& description) {
-        std::string key = description;
-        key += '\n';
-        key.append(link.rbegin(), link.rend());
-        auto at = keys_.lower_bound(key);
-        if (at != keys_.end() && at->compare(0, key.size(), key) == 0) return false;
-        keys_.insert(at, std::move(key));
-        return true;
-    }
-
-private:
-    std::set<std::string> keys_;
-};
-
-struct Prefixes {
-    std::string siteRoot;
-    std::string baseFolder;
-};
-
-Prefixes PrefixesOf(const std::string& pageUrl) {
-    Prefixes prefixes;
-    // Scheme and host without the slash: every use adds a link that begins with one.
-    prefixes.siteRoot = common::SiteRootOfUrl(pageUrl);
-    if (common::EndsWith(prefixes.siteRoot, "/")) prefixes.siteRoot.pop_back();
-    std::size_t slash = pageUrl.rfind('/');
-    prefixes.baseFolder = slash == kNpos ? pageUrl : pageUrl.substr(0, slash + 1);
-    if (!common::EndsWith(prefixes.baseFolder, "/")) prefixes.baseFolder += '/';
-    return prefixes;
-}
-
-std::string Absolute(const std::string& link, const Prefixes& prefixes) {
-    if (link.find("://") != kNpos) return link;
-    if (link[0] == '/') return prefixes.siteRoot + link;
-    return prefixes.baseFolder + link;
-}
-
-bool IsSkippedLink(const std::string& link) {
-    return link.empty() || link.find("javascript:") != kNpos || link.find("mailto:") != kNpos ||
-           link.find("opera:") != kNpos;
-}
-
 // Entities are decoded line by line: no entity spans a line break and none
 // decodes to one, so this equals decoding the whole list at once.
-void AppendDecoded(std::string& list, const std::string& text, bool pageIsUtf8) {
+void AppendDecoded(std::string& list, std::string_view text, bool pageIsUtf8) {
     if (text.find('&') == kNpos)
         list += text;
     else
-        list += DecodeEntities(text, pageIsUtf8);
-}
-
-void AppendEntry(std::string& list, const std::string& link, const std::string& description,
-                 bool pageIsUtf8) {
-    AppendDecoded(list, link, pageIsUtf8);
-    list += kCrLf;
-    AppendDecoded(list, description, pageIsUtf8);
-    list += "\r\n\r\n\r\n";
-}
-
-// A group's text in one piece (sub_match::str() appends it a character at a time).
-std::string GroupText(const boost::smatch& m, int group) {
-    return m[group].matched ? std::string(m[group].first, m[group].second) : std::string();
-}
-
-template <typename OnMatch>
-void ForEachMatch(const std::string& page, std::size_t end, const PageRegex& re,
-                  OnMatch onMatch) {
-    try {
-        PageMatches it(page.cbegin(), page.cbegin() + end, re), last;
-        for (; it != last; ++it) onMatch(*it);
-    } catch (const std::exception&) {
-        // The matcher gave up on a pathological page: keep what was found.
-    }
+        list += DecodeEntities(std::string(text), pageIsUtf8);
 }
 
 std::string Utf16ToUtf8(const std::string& bytes, std::size_t from) {
@@ -247,35 +410,15 @@ std::string Utf16ToUtf8(const std::string& bytes, std::size_t from) {
 }  // namespace
 
 std::string UnquoteAttribute(const std::string& value) {
-    std::string text = BlankLineBreaks(value);
-    if (text.size() == 1 && (text[0] == '"' || text[0] == '\'')) return "";
-    if (text.size() >= 2 && text.front() == text.back() &&
-        (text.front() == '"' || text.front() == '\'')) {
-        text.pop_back();
-        text.erase(0, 1);
-    }
+    std::string text;
+    AppendBlanked(text, Unquoted(value));
     return text;
 }
 
 std::string LinkText(const std::string& html) {
-    // Worked on in place: the text only gets shorter.
-    std::string text = BlankLineBreaks(html);
-    std::size_t kept = 0, from = 0;
-    auto keep = [&](std::size_t end) {
-        if (kept != from) std::memmove(&text[kept], text.data() + from, end - from);
-        kept += end - from;
-    };
-    for (;;) {
-        std::size_t open = text.find('<', from);
-        if (open == kNpos) break;
-        std::size_t close = text.find('>', open + 1);
-        if (close == kNpos) break;
-        keep(open);
-        from = close + 1;
-    }
-    keep(text.size());
-    text.resize(kept);
-    return common::TrimControls(text);
+    std::string text;
+    AppendLinkText(text, html);
+    return text;
 }
 
 std::string DecodeEntities(const std::string& text, bool pageIsUtf8) {
@@ -314,44 +457,119 @@ std::optional<std::string> ReadPageText(common::Platform& p, const std::string& 
     return std::move(*bytes);
 }
 
+bool TagScanner::Next(TagMatch& match) { return images_ ? NextImage(match) : NextAnchor(match); }
+
+// A start "<a" matches only when the first "<" or ">" after it is a ">" (no
+// part before the text crosses either) and "href=" lies before it; the text
+// runs to the first "</a>" after that ">". Without one no later anchor can
+// close either.
+bool TagScanner::NextAnchor(TagMatch& match) {
+    for (;;) {
+        const std::size_t start = page_.find('<', from_);
+        if (start == kNpos) return false;
+        if (start + 1 >= page_.size() || LowerAscii(page_[start + 1]) != 'a') {
+            from_ = start + 1;
+            continue;
+        }
+        const std::size_t stop = TagBoundary(page_, start + 2);
+        if (stop == page_.size()) return false;
+        Span value;
+        if (page_[stop] == '>' && FindAttributeValue(page_, start + 2, stop, "href", value)) {
+            const std::size_t close = FindTag(page_, stop + 1, "</a>");
+            if (close == kNpos) {
+                from_ = page_.size();
+                return false;
+            }
+            match = {start, close + 4, value.begin, value.end, stop + 1, close};
+            from_ = close + 4;
+            return true;
+        }
+        from_ = stop;  // no "<" before it
+    }
+}
+
+// As an anchor, up to the value, then ".*?>": the first ">" after the value,
+// which is the first at or after the end of the attributes. Without one no
+// later image can end either.
+bool TagScanner::NextImage(TagMatch& match) {
+    for (;;) {
+        const std::size_t start = page_.find('<', from_);
+        if (start == kNpos) return false;
+        const std::size_t nameEnd = SameNoCase(page_, start, "<img")     ? start + 4
+                                    : SameNoCase(page_, start, "<embed") ? start + 6
+                                                                         : kNpos;
+        if (nameEnd == kNpos) {
+            from_ = start + 1;
+            continue;
+        }
+        const std::size_t stop = TagBoundary(page_, nameEnd);
+        Span value;
+        if (FindAttributeValue(page_, nameEnd, stop, "src", value)) {
+            const std::size_t end = page_.find('>', stop);
+            if (end == kNpos) {
+                from_ = page_.size();
+                return false;
+            }
+            match = {start, end + 1, value.begin, value.end, 0, 0};
+            from_ = end + 1;
+            return true;
+        }
+        if (stop == page_.size()) return false;
+        from_ = stop;
+    }
+}
+
+// The first "<head>" serves: a later one only narrows the search. Of the
+// meta tags after it, the first whose attributes hold "charset=utf-8" decides:
+// a "</head>" after it, or after none.
+bool DeclaresUtf8(std::string_view page) {
+    const std::size_t head = FindTag(page, 0, "<head>");
+    if (head == kNpos) return false;
+    for (std::size_t from = head + 6;;) {
+        const std::size_t meta = FindTag(page, from, "<meta");
+        if (meta == kNpos) return false;
+        const std::size_t end = page.find('>', meta + 5);
+        if (end == kNpos) return false;
+        // A meta tag starting inside this one ends at the same ">" with fewer attributes.
+        if (end > meta + 6 && ContainsNoCase(page.substr(meta + 6, end - meta - 6), "charset=utf-8"))
+            return FindTag(page, end + 1, "</head>") != kNpos;
+        from = end + 1;
+    }
+}
+
 CollectedLinks CollectLinksFromPage(std::string page, const std::string& pageUrl, bool images) {
     // The page is taken over, not copied: pages run to a hundred megabytes.
-    ReplaceEvery(page, "&nbsp;", " ");
-    ReplaceEvery(page, "&#160;", " ");
-    ReplaceEvery(page, "&#xA0;", " ");
+    BlankNonBreakingSpaces(page);
 
     const Prefixes prefixes = PrefixesOf(pageUrl);
     CollectedLinks result;
     result.utf8Page = DeclaresUtf8(page);
 
-    std::string list;
-    {
-        EntrySet seen;  // gone before the job text is put together
-        if (!images) {
-            ForEachMatch(page, EndOfLastTag(page, "</a>"), AnchorPattern(), [&](const boost::smatch& m) {
-                std::string link = UnquoteAttribute(GroupText(m, 1));
-                if (IsSkippedLink(link)) return;
-                link = Absolute(link, prefixes);
-                std::string description = LinkText(GroupText(m, 5));
-                if (!seen.InsertIfNew(link, description)) return;
-                AppendEntry(list, link, description, result.utf8Page);
-                ++result.count;
-            });
-        } else {
-            ForEachMatch(page, page.size(), ImagePattern(), [&](const boost::smatch& m) {
-                std::string link = UnquoteAttribute(GroupText(m, 2));
-                if (link.empty()) return;
-                link = Absolute(link, prefixes);
-                if (!seen.InsertIfNew(link, "")) return;
-                AppendEntry(list, link, "", result.utf8Page);
-                ++result.count;
-            });
-        }
+    EntryCollector entries;
+    TagScanner scanner(page, images);
+    for (TagMatch m; scanner.Next(m);) {
+        const std::size_t start = entries.text.size();
+        const std::string_view value(page.data() + m.valueBegin, m.valueEnd - m.valueBegin);
+        if (!AppendLink(entries.text, value, prefixes, images)) continue;
+        const std::size_t linkSize = entries.text.size() - start;
+        if (!images) AppendLinkText(entries.text, std::string_view(page).substr(m.textBegin, m.textEnd - m.textBegin));
+        entries.Add(start, linkSize);
     }
     page = std::string();
 
-    // The header goes in front of the list itself, without a second copy of it.
-    list.insert(0, std::to_string(result.count) + ";My_Download_Manager;2;;" + kCrLf + pageUrl + kCrLf);
+    const auto kept = entries.Kept();
+    result.count = kept.size();
+    std::string list = std::to_string(result.count) + ";My_Download_Manager;2;;" + kCrLf + pageUrl + kCrLf;
+    // Decoding only shortens the texts.
+    std::size_t size = list.size();
+    for (const auto& [link, description] : kept) size += link.size() + description.size() + 8;
+    list.reserve(size);
+    for (const auto& [link, description] : kept) {
+        AppendDecoded(list, link, result.utf8Page);
+        list += kCrLf;
+        AppendDecoded(list, description, result.utf8Page);
+        list += "\r\n\r\n\r\n";
+    }
     result.text = std::move(list);
     return result;
 }

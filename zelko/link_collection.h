@@ -1,9 +1,12 @@
 // Collects every link (or image) of a page the browser saved into one job
-// text, with three regular expressions over the page source.
+// text, with hand-written scanners that find what three regular expressions
+// over the page source would find.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/platform.h"
@@ -21,6 +24,39 @@ std::string UnquoteAttribute(const std::string& value);
 std::string LinkText(const std::string& html);
 // pageIsUtf8: rows 6 to 9 are inserted as their UTF-8 sequences.
 std::string DecodeEntities(const std::string& text, bool pageIsUtf8 = false);
+
+// One match of the anchor or image pattern, as offsets into the page: the
+// whole match, the attribute value (quotes included) and, for an anchor, the
+// text up to its closing tag.
+struct TagMatch {
+    std::size_t begin = 0, end = 0;
+    std::size_t valueBegin = 0, valueEnd = 0;
+    std::size_t textBegin = 0, textEnd = 0;
+};
+
+// The anchors (or images) of a page one after another, leftmost first, each
+// search starting where the previous match ended: what a backtracking matcher
+// finds with, ASCII letters in any case and "." any byte,
+//   <a[^<>]+?href\s*=\s*(("[^<>"]*")|('[^<>']*')|([^<> ]*))[^<>]*>(.*?)</a>
+//   <(img|embed)[^<>]+?src\s*=\s*(("[^<>"]*")|('[^<>']*')|([^<> ]*)).*?>
+// In time linear in the page, whatever it holds.
+class TagScanner {
+public:
+    TagScanner(std::string_view page, bool images) : page_(page), images_(images) {}
+    bool Next(TagMatch& match);
+
+private:
+    bool NextAnchor(TagMatch& match);
+    bool NextImage(TagMatch& match);
+
+    std::string_view page_;
+    bool images_;
+    std::size_t from_ = 0;
+};
+
+// The head declares UTF-8: <head>.*?<meta[^>]+charset=utf-8[^>]*>.*?</head>
+// occurs in the page (ASCII letters in any case).
+bool DeclaresUtf8(std::string_view page);
 
 // The page text as the matching sees it: a UTF-16 page (with byte-order mark)
 // converted to ANSI, any page cut at its first zero character. Nothing when
