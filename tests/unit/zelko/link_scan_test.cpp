@@ -153,6 +153,12 @@ TEST(CollectLinksFromPage, AgreesWithTheRegularExpressionsAndTheListSearch) {
     pages.push_back(
         "<a href=\"http://r/?u=http://x/f\">T</a><a href=http://x/f>T</a><a href=/f>T</a>"
         "<a href=\"http://h/d/f\">T</a><a href=f>T</a><a href=&amp;>T &copy;</a><a href=&>T &#169;</a>");
+    // Links that end earlier links, under other descriptions: only the same
+    // description makes a duplicate, whatever order the descriptions sort in.
+    std::string endings;
+    for (int k = 12; k >= 0; --k)
+        endings += "<a href=" + std::string(k, 'z') + "http://x/f>" + std::to_string(k) + "</a>";
+    pages.push_back(endings);
     for (const std::string& page : pages)
         for (const char* url : {"http://h/d/p.html", "page"})
             for (bool images : {false, true}) {
