@@ -358,12 +358,58 @@ std::bitset<256> AfterAmpersands(const std::string& text) {
     return after;
 }
 
+// The row and length of the reference ("&name;") at the start of text, if any.
+const EntityRow* ReferenceAt(std::string_view text, std::size_t& length) {
+    for (const EntityRow& row : EntityTable)
+        for (const char* name : row.names) {
+            if (text.size() < 2 || text[1] != name[0]) continue;
+            const std::size_t n = std::char_traits<char>::length(name);
+            if (text.size() >= n + 2 && text.compare(1, n, name) == 0 && text[n + 1] == ';') {
+                length = n + 2;
+                return &row;
+            }
+        }
+    return nullptr;
+}
+
+// DecodeEntities in one pass, appended; false (nothing appended) when a
+// decoded "&" is followed by what may name another reference: only the
+// replacements in table order decode that right. Otherwise they cannot
+// interact: a reference holds one "&" and one ";", at its ends, so no two
+// overlap, and no replacement but "&" can be part of one.
+bool AppendDecodedInOnePass(std::string& out, std::string_view text, bool pageIsUtf8) {
+    const std::size_t start = out.size();
+    std::size_t from = 0;
+    for (std::size_t at = text.find('&'); at != kNpos; at = text.find('&', at)) {
+        std::size_t length = 0;
+        const EntityRow* row = ReferenceAt(text.substr(at), length);
+        if (!row) {
+            ++at;
+            continue;
+        }
+        const char* replacement = pageIsUtf8 ? row->utf8 : row->ansi;
+        if (replacement[0] == '&' && at + length < text.size()) {
+            const char next = LowerAscii(text[at + length]);
+            if ((next >= 'a' && next <= 'z') || next == '#') {
+                out.resize(start);
+                return false;
+            }
+        }
+        out += text.substr(from, at - from);
+        out += replacement;
+        at += length;
+        from = at;
+    }
+    out += text.substr(from);
+    return true;
+}
+
 // Entities are decoded line by line: no entity spans a line break and none
 // decodes to one, so this equals decoding the whole list at once.
 void AppendDecoded(std::string& list, std::string_view text, bool pageIsUtf8) {
     if (text.find('&') == kNpos)
         list += text;
-    else
+    else if (!AppendDecodedInOnePass(list, text, pageIsUtf8))
         list += DecodeEntities(std::string(text), pageIsUtf8);
 }
 
