@@ -1,5 +1,6 @@
 // Link collection over generated pages of 1,000 to 100,000 anchors (about
-// 100 bytes each, 10 MB at the top), and the site-list test of the hand-off.
+// 100 bytes each, 10 MB at the top) and over hostile pages, and the site-list
+// test of the hand-off.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -78,6 +79,24 @@ void BM_CollectImages(benchmark::State& state) {
                             static_cast<int64_t>(page.size()));
 }
 BENCHMARK(BM_CollectImages)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// 10 MB of one piece that a backtracking matcher rescans to the end of the
+// page from every start: tags never closed, quotes never closed, images
+// without a ">", anchors without a "</a>". Each takes one pass.
+void BM_CollectHostilePage(benchmark::State& state) {
+    const char* pieces[] = {"<a href=\"x y", "<img src=x ", "<a href=x>t", "<a href=x><img src=y"};
+    const std::string piece = pieces[state.range(0)];
+    std::string page;
+    while (page.size() < (10u << 20)) page += piece;
+    const bool images = piece.find("<img") != std::string::npos;
+    for (auto _ : state) {
+        zelko::CollectedLinks links = zelko::CollectLinksFromPage(page, "http://s.example/", images);
+        benchmark::DoNotOptimize(links.text.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(page.size()));
+}
+BENCHMARK(BM_CollectHostilePage)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 
 void BM_MatchesSiteList(benchmark::State& state) {
     std::string list;

@@ -298,8 +298,8 @@ bool AppendLink(std::string& out, std::string_view value, const Prefixes& prefix
     return true;
 }
 
-// Line by line: the page text has no tabs or line breaks left, tags removed,
-// control characters and blanks trimmed at both ends.
+// The text of a link, appended: tabs and line breaks as blanks, tags
+// removed, control characters and blanks trimmed at both ends.
 void AppendLinkText(std::string& out, std::string_view html) {
     const std::size_t start = out.size();
     std::size_t from = 0;
