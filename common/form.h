@@ -3,6 +3,7 @@
 // layout; tests drive the controller with a view of their own.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -19,12 +20,20 @@ enum class ControlKind {
     CheckBox,
 };
 
+// How a control follows the right edge of a form made wider than laid out.
+enum class Anchor {
+    Left,     // stays where it is
+    Right,    // keeps its distance from the right edge
+    Stretch,  // keeps both edges' distances: grows with the form
+};
+
 struct ControlSpec {
     int id = 0;
     ControlKind kind = ControlKind::Label;
     int left = 0, top = 0;
     int width = 0, height = 0;  // 0: sized to the caption
     std::string caption;
+    Anchor anchor = Anchor::Left;
 };
 
 struct FormSpec {
@@ -36,6 +45,29 @@ struct FormSpec {
     bool topmost = false;
     std::vector<ControlSpec> controls;
 };
+
+struct Box {
+    int left = 0, top = 0, width = 0, height = 0;
+    int Right() const { return left + width; }
+    int Bottom() const { return top + height; }
+};
+
+struct FormLayout {
+    int clientWidth = 0, clientHeight = 0;
+    std::map<int, Box> boxes;  // by control id
+};
+
+struct Extent {
+    int width = 0, height = 0;
+};
+
+// Where the controls go once the view has measured the caption-sized ones
+// (captionSizes by control id; a missing one counts as empty). Every control
+// keeps its place unless its caption runs into an earlier control, which
+// then moves right past it; the form widens only as far as its widest row
+// needs (keeping the right margin it was laid out with), its right-anchored
+// controls moving along and its stretching ones growing.
+FormLayout LayOutForm(const FormSpec& form, const std::map<int, Extent>& captionSizes);
 
 // Control ids 1 and 2 are the answers to Enter and Escape (IDOK, IDCANCEL).
 inline constexpr int kFormOk = 1;

@@ -8,6 +8,7 @@ namespace mirsa {
 
 namespace {
 
+using common::Anchor;
 using common::ControlKind;
 
 constexpr int kEditHeight = 21;
@@ -54,19 +55,19 @@ common::FormSpec SettingsFormSpec() {
     using namespace control;
     f.controls = {
         {PagesLabel, ControlKind::Label, 8, 14, 0, 0, "For Pages"},
-        {PagesFolder, ControlKind::Edit, 8, 34, 245, kEditHeight, ""},
-        {PagesBrowse, ControlKind::Button, 253, 33, 24, 24, "..."},
+        {PagesFolder, ControlKind::Edit, 8, 34, 245, kEditHeight, "", Anchor::Stretch},
+        {PagesBrowse, ControlKind::Button, 253, 33, 24, 24, "...", Anchor::Right},
         {ImagesLabel, ControlKind::Label, 8, 70, 0, 0, "For Images"},
-        {ImagesFolder, ControlKind::Edit, 8, 90, 245, kEditHeight, ""},
-        {ImagesBrowse, ControlKind::Button, 253, 89, 24, 24, "..."},
+        {ImagesFolder, ControlKind::Edit, 8, 90, 245, kEditHeight, "", Anchor::Stretch},
+        {ImagesBrowse, ControlKind::Button, 253, 89, 24, 24, "...", Anchor::Right},
         {History, ControlKind::CheckBox, 8, 126, 0, 0, "Write History"},
         {OpenHistory, ControlKind::Link, 180, 128, 0, 0, "Open History"},
         {NewestFirst, ControlKind::CheckBox, 8, 150, 0, 0, "Reverse order"},
         {Description, ControlKind::CheckBox, 8, 174, 0, 0, "Write Description"},
         {Opera9, ControlKind::CheckBox, 8, 198, 0, 0, "Opera 9"},
         {English, ControlKind::CheckBox, 82, 198, 0, 0, "English"},
-        {Ok, ControlKind::DefaultButton, 155, 196, 57, kButtonHeight, "OK"},
-        {Cancel, ControlKind::Button, 220, 196, 57, kButtonHeight, "Cancel"},
+        {Ok, ControlKind::DefaultButton, 155, 196, 57, kButtonHeight, "OK", Anchor::Right},
+        {Cancel, ControlKind::Button, 220, 196, 57, kButtonHeight, "Cancel", Anchor::Right},
     };
     return f;
 }

@@ -299,7 +299,8 @@ void NoteWindow(HWND window, const std::string& prefix, Record& out) {
     out.Set(prefix + "sizable", Flag((style & (WS_THICKFRAME | WS_MAXIMIZEBOX)) != 0));
 }
 
-// The texts, checks and enabled states of a window's controls, by control id.
+// The texts, checks, enabled states and places (client coordinates: "left
+// top right bottom") of a window's controls, by control id.
 void NoteControls(HWND window, const std::string& prefix, Record& out) {
     for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
         const std::string id = std::to_string(GetDlgCtrlID(c));
@@ -309,6 +310,11 @@ void NoteControls(HWND window, const std::string& prefix, Record& out) {
         out.Set(prefix + "text." + id, text);
         out.Set(prefix + "checked." + id, Flag(SendMessageA(c, BM_GETCHECK, 0, 0) == BST_CHECKED));
         out.Set(prefix + "enabled." + id, Flag(IsWindowEnabled(c) != 0));
+        RECT r = {0, 0, 0, 0};
+        GetWindowRect(c, &r);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+        out.Set(prefix + "rect." + id, std::to_string(r.left) + " " + std::to_string(r.top) + " " +
+                                           std::to_string(r.right) + " " + std::to_string(r.bottom));
     }
     NoteWindow(window, prefix, out);
 }

@@ -1,5 +1,6 @@
 #include "common/win32/form_window.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace common {
@@ -87,28 +88,46 @@ void Win32Form::CreateControls() {
         SendMessageA(control, WM_SETFONT,
                      reinterpret_cast<WPARAM>(c.kind == ControlKind::Link ? linkFont_ : font_), FALSE);
         controls_[c.id] = control;
-        FitToText(c.id);
     }
+    LayOut();
 }
 
-// Controls laid out without a size take the size of their caption.
-void Win32Form::FitToText(int id) {
-    const ControlSpec* c = SpecOf(spec_, id);
-    HWND control = Control(id);
-    if (!c || !control || c->width != 0) return;
-    std::string text = Text(id);
+// What a caption-sized control needs for its caption in its font.
+Extent Win32Form::CaptionSize(const ControlSpec& c) {
+    HWND control = Control(c.id);
+    if (!control) return {};
+    const std::string text = Text(c.id);
     HDC dc = GetDC(control);
-    HGDIOBJ old = SelectObject(dc, c->kind == ControlKind::Link ? linkFont_ : font_);
+    HGDIOBJ old = SelectObject(dc, c.kind == ControlKind::Link ? linkFont_ : font_);
     SIZE size = {0, 0};
     GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
     SelectObject(dc, old);
     ReleaseDC(control, dc);
-    int width = size.cx + 2, height = size.cy;
-    if (c->kind == ControlKind::CheckBox) {
-        width += kCheckMarkWidth;
-        if (height < kCheckBoxMinHeight) height = kCheckBoxMinHeight;
+    Extent e{size.cx + 2, size.cy};
+    if (c.kind == ControlKind::CheckBox) {
+        e.width += kCheckMarkWidth;
+        e.height = std::max(e.height, static_cast<int>(kCheckBoxMinHeight));
     }
-    SetWindowPos(control, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return e;
+}
+
+// Places every control (and sizes the window) as the layout gives them for
+// the captions the controls now show.
+void Win32Form::LayOut() {
+    if (!window_) return;
+    std::map<int, Extent> sizes;
+    for (const ControlSpec& c : spec_.controls)
+        if (c.width == 0) sizes[c.id] = CaptionSize(c);
+    const FormLayout layout = LayOutForm(spec_, sizes);
+    for (const auto& [id, box] : layout.boxes)
+        if (HWND control = Control(id))
+            SetWindowPos(control, nullptr, box.left, box.top, box.width, box.height,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT frame = {0, 0, layout.clientWidth, layout.clientHeight};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrA(window_, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongPtrA(window_, GWL_EXSTYLE)));
+    SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 HWND Win32Form::Control(int id) const {
@@ -185,7 +204,8 @@ std::string Win32Form::Text(int id) {
 void Win32Form::SetText(int id, const std::string& text) {
     if (HWND control = Control(id)) {
         SetWindowTextA(control, text.c_str());
-        FitToText(id);
+        const ControlSpec* c = SpecOf(spec_, id);
+        if (c && c->width == 0) LayOut();
         InvalidateRect(control, nullptr, TRUE);
     }
 }

@@ -36,7 +36,8 @@ private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void CreateControls();
-    void FitToText(int id);
+    Extent CaptionSize(const ControlSpec& c);
+    void LayOut();
     HWND Control(int id) const;
 
     FormSpec spec_;
