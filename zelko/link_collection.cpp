@@ -35,8 +35,9 @@ bool IsLineBreakOrTab(char c) { return c == '\t' || c == '\n' || c == '\r'; }
 void AppendBlanked(std::string& out, std::string_view text) {
     const std::size_t start = out.size();
     out += text;
-    for (std::size_t at = start; at < out.size(); ++at)
-        if (IsLineBreakOrTab(out[at])) out[at] = ' ';
+    // Without a branch, so that the compiler may do many bytes at once.
+    for (char *c = &out[0] + start, *end = &out[0] + out.size(); c != end; ++c)
+        *c = IsLineBreakOrTab(*c) ? ' ' : *c;
 }
 
 // Page syntax compares ASCII letters without case, nothing else.
@@ -95,7 +96,7 @@ std::size_t ValueEnd(std::string_view page, std::size_t v, std::size_t stop) {
 bool FindAttributeValue(std::string_view page, std::size_t nameEnd, std::size_t stop,
                         std::string_view lowerName, Span& value) {
     for (std::size_t at = nameEnd + 1; at + lowerName.size() <= stop; ++at) {
-        if (!SameNoCase(page, at, lowerName)) continue;
+        if (LowerAscii(page[at]) != lowerName[0] || !SameNoCase(page, at, lowerName)) continue;
         std::size_t p = at + lowerName.size();
         while (p < stop && IsPatternSpace(page[p])) ++p;
         if (p == stop || page[p] != '=') continue;
@@ -106,6 +107,43 @@ bool FindAttributeValue(std::string_view page, std::size_t nameEnd, std::size_t 
     }
     return false;
 }
+
+// Open addressing over numbers plus one (zero is a free slot); the caller
+// keeps the keys, their hashes and their equality.
+class NumberTable {
+public:
+    // The number stored under a key equal to number's, or kNpos after storing number.
+    template <typename HashOf, typename SameKey>
+    std::size_t FindOrAdd(std::size_t number, HashOf hashOf, SameKey sameKey) {
+        if ((count_ + 1) * 2 > slots_.size()) Grow(hashOf);
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t at = hashOf(number) & mask;; at = (at + 1) & mask) {
+            if (slots_[at] == 0) {
+                slots_[at] = number + 1;
+                ++count_;
+                return kNpos;
+            }
+            if (sameKey(slots_[at] - 1)) return slots_[at] - 1;
+        }
+    }
+
+private:
+    template <typename HashOf>
+    void Grow(HashOf hashOf) {
+        std::vector<std::size_t> old(slots_.empty() ? 1024 : slots_.size() * 2, 0);
+        old.swap(slots_);
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t slot : old) {
+            if (slot == 0) continue;
+            std::size_t at = hashOf(slot - 1) & mask;
+            while (slots_[at] != 0) at = (at + 1) & mask;
+            slots_[at] = slot;
+        }
+    }
+
+    std::vector<std::size_t> slots_;
+    std::size_t count_ = 0;
+};
 
 // Answers "does the new entry's text occur anywhere in the list built so
 // far" for all entries at once. Links and descriptions never hold a line
@@ -124,10 +162,27 @@ public:
         entry.at = start;
         entry.linkSize = linkSize;
         entry.descriptionSize = text.size() - start - linkSize;
-        entry.descriptionHash = std::hash<std::string_view>()(Description(entry));
-        entry.hash = std::hash<std::string_view>()(Link(entry)) ^
-                     (entry.descriptionHash + 0x9E3779B9u + (entry.linkSize << 6));
-        if (!InsertIfNew(entry)) text.resize(start);
+        const std::size_t descriptionHash = std::hash<std::string_view>()(Description(entry));
+        entry.hash = std::hash<std::string_view>()(Link(entry)) ^ (descriptionHash + 0x9E3779B9u + (linkSize << 6));
+        const std::size_t number = entries_.size();
+        entries_.push_back(entry);
+        auto hashOf = [&](std::size_t n) { return entries_[n].hash; };
+        auto sameEntry = [&](std::size_t n) {
+            return entries_[n].hash == entry.hash && Link(entries_[n]) == Link(entry) &&
+                   Description(entries_[n]) == Description(entry);
+        };
+        if (entryNumbers_.FindOrAdd(number, hashOf, sameEntry) != kNpos) {
+            entries_.pop_back();
+            text.resize(start);
+            return;
+        }
+        descriptionHashes_.push_back(descriptionHash);
+        auto descriptionHashOf = [&](std::size_t n) { return descriptionHashes_[n]; };
+        auto sameDescription = [&](std::size_t n) {
+            return descriptionHashes_[n] == descriptionHash && Description(entries_[n]) == Description(entry);
+        };
+        const std::size_t first = descriptionNumbers_.FindOrAdd(number, descriptionHashOf, sameDescription);
+        entries_.back().description = first == kNpos ? descriptionCount_++ : entries_[first].description;
     }
 
     // Link and description of each entry that does not occur in the list before it.
@@ -142,52 +197,24 @@ public:
 private:
     struct Entry {
         std::size_t at = 0, linkSize = 0, descriptionSize = 0;
-        std::size_t descriptionHash = 0, hash = 0;
+        std::size_t hash = 0;
+        std::size_t description = 0;  // the same number for the same text
     };
 
     std::string_view Link(const Entry& e) const { return std::string_view(text).substr(e.at, e.linkSize); }
     std::string_view Description(const Entry& e) const {
         return std::string_view(text).substr(e.at + e.linkSize, e.descriptionSize);
     }
-    bool SameDescription(const Entry& a, const Entry& b) const {
-        return a.descriptionHash == b.descriptionHash && Description(a) == Description(b);
-    }
 
-    // Open addressing over entry numbers plus one; zero is a free slot.
-    bool InsertIfNew(const Entry& entry) {
-        if ((entries_.size() + 1) * 2 > slots_.size()) Grow();
-        const std::size_t mask = slots_.size() - 1;
-        for (std::size_t at = entry.hash & mask;; at = (at + 1) & mask) {
-            if (slots_[at] == 0) {
-                entries_.push_back(entry);
-                slots_[at] = entries_.size();
-                return true;
-            }
-            const Entry& other = entries_[slots_[at] - 1];
-            if (other.hash == entry.hash && other.linkSize == entry.linkSize &&
-                SameDescription(other, entry) && Link(other) == Link(entry))
-                return false;
+    // Eight bytes of a link from the end, the last first: reversed links
+    // compare by them before byte by byte.
+    static std::uint64_t ReversedBytes(std::string_view link, std::size_t skipped) {
+        std::uint64_t bytes = 0;
+        for (std::size_t k = skipped; k < skipped + 8; ++k) {
+            bytes <<= 8;
+            if (k < link.size()) bytes |= static_cast<unsigned char>(link[link.size() - 1 - k]);
         }
-    }
-
-    void Grow() {
-        slots_.assign(slots_.empty() ? 1024 : slots_.size() * 2, 0);
-        const std::size_t mask = slots_.size() - 1;
-        for (std::size_t i = 0; i < entries_.size(); ++i) {
-            std::size_t at = entries_[i].hash & mask;
-            while (slots_[at] != 0) at = (at + 1) & mask;
-            slots_[at] = i + 1;
-        }
-    }
-
-    // The last eight bytes of a link, last first: reversed links compare by it first.
-    static std::uint64_t ReversedHead(std::string_view link) {
-        std::uint64_t head = 0;
-        for (std::size_t k = 0; k < 8; ++k) {
-            head <<= 8;
-            if (k < link.size()) head |= static_cast<unsigned char>(link[link.size() - 1 - k]);
-        }
-        return head;
+        return bytes;
     }
 
     static int CompareReversed(std::string_view a, std::string_view b) {
@@ -202,7 +229,7 @@ private:
 
     // b's key (description, reversed link) starts with a's, and is longer.
     bool Extends(const Entry& b, const Entry& a) const {
-        if (b.linkSize <= a.linkSize || !SameDescription(a, b)) return false;
+        if (b.linkSize <= a.linkSize || b.description != a.description) return false;
         return Link(b).substr(b.linkSize - a.linkSize) == Link(a);
     }
 
@@ -211,20 +238,20 @@ private:
     // an entry is repeated when that block holds an earlier entry.
     std::vector<bool> Repeated() const {
         struct Key {
-            std::size_t descriptionHash;
-            std::uint64_t reversedHead;
+            std::size_t description;
+            std::uint64_t last8, before8;
             std::size_t index;
         };
         std::vector<Key> keys(entries_.size());
-        for (std::size_t i = 0; i < entries_.size(); ++i)
-            keys[i] = {entries_[i].descriptionHash, ReversedHead(Link(entries_[i])), i};
+        for (std::size_t i = 0; i < entries_.size(); ++i) {
+            const std::string_view link = Link(entries_[i]);
+            keys[i] = {entries_[i].description, ReversedBytes(link, 0), ReversedBytes(link, 8), i};
+        }
         std::sort(keys.begin(), keys.end(), [&](const Key& x, const Key& y) {
-            if (x.descriptionHash != y.descriptionHash) return x.descriptionHash < y.descriptionHash;
-            const Entry& a = entries_[x.index];
-            const Entry& b = entries_[y.index];
-            if (int c = Description(a).compare(Description(b))) return c < 0;
-            if (x.reversedHead != y.reversedHead) return x.reversedHead < y.reversedHead;
-            if (int c = CompareReversed(Link(a), Link(b))) return c < 0;
+            if (x.description != y.description) return x.description < y.description;
+            if (x.last8 != y.last8) return x.last8 < y.last8;
+            if (x.before8 != y.before8) return x.before8 < y.before8;
+            if (int c = CompareReversed(Link(entries_[x.index]), Link(entries_[y.index]))) return c < 0;
             return x.index < y.index;
         });
         // The block of each entry is its subtree in the trie of the keys;
@@ -249,7 +276,9 @@ private:
     }
 
     std::vector<Entry> entries_;
-    std::vector<std::size_t> slots_;
+    std::vector<std::size_t> descriptionHashes_;  // of each entry
+    NumberTable entryNumbers_, descriptionNumbers_;
+    std::size_t descriptionCount_ = 0;
 };
 
 struct Prefixes {

@@ -169,6 +169,7 @@ TEST(CollectLinksFromPage, AgreesWithTheRegularExpressionsAndTheListSearch) {
     for (int k = 12; k >= 0; --k)
         endings += "<a href=" + std::string(k, 'z') + "http://x/f>" + std::to_string(k) + "</a>";
     pages.push_back(endings);
+    pages.push_back("<a href=http://a/b>A</a><a href=\"http://r/?u=http://x/f\">B</a><a href=http://x/f>A</a>");
     for (const std::string& page : pages)
         for (const char* url : {"http://h/d/p.html", "page"})
             for (bool images : {false, true}) {
