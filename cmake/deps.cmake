@@ -31,7 +31,10 @@ function(oc_windows_program target output_name)
   set(manifest_rc ${CMAKE_SOURCE_DIR}/common/win32/manifest.rc)
   set_source_files_properties(${manifest_rc} PROPERTIES
     OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/common/win32/app.manifest)
-  add_executable(${target} WIN32 ${ARGN} ${manifest_rc})
+  # user32 and gdi32 are bound on first use (see lazy_imports.cpp): its import
+  # slots are part of the program, so the import libraries never supply them.
+  add_executable(${target} WIN32 ${ARGN} ${manifest_rc}
+                 ${CMAKE_SOURCE_DIR}/common/win32/lazy_imports.cpp)
   set_target_properties(${target} PROPERTIES OUTPUT_NAME ${output_name})
   target_link_libraries(${target} PRIVATE common_win32 oc_warnings)
 endfunction()
