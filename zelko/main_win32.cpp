@@ -4,6 +4,7 @@
 // Settings mode creates the settings window with all its controls; the window
 // itself only draws: SettingsController decides what every control shows.
 #include "common/win32/win32_api.h"
+#include "common/win32/form_window.h"
 #include "common/win32/win32_platform.h"
 
 #include <memory>
@@ -122,13 +123,7 @@ const char* ControlClass(zelko::ControlKind kind) {
 
 // Width of a check box or radio button that fits its caption.
 int CaptionWidth(HWND control, HFONT font, const std::string& caption) {
-    HDC dc = GetDC(control);
-    HGDIOBJ old = SelectObject(dc, font);
-    SIZE size{};
-    GetTextExtentPoint32A(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
-    SelectObject(dc, old);
-    ReleaseDC(control, dc);
-    return size.cx + GetSystemMetrics(SM_CXMENUCHECK) + 8;
+    return common::TextExtent(control, font, caption).cx + GetSystemMetrics(SM_CXMENUCHECK) + 8;
 }
 
 void CreateControls(HWND window, HINSTANCE instance) {

@@ -92,17 +92,21 @@ void Win32Form::CreateControls() {
     LayOut();
 }
 
-// What a caption-sized control needs for its caption in its font.
-Extent Win32Form::CaptionSize(const ControlSpec& c) {
-    HWND control = Control(c.id);
-    if (!control) return {};
-    const std::string text = Text(c.id);
+SIZE TextExtent(HWND control, HFONT font, const std::string& text) {
     HDC dc = GetDC(control);
-    HGDIOBJ old = SelectObject(dc, c.kind == ControlKind::Link ? linkFont_ : font_);
+    HGDIOBJ old = SelectObject(dc, font);
     SIZE size = {0, 0};
     GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
     SelectObject(dc, old);
     ReleaseDC(control, dc);
+    return size;
+}
+
+// What a caption-sized control needs for its caption in its font.
+Extent Win32Form::CaptionSize(const ControlSpec& c) {
+    HWND control = Control(c.id);
+    if (!control) return {};
+    const SIZE size = TextExtent(control, c.kind == ControlKind::Link ? linkFont_ : font_, Text(c.id));
     Extent e{size.cx + 2, size.cy};
     if (c.kind == ControlKind::CheckBox) {
         e.width += kCheckMarkWidth;

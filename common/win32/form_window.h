@@ -4,11 +4,15 @@
 
 #include <functional>
 #include <map>
+#include <string>
 
 #include "common/form.h"
 #include "common/win32/win32_api.h"
 
 namespace common {
+
+// The size of text drawn in font on the control's screen.
+SIZE TextExtent(HWND control, HFONT font, const std::string& text);
 
 class Win32Form : public FormView {
 public:
