@@ -141,8 +141,13 @@ Record StartRecord(const std::string& kind) {
 }
 
 bool AppendRecord(const std::string& logPath, const Record& record) {
-    // One write per record, so records of processes that log at once do not mix.
-    return Platform().AppendFile(logPath, FormatRecord(record));
+    // One write per record, so records of processes that log at once do not
+    // mix; and one writer at a time, as Wine finds the end of an append-only
+    // file and writes there in two steps, so two writers can hit one place.
+    const common::MutexId turn = Platform().AcquireMutex("StandinLogAppend", 30000);
+    const bool ok = Platform().AppendFile(logPath, FormatRecord(record));
+    if (turn != 0) Platform().ReleaseMutex(turn);
+    return ok;
 }
 
 }  // namespace standin
