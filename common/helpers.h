@@ -1,6 +1,7 @@
 // Helper routines shared by the three programs: starting programs while the
-// caller's windows stay alive, path expansion, the command line, and the text
-// routines for URLs, titles and file names. Positions are 1-based, 0 = none.
+// caller's windows stay alive, path expansion, the command line, whole-file
+// writes, and the text routines for URLs, titles and file names. Positions
+// are 1-based, 0 = none.
 #pragma once
 
 #include <cstdint>
@@ -47,6 +48,11 @@ std::string FolderOfPath(const std::string& path);  // up to and including the l
 std::string FileNameOfPath(const std::string& path);  // after the last '\'; all if none
 std::string ProgramFolder(Platform& p);             // the exe's folder, with '\'
 std::string ProgramTitleOfPath(Platform& p, const std::string& path);
+
+// --- files ---
+// Replaces a file's content whole: written to a temporary file beside it and
+// moved over it, so a crash or a full disk leaves the old or the new file.
+bool WriteFileAtomic(Platform& p, const std::string& path, const std::string& data);
 
 bool ShellFileOperation(Platform& p, WindowId owner, unsigned operation, std::uint16_t extraFlags,
                         const std::string& source, const std::string& target);

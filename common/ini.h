@@ -43,8 +43,4 @@ private:
     std::string path_;
 };
 
-// Replaces a file's content whole: written to a temporary file beside it and
-// moved over it, so a crash or a full disk leaves the old or the new file.
-bool WriteFileAtomic(Platform& p, const std::string& path, const std::string& data);
-
 }  // namespace common

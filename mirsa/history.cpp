@@ -5,7 +5,6 @@
 #include <optional>
 
 #include "common/helpers.h"
-#include "common/ini.h"
 #include "mirsa/save.h"
 #include "mirsa/startup.h"
 

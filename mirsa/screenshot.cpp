@@ -7,7 +7,6 @@
 #include <optional>
 
 #include "common/helpers.h"
-#include "common/ini.h"
 
 namespace mirsa {
 

@@ -13,7 +13,6 @@
 
 #include "common/browser.h"
 #include "common/helpers.h"
-#include "common/ini.h"
 #include "mirsa/description.h"
 #include "mirsa/save.h"
 #include "standins/support/standin.h"

@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "common/helpers.h"
-#include "common/ini.h"
 #include "zelko/flashgot.h"
 
 namespace zelko {

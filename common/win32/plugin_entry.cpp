@@ -1,4 +1,5 @@
-// Calling a site plug-in's "PlgInit"/"PlgDestroy". An exception that the
+// Plug-in libraries: loading them, and calling a site plug-in's
+// "PlgInit"/"PlgDestroy". An exception that the
 // plug-in leaves unhandled reaches a handler frame of this call site, which
 // jumps back here; exceptions the plug-in raises and handles itself never
 // reach it (a vectored handler would see those too and abort the plug-in).
@@ -15,6 +16,7 @@
 
 #include <excpt.h>
 
+#include "common/win32/platform_support.h"
 #include "common/win32/win32_api.h"
 #include "common/win32/win32_platform.h"
 
@@ -173,6 +175,21 @@ bool Win32Platform::CallPluginEntry(LibraryId library, const std::string& hostFo
     SetUnhandledExceptionFilter(oldFilter);
     SetErrorMode(oldErrorMode);
     return completed;
+}
+
+LibraryId Win32Platform::LoadLibrary(const std::string& path) {
+    QuietErrorBoxes quiet;
+    HMODULE module = LoadLibraryA(path.c_str());
+    return reinterpret_cast<LibraryId>(module);
+}
+
+bool Win32Platform::HasExport(LibraryId library, const std::string& name) {
+    if (library == 0) return false;
+    return GetProcAddress(reinterpret_cast<HMODULE>(library), name.c_str()) != nullptr;
+}
+
+void Win32Platform::FreeLibrary(LibraryId library) {
+    if (library != 0) ::FreeLibrary(reinterpret_cast<HMODULE>(library));
 }
 
 }  // namespace common
