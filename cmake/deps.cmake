@@ -39,6 +39,29 @@ function(oc_windows_program target output_name)
   target_link_libraries(${target} PRIVATE common_win32 oc_warnings)
 endfunction()
 
+# The program's icon and version resource:
+#   oc_program_version(target PRODUCT Zelko VERSION 2.5 DESCRIPTION "..." ICON file.ico)
+# The version is kept on the target (OC_VERSION) for the packages' file names.
+set(OC_COMPANY "Quillmoor Workshop")
+function(oc_program_version target)
+  cmake_parse_arguments(arg "" "PRODUCT;VERSION;DESCRIPTION;ICON" "" ${ARGN})
+  string(REPLACE "." ";" parts ${arg_VERSION})
+  list(GET parts 0 OC_VERSION_MAJOR)
+  list(GET parts 1 OC_VERSION_MINOR)
+  set(OC_PRODUCT ${arg_PRODUCT})
+  set(OC_VERSION ${arg_VERSION})
+  set(OC_DESCRIPTION ${arg_DESCRIPTION})
+  get_filename_component(OC_ICON ${arg_ICON} ABSOLUTE)
+  get_target_property(output_name ${target} OUTPUT_NAME)
+  set(OC_FILE_NAME ${output_name}.exe)
+  set(OC_COPYRIGHT "Copyright (C) 2026 ${OC_COMPANY}")
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+  configure_file(${CMAKE_SOURCE_DIR}/common/win32/version.rc.in ${rc} @ONLY)
+  set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS ${OC_ICON})
+  target_sources(${target} PRIVATE ${rc})
+  set_target_properties(${target} PROPERTIES OC_VERSION ${arg_VERSION} OC_PRODUCT ${arg_PRODUCT})
+endfunction()
+
 # The in-memory platform as a library of its own, for the benchmark and fuzz
 # programs that drive whole routines without the test framework.
 function(oc_fake_platform_library)

@@ -19,3 +19,25 @@ add_test(NAME sources_include_windows_through_the_seam_header
          COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${CMAKE_SOURCE_DIR}
                  -P ${CMAKE_CURRENT_LIST_DIR}/check_windows_include.cmake)
 set_tests_properties(sources_include_windows_through_the_seam_header PROPERTIES LABELS ${oc_pe_label})
+
+# Each program carries its manifest, its version resource and its icon
+# (16 and 32 pixels); the package test reads the same from the ZIPs.
+find_package(Python3 COMPONENTS Interpreter)
+if(Python3_FOUND)
+  set(oc_program_expectations "")
+  foreach(part zelko mirsa tarvel)
+    get_target_property(name ${part}_exe OUTPUT_NAME)
+    get_target_property(product ${part}_exe OC_PRODUCT)
+    get_target_property(version ${part}_exe OC_VERSION)
+    list(APPEND oc_program_expectations ${name}.exe=${product}:${version})
+  endforeach()
+  add_test(NAME pe_programs_carry_version_icon_and_manifest
+           COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tests/package/check_resources.py
+                   --company ${OC_COMPANY} ${CMAKE_BINARY_DIR}/bin ${oc_program_expectations})
+  set_tests_properties(pe_programs_carry_version_icon_and_manifest PROPERTIES LABELS ${oc_pe_label})
+  add_test(NAME icons_are_drawn_by_their_script
+           COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/scripts/draw-icons --check)
+  set_tests_properties(icons_are_drawn_by_their_script PROPERTIES LABELS ${oc_pe_label})
+else()
+  message(WARNING "no Python 3: the resource and package checks are left out")
+endif()
