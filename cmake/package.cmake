@@ -55,3 +55,23 @@ set(CPACK_ARCHIVE_TARVEL_FILE_NAME ${tarvel_archive}${oc_archive_suffix})
 set(CPACK_ARCHIVE_ALL_FILE_NAME
     ${zelko_archive}-${mirsa_archive}-${tarvel_archive}${oc_archive_suffix})
 include(CPack)
+
+# The ZIPs made afresh and checked: layout, each exe's resources, CRLF text,
+# samples that set nothing.
+enable_testing()
+find_package(Python3 COMPONENTS Interpreter)
+if(Python3_FOUND)
+  set(oc_package_expectations "")
+  foreach(part zelko mirsa tarvel)
+    get_target_property(name ${part}_exe OUTPUT_NAME)
+    get_target_property(product ${part}_exe OC_PRODUCT)
+    get_target_property(version ${part}_exe OC_VERSION)
+    list(APPEND oc_package_expectations ${name}.exe=${product}:${version})
+  endforeach()
+  add_test(NAME package_zips_unpack_into_the_browser_folder
+           COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tests/package/check_package.py
+                   --cpack ${CMAKE_CPACK_COMMAND} --build ${CMAKE_BINARY_DIR}
+                   --work ${CMAKE_BINARY_DIR}/package_check --company ${OC_COMPANY}
+                   "--suffix=${oc_archive_suffix}" ${oc_package_expectations})
+  set_tests_properties(package_zips_unpack_into_the_browser_folder PROPERTIES LABELS package)
+endif()
