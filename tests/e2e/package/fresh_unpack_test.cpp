@@ -128,13 +128,16 @@ TEST(FreshUnpack, TarvelStartsTheBrowserAsWithoutAnIni) {
     EXPECT_EQ(TarvelRun(root + "sample\\"), bare);
 }
 
-// Zelko.exe in its sub-folder with a FlashGot.exe that reports one manager:
-// the first run detects it, then hands the link to it.
+// Zelko.exe in its sub-folder of a running browser, with a FlashGot.exe that
+// reports one manager: the first run detects it, then hands it the link with
+// the browser's page as referrer.
 std::string ZelkoRun(const std::string& folder) {
     WineBench& bench = WineBench::Get();
-    const std::string zelko = folder + "Opera\\Zelko\\";
+    const std::string opera = folder + "Opera\\";
+    const std::string zelko = opera + "Zelko\\";
     const std::string jobs = folder + "jobs\\";
     fs::create_directories(bench.HostPath(jobs));
+    WriteHostFile(bench.HostPath(opera + "opera.dll"), "MZ");
     bench.InstallExe("recorder.exe", zelko + "FlashGot.exe");
     WriteHostFile(bench.HostPath(zelko + "FlashGot.ini"),
                   IniText("Recorder", {{"Log", folder + "FlashGot.log"},
@@ -143,9 +146,13 @@ std::string ZelkoRun(const std::string& folder) {
                                        {"CopyUnique", "1"},
                                        {"WriteAfterArg", "-o"},
                                        {"WriteText", "FlashGot 1.0%0D%0AFlashGet|OK%0D%0A"}}));
-    RunResult r = bench.Run({zelko + "Zelko.exe", "http://example.com/file.zip",
-                             "http://example.com/page.html"},
-                            150);
+    StubBrowser::Options o;
+    o.folder = opera;
+    o.url = "http://forum.example/thread?id=9";
+    o.title = "Forum";
+    StubBrowser browser(o);
+    if (!browser.ready()) return "browser not ready";
+    RunResult r = bench.Run({zelko + "Zelko.exe", "http://files.example/b.zip"}, 150);
     std::string outcome = "exit " + std::to_string(r.exitCode) + "\n";
     const auto starts = RecordsOfKind(bench.HostPath(folder + "FlashGot.log"), "start");
     outcome += "FlashGot starts " + std::to_string(starts.size()) + "\n";
@@ -158,6 +165,7 @@ std::string ZelkoRun(const std::string& folder) {
                        ? std::string(key) + "<none>\n"
                        : ini.substr(at, ini.find_first_of("\r\n", at) - at) + "\n";
     }
+    browser.Close();
     return Relative(outcome, folder);
 }
 
@@ -168,7 +176,7 @@ TEST(FreshUnpack, ZelkoDetectsTheManagersAndHandsOnAsWithoutAnIni) {
     const std::string bare = ZelkoRun(root + "bare\\");
     EXPECT_EQ(bare,
               "exit 0\nFlashGot starts 2\n"
-              "job 1;FlashGet;0;;\r\nhttp://example.com/page.html\r\nhttp://example.com/file.zip"
+              "job 1;FlashGet;0;;\r\nhttp://forum.example/thread?id=9\r\nhttp://files.example/b.zip"
               "\r\n\r\n\r\n\r\n\n"
               "DM=FlashGet\nAllDM=FlashGet;\n");
     EXPECT_EQ(ZelkoRun(root + "sample\\"), bare);
