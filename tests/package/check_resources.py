@@ -4,6 +4,7 @@
   check_resources.py --company NAME BIN_DIR Zelko.exe=Zelko:2.5 ...
 """
 import argparse
+import re
 import sys
 from pathlib import Path
 
@@ -38,6 +39,12 @@ def problems(data, file_name, product, version, company):
                 out.append(f"{key} is {info['strings'].get(key)!r}, expected {value!r}")
         if not info["strings"].get("FileDescription"):
             out.append("no FileDescription")
+    # A version the program shows itself (a window caption, its help text)
+    # must be the one its resource gives.
+    shown_pattern = re.escape(product).encode() + rb"(?: for Opera)?(?: Ver)? (\d+\.\d+)"
+    for shown in re.findall(shown_pattern, data):
+        if shown.decode() != version:
+            out.append(f"shows version {shown.decode()}, its resource says {version}")
     groups = pe.icon_groups(found)
     if not groups:
         out.append("no icon")
