@@ -119,8 +119,8 @@ std::string TarvelRun(const std::string& folder) {
 
 TEST(FreshUnpack, TarvelStartsTheBrowserAsWithoutAnIni) {
     const std::string root = WineBench::Get().TestFolder();
-    Unpack(root + "bare\\Opera\\", false);
-    Unpack(root + "sample\\Opera\\", true);
+    ASSERT_NO_FATAL_FAILURE(Unpack(root + "bare\\Opera\\", false));
+    ASSERT_NO_FATAL_FAILURE(Unpack(root + "sample\\Opera\\", true));
     const std::string bare = TarvelRun(root + "bare\\");
     EXPECT_EQ(bare,
               "exit 0\ncommandLine <folder>\\opkernel.exe http://example.com/a -x\nshow 5\n"
@@ -171,8 +171,8 @@ std::string ZelkoRun(const std::string& folder) {
 
 TEST(FreshUnpack, ZelkoDetectsTheManagersAndHandsOnAsWithoutAnIni) {
     const std::string root = WineBench::Get().TestFolder();
-    Unpack(root + "bare\\Opera\\", false);
-    Unpack(root + "sample\\Opera\\", true);
+    ASSERT_NO_FATAL_FAILURE(Unpack(root + "bare\\Opera\\", false));
+    ASSERT_NO_FATAL_FAILURE(Unpack(root + "sample\\Opera\\", true));
     const std::string bare = ZelkoRun(root + "bare\\");
     EXPECT_EQ(bare,
               "exit 0\nFlashGot starts 2\n"
@@ -206,8 +206,8 @@ std::string MirsaRun(const std::string& folder) {
 
 TEST(FreshUnpack, MirsaSavesIntoItsOwnFolderAsWithoutAnIni) {
     const std::string root = WineBench::Get().TestFolder();
-    Unpack(root + "bare\\Opera\\", false);
-    Unpack(root + "sample\\Opera\\", true);
+    ASSERT_NO_FATAL_FAILURE(Unpack(root + "bare\\Opera\\", false));
+    ASSERT_NO_FATAL_FAILURE(Unpack(root + "sample\\Opera\\", true));
     const std::string bare = MirsaRun(root + "bare\\");
     // The page and the history beside Mirsa.exe, no description file.
     EXPECT_NE(bare.find("saved <folder>Opera\\Mirsa\\today.mht type 2\n"), std::string::npos) << bare;
