@@ -105,6 +105,11 @@ std::optional<std::size_t> FindKey(const std::vector<std::string>& lines, std::s
     return std::nullopt;
 }
 
+std::set<FakePlatform::IniRead>& IniReads() {
+    static std::set<FakePlatform::IniRead> reads;
+    return reads;
+}
+
 std::string StripQuotes(const std::string& value) {
     if (value.size() > 1 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
         return value.substr(1, value.size() - 2);
@@ -121,8 +126,11 @@ std::string FakePlatform::State::IniPath(const std::string& file) const {
     return Norm(file);
 }
 
+const std::set<FakePlatform::IniRead>& FakePlatform::IniReadsOfProcess() { return IniReads(); }
+
 std::string FakePlatform::IniReadString(const std::string& file, const std::string& section,
                                         const std::string& key, const std::string& def) {
+    IniReads().emplace(fake::NameOf(s_->IniPath(file)), section, key);
     std::string fallback = def;
     while (!fallback.empty() && fallback.back() == ' ') fallback.pop_back();
     fallback = fallback.substr(0, kValueLimit);

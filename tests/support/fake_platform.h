@@ -21,6 +21,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -48,6 +49,13 @@ public:
     void SetTempFolder(const std::string& pathWithBackslash);
     void SetWindowsFolder(const std::string& path);  // where bare INI names live
     std::string WindowsFolder() const;
+
+    // --- INI reads of every FakePlatform of this process ---
+    // (file name without its folder, section, key) of each IniReadString and
+    // IniReadInt call, gathered for the check that the user guide names every
+    // key the programs read.
+    using IniRead = std::tuple<std::string, std::string, std::string>;
+    static const std::set<IniRead>& IniReadsOfProcess();
 
     // --- virtual clock and scheduled events ---
     static constexpr std::uint32_t kStartTick = 1000000;
