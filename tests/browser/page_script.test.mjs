@@ -10,6 +10,7 @@ import path from 'node:path';
 import { spawnSync } from 'node:child_process';
 import { fileURLToPath } from 'node:url';
 import { chromium } from 'playwright-core';
+import { catchZelkoJobs } from './zelko_jobs.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const root = path.resolve(here, '..', '..');
@@ -97,20 +98,7 @@ after(async () => {
 async function open(address, { oldEngine = false } = {}) {
   const context = await browser.newContext({ acceptDownloads: true });
   const jobs = [];
-  await context.exposeFunction('__zelkoJob', (url) => jobs.push(decodeJob(url)));
-  // The frame is removed at once and Playwright does not report data: URLs,
-  // so the address is taken where the script sets it.
-  await context.addInitScript(() => {
-    const own = Object.getOwnPropertyDescriptor(HTMLIFrameElement.prototype, 'src');
-    Object.defineProperty(HTMLIFrameElement.prototype, 'src', {
-      configurable: true,
-      get() { return own.get.call(this); },
-      set(value) {
-        if (String(value).startsWith('data:text/zlk')) window.__zelkoJob(String(value));
-        else own.set.call(this, value);
-      },
-    });
-  });
+  await catchZelkoJobs(context, (url) => jobs.push(decodeJob(url)));
   if (oldEngine) await context.addInitScript('window.opera = { version: function () { return "8.54"; } };');
   await context.addInitScript(script);
   const page = await context.newPage();
