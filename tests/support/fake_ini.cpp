@@ -110,6 +110,11 @@ std::set<FakePlatform::IniRead>& IniReads() {
     return reads;
 }
 
+bool& RecordingIniReads() {
+    static bool on = false;
+    return on;
+}
+
 std::string StripQuotes(const std::string& value) {
     if (value.size() > 1 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
         return value.substr(1, value.size() - 2);
@@ -126,11 +131,12 @@ std::string FakePlatform::State::IniPath(const std::string& file) const {
     return Norm(file);
 }
 
+void FakePlatform::RecordIniReads(bool on) { RecordingIniReads() = on; }
 const std::set<FakePlatform::IniRead>& FakePlatform::IniReadsOfProcess() { return IniReads(); }
 
 std::string FakePlatform::IniReadString(const std::string& file, const std::string& section,
                                         const std::string& key, const std::string& def) {
-    IniReads().emplace(fake::NameOf(s_->IniPath(file)), section, key);
+    if (RecordingIniReads()) IniReads().emplace(fake::NameOf(s_->IniPath(file)), section, key);
     std::string fallback = def;
     while (!fallback.empty() && fallback.back() == ' ') fallback.pop_back();
     fallback = fallback.substr(0, kValueLimit);

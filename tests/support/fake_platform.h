@@ -51,10 +51,12 @@ public:
     std::string WindowsFolder() const;
 
     // --- INI reads of every FakePlatform of this process ---
-    // (file name without its folder, section, key) of each IniReadString and
-    // IniReadInt call, gathered for the check that the user guide names every
-    // key the programs read.
+    // Once switched on, (file name without its folder, section, key) of each
+    // IniReadString and IniReadInt call is kept, for the check that the user
+    // guide names every key the programs read. Off by default, so a fuzz
+    // target's endless reads of made-up keys do not pile up.
     using IniRead = std::tuple<std::string, std::string, std::string>;
+    static void RecordIniReads(bool on);
     static const std::set<IniRead>& IniReadsOfProcess();
 
     // --- virtual clock and scheduled events ---

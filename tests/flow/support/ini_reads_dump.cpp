@@ -35,6 +35,8 @@ std::string LineOf(const common::FakePlatform::IniRead& read) {
 
 class IniReadsDump : public testing::Environment {
 public:
+    void SetUp() override { common::FakePlatform::RecordIniReads(true); }
+
     void TearDown() override {
         const auto& reads = common::FakePlatform::IniReadsOfProcess();
         if (reads.empty()) return;
