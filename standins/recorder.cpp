@@ -18,8 +18,9 @@
 //                       file; write the file its "Compiled file=" line (hhc.exe)
 //                       or its destination <Path> (isiloxc.exe) names
 //   ExitCode=n
-// Steps in that order (the file is written after the window closed and the
-// wait), each one a record in the log.
+// Steps in that order, each one a record in the log; the files (converter
+// output, WriteFile) are written as a real converter does, at the end: after
+// the window closed and the wait.
 #include "common/win32/win32_api.h"
 
 #include <cstdlib>
@@ -201,9 +202,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     standin::AppendRecord(c.log, start);
 
     CopyArgument(c, args);
-    ConvertProject(c);
     if (!c.windowTitle.empty()) StayOpenWithWindow(c);
     if (c.waitMs > 0) Sleep(static_cast<DWORD>(c.waitMs));
+    ConvertProject(c);
     // Last, so a file it writes also tells that it is about to end.
     WriteRequestedFile(c, args);
 
