@@ -218,6 +218,10 @@ TEST(MirsaConvert, FailedConversionKeepsThePage) {
         EXPECT_TRUE(w.Boxes().empty()) << c.name;
         EXPECT_FALSE(w.p.HasFolder("C:\\Pages\\_temp_")) << c.name;
         EXPECT_TRUE(w.p.StartsOf("C:\\Program.exe").empty());
+        if (!c.failStart) {
+            ASSERT_EQ(w.p.StartsOf("hhc.exe").size(), 1u);
+            EXPECT_EQ(w.p.StartsOf("hhc.exe")[0].program, c.folder + "hhc.exe");
+        }
         // No converter output, not even the empty file that held its name.
         for (const auto& entry : w.p.FindFiles("C:\\Pages\\*")) {
             const std::string e = common::AsciiLower(ExtensionOf(entry.name));
