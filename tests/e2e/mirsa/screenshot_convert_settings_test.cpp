@@ -167,7 +167,8 @@ TEST(MirsaE2E, ConvertersWriteTheirOutput) {
 }
 
 // Two CHM saves of pages with the same title at once: the first converter
-// still runs (its window open) while the second save picks its output name,
+// still runs (its hidden window open, so the browser's second dialog keeps
+// the foreground) while the second save picks its output name,
 // so each gets a name of its own; both items reach the history page, which
 // both runs update at the same moment.
 TEST(MirsaE2E, TwoConversionsAtOnceTakeTwoNames) {
@@ -175,7 +176,7 @@ TEST(MirsaE2E, TwoConversionsAtOnceTakeTwoNames) {
     const std::string hhc = m.folder() + "Mirsa\\hhc.exe";
     WineBench::Get().InstallExe("recorder.exe", hhc);
     WriteHostFile(m.Host(m.folder() + "Mirsa\\hhc.ini"),
-                  IniText("Recorder", {{"ConvertProject", "1"}, {"Window", "Converting"}}));
+                  IniText("Recorder", {{"ConvertProject", "1"}, {"Window", "Converting"}, {"WindowShow", "0"}}));
     const std::string log = m.Host(m.folder() + "Mirsa\\hhc.log");
     StubBrowser browser(m.Browser("Same Title", {"--autosave=1500", "--dialogs=2"}));
     ASSERT_TRUE(browser.ready());
