@@ -2,7 +2,8 @@
 // the fake platform: the title stays inside its quotes (hhc.exe) or its
 // element (iSiloX) and adds no line, option or element; the output named in
 // the project lies in the target folder; the converter gets exactly one
-// project argument; the temporary folder goes again.
+// project argument; the temporary folder goes again; a converter that writes
+// nothing leaves the page in the target folder instead.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -57,7 +58,7 @@ void CheckIsiloProject(const std::string& title) {
 }
 
 void CheckConversion(const std::string& converter, const std::string& title,
-                     const std::string& textName) {
+                     const std::string& textName, bool writesOutput) {
     common::FakePlatform p;
     p.AddFile(kProgramFolder + converter, "MZ");
     p.AddFile(kTemp + "\\index.html", "<html>");
@@ -72,7 +73,7 @@ void CheckConversion(const std::string& converter, const std::string& title,
         output = converter == mirsa::kHhcConverter
                      ? Between(project, "Compiled file=", "\r\n")
                      : XmlDecoded(Between(project, "<Files>\r\n<Path>", "</Path>"));
-        fp.WriteFile(output, "converted");
+        if (writesOutput) fp.WriteFile(output, "converted");
     };
     p.OnProgram(converter, b);
 
@@ -80,15 +81,18 @@ void CheckConversion(const std::string& converter, const std::string& title,
     mirsa::Conversion c;
     c.converter = converter;
     c.programFolder = kProgramFolder;
+    c.savedPage = kTemp + "\\index.html";
     c.tempFolder = kTemp;
     c.targetFolder = kTarget;
     c.outputName = mirsa::OutputNameOf(false, "", textName, title);
     const std::optional<std::string> made = mirsa::ConvertSavedPage(p, c, historyTitle);
     Require(arguments == (converter == mirsa::kHhcConverter ? 2u : 3u));
-    Require(made.has_value() && *made == output);
     Require(common::StartsWith(output, kTarget) &&
             output.find_first_of("\\/:", kTarget.size()) == std::string::npos);
-    Require(!p.HasFolder(kTemp) && p.FilesUnder(kTarget) == std::vector<std::string>{output});
+    // Without output the page itself is kept, beside where the output would be.
+    const std::string kept = writesOutput ? output : output.substr(0, output.rfind('.')) + ".html";
+    Require(made.has_value() && *made == kept);
+    Require(!p.HasFolder(kTemp) && p.FilesUnder(kTarget) == std::vector<std::string>{kept});
 }
 
 }  // namespace
@@ -100,7 +104,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string textName = cut == std::string::npos ? "" : input.substr(cut + 1);
     CheckHhcProject(title);
     CheckIsiloProject(title);
-    CheckConversion(mirsa::kHhcConverter, title, textName);
-    CheckConversion(mirsa::kIsiloConverter, title, textName);
+    for (bool writes : {true, false}) {
+        CheckConversion(mirsa::kHhcConverter, title, textName, writes);
+        CheckConversion(mirsa::kIsiloConverter, title, textName, writes);
+    }
     return 0;
 }

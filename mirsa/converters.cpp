@@ -1,6 +1,10 @@
 #include "mirsa/converters.h"
 
+#include <cctype>
+#include <cstring>
+
 #include "common/helpers.h"
+#include "common/ini.h"
 #include "mirsa/browser_window.h"
 #include "mirsa/save.h"
 
@@ -160,33 +164,116 @@ void RemoveTemporaryFolder(common::Platform& p, common::WindowId owner, const st
 
 }  // namespace
 
+std::string RelinkFilesFolder(const std::string& page, const std::string& oldFolderName,
+                              const std::string& newFolderName) {
+    auto in = [](const char* set, char c) { return c != '\0' && std::strchr(set, c) != nullptr; };
+    std::string address;
+    for (unsigned char c : newFolderName) {
+        // Bytes above ASCII stay as they are: the page's own encoding decides them.
+        if (c < 0x80 && !std::isalnum(c) && !in("-_.~!$()*+,;=@[]", static_cast<char>(c))) {
+            static const char kHex[] = "0123456789ABCDEF";
+            address += '%';
+            address += kHex[c >> 4];
+            address += kHex[c & 15];
+        } else {
+            address += static_cast<char>(c);
+        }
+    }
+    const std::string from = oldFolderName + "/";
+    const std::string to = address + "/";
+    std::string out;
+    std::size_t done = 0;
+    for (std::size_t at = page.find(from); at != std::string::npos; at = page.find(from, at + 1)) {
+        // Only a reference that starts there: not "myindex_files/" nor a folder
+        // of that name on some server.
+        const char before = at == 0 ? '"' : page[at - 1];
+        if (!in("\"'=( \t\r\n", before)) continue;
+        out.append(page, done, at - done);
+        out += to;
+        done = at + from.size();
+    }
+    out.append(page, done, std::string::npos);
+    return out;
+}
+
+namespace {
+
+bool HasContent(common::Platform& p, const std::string& path) {
+    return p.FileSize(path).value_or(0) > 0;
+}
+
+// The page and its files folder under the target name: moved, or copied
+// where a move is refused (a file the browser still holds open).
+std::optional<std::string> KeepSavedPage(common::Platform& p, const Conversion& c) {
+    if (!HasContent(p, c.savedPage)) return std::nullopt;
+    const std::string pageName = common::FileNameOfPath(c.savedPage);
+    const std::string extension = ExtensionOf(pageName);
+    const std::string filesName = pageName.substr(0, pageName.size() - extension.size()) + "_files";
+    const std::string filesFolder = c.tempFolder + "\\" + filesName;
+    const bool hasFiles = p.FolderExists(filesFolder);
+
+    const std::string kept =
+        UniqueFileName(p, c.targetFolder + c.outputName + extension, hasFiles ? "_files" : "");
+    if (!p.MoveFile(c.savedPage, kept, true) && !p.CopyFile(c.savedPage, kept, false)) {
+        if (p.FileSize(kept) == std::optional<std::uint64_t>(0)) p.DeleteFile(kept);
+        return std::nullopt;
+    }
+    if (!hasFiles) return kept;
+    const std::string keptFilesName =
+        common::FileNameOfPath(kept.substr(0, kept.size() - extension.size())) + "_files";
+    const std::string keptFiles = c.targetFolder + keptFilesName;
+    const bool filesMoved =
+        p.MoveFile(filesFolder, keptFiles, false) ||
+        common::ShellFileOperation(p, c.owner, common::shell_op::Copy,
+                                   common::shell_op::Silent | common::shell_op::NoConfirmation |
+                                       common::shell_op::NoErrorUi,
+                                   filesFolder, keptFiles);
+    if (filesMoved && keptFilesName != filesName) {
+        if (std::optional<std::string> text = p.ReadFile(kept))
+            common::WriteFileAtomic(p, kept, RelinkFilesFolder(*text, filesName, keptFilesName));
+    }
+    return kept;
+}
+
+}  // namespace
+
 std::optional<std::string> ConvertSavedPage(common::Platform& p, const Conversion& c,
                                             std::string& historyTitle) {
     WaitForSavedPage(p, c.tempFolder, c.timeOutMs);
-    std::string outputFile, projectFile, text, arguments;
+    std::string outputFile, projectFile, text, arguments, title = historyTitle;
     if (c.converter == kHhcConverter) {
-        historyTitle = HhcTitle(historyTitle);
+        title = HhcTitle(historyTitle);
         outputFile = UniqueFileName(p, c.targetFolder + c.outputName + ".chm");
         projectFile = c.tempFolder + "\\default.hhp";
-        text = HhcProject(outputFile, historyTitle, ListPageFiles(p, c.tempFolder));
+        text = HhcProject(outputFile, title, ListPageFiles(p, c.tempFolder));
         arguments = " \"" + projectFile + "\"";
     } else {
         outputFile = UniqueFileName(p, c.targetFolder + c.outputName + ".pdb");
         projectFile = c.tempFolder + "\\isiloxc.ixl";
-        text = IsiloProject(c.tempFolder, historyTitle, outputFile);
+        text = IsiloProject(c.tempFolder, title, outputFile);
         arguments = " -x \"" + projectFile + "\"";
     }
     p.WriteFile(projectFile, text);
-    // The converter writes the file itself: the empty file that held the name
-    // goes, so that only real output counts below.
-    p.DeleteFile(outputFile);
+    // The empty file keeps the name taken while the converter runs: another
+    // save of the same title meanwhile gets a name of its own. The converter
+    // writes over it.
     // Quoted, so a program folder with blanks cannot name another program.
     const bool started = common::RunProgramAndWait(
         p, "\"" + c.programFolder + c.converter + "\"" + arguments, common::WaitVariant::Mirsa,
         common::sw::Hide);
+    std::optional<std::string> recorded;
+    if (started && HasContent(p, outputFile)) {
+        historyTitle = title;
+        recorded = outputFile;
+    } else {
+        // Nothing converted: the name goes free again, and the page the
+        // browser saved is kept instead of being thrown away with the folder.
+        if (p.FileSize(outputFile) == std::optional<std::uint64_t>(0)) p.DeleteFile(outputFile);
+        recorded = KeepSavedPage(p, c);
+        if (!recorded && HasContent(p, c.savedPage)) return std::nullopt;
+    }
     RemoveTemporaryFolder(p, c.owner, c.tempFolder);
-    if (!started || !p.FileExists(outputFile)) return std::nullopt;
-    return outputFile;
+    return recorded;
 }
 
 }  // namespace mirsa

@@ -44,9 +44,15 @@ std::string IsiloProject(const std::string& tempFolder, const std::string& title
 std::string OutputNameOf(bool all, const std::string& workingName, const std::string& textName,
                          const std::string& historyTitle);
 
+// The page's references to its files folder ("<old>_files/...") made to
+// point at the folder's new name, as a relative address.
+std::string RelinkFilesFolder(const std::string& page, const std::string& oldFolderName,
+                              const std::string& newFolderName);
+
 struct Conversion {
     std::string converter;   // kHhcConverter or kIsiloConverter
     std::string programFolder;  // where the converter lies, with backslash
+    std::string savedPage;   // the page the browser saved, in tempFolder
     std::string tempFolder;  // without backslash
     std::string targetFolder;  // with backslash
     std::string outputName;
@@ -54,8 +60,12 @@ struct Conversion {
     common::WindowId owner = 0;
 };
 // Waits for the page, writes the project, runs the converter and removes the
-// temporary folder. The output file's path, or nothing when the converter did
-// not start or wrote no file. historyTitle gets hhc.exe's form of it.
+// temporary folder. The output name stays taken by an empty file until the
+// converter has written over it. Returns the output file's path (historyTitle
+// then gets hhc.exe's form of it); when the converter did not start or wrote
+// nothing, the saved page itself moved to the target folder under the output
+// name; nothing when the browser saved no page or it could not be moved out
+// (then the temporary folder stays, holding it).
 std::optional<std::string> ConvertSavedPage(common::Platform& p, const Conversion& c,
                                             std::string& historyTitle);
 

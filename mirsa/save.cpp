@@ -177,7 +177,7 @@ SaveOutcome SaveThroughDialogs(common::Platform& p, const SaveRun& run, const Sa
         std::string recorded = saved;
         if (!s.converter.empty()) {
             std::optional<std::string> output =
-                hooks.convert(p, run, tempFolder, s.targetFolder, s.name, historyTitle);
+                hooks.convert(p, run, saved, s.targetFolder, s.name, historyTitle);
             if (!output) {
                 if (s.all) continue;
                 return SaveOutcome::Failed;
@@ -221,19 +221,23 @@ FormatRule RuleOfFormat(const std::string& format, bool oldOpera, const std::str
     return {2, mhtExt};
 }
 
-std::string UniqueFileName(common::Platform& p, const std::string& path) {
+std::string UniqueFileName(common::Platform& p, const std::string& path,
+                           const std::string& folderSuffix) {
     const std::string folder = common::FolderOfPath(path);
     const std::string file = path.substr(folder.size());
     const std::string extension = ExtensionOf(file);
     const std::string base = WithoutSuffix(file, extension);
-    std::string candidate = path;
+    std::string stem = folder + base;
     for (unsigned n = 1;; ++n) {
-        // Created empty here, so another saver cannot be handed the same name.
-        if (p.CreateNewFile(candidate, "")) return candidate;
-        // Nothing there and still not created: the folder cannot be written,
-        // and numbering on would not help.
-        if (!p.FileExists(candidate) && !p.FolderExists(candidate)) return candidate;
-        candidate = folder + base + "_" + std::to_string(n) + extension;
+        const std::string candidate = stem + extension;
+        if (folderSuffix.empty() || !p.FolderExists(stem + folderSuffix)) {
+            // Created empty here, so another saver cannot be handed the same name.
+            if (p.CreateNewFile(candidate, "")) return candidate;
+            // Nothing there and still not created: the folder cannot be written,
+            // and numbering on would not help.
+            if (!p.FileExists(candidate) && !p.FolderExists(candidate)) return candidate;
+        }
+        stem = folder + base + "_" + std::to_string(n);
     }
 }
 
@@ -341,13 +345,14 @@ SaveOutcome RecordQuickSave(common::Platform& p, const SaveRun& run,
 SaveHooks BuiltInSaveHooks() {
     SaveHooks hooks;
     hooks.screenshot = SaveScreenshot;
-    hooks.convert = [](common::Platform& p, const SaveRun& run, const std::string& tempFolder,
+    hooks.convert = [](common::Platform& p, const SaveRun& run, const std::string& savedPage,
                        const std::string& targetFolder, const std::string& workingName,
                        std::string& historyTitle) {
         Conversion c;
         c.converter = run.request.Converter;
         c.programFolder = run.startFolder;
-        c.tempFolder = tempFolder;
+        c.savedPage = savedPage;
+        c.tempFolder = common::WithoutTrailingBackslash(common::FolderOfPath(savedPage));
         c.targetFolder = targetFolder;
         c.outputName = OutputNameOf(run.request.Method == "all", workingName,
                                     common::MakeFileName(run.request.Text), historyTitle);

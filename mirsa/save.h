@@ -46,8 +46,11 @@ struct FormatRule {
 FormatRule RuleOfFormat(const std::string& format, bool oldOpera, const std::string& defaultExt);
 
 // The path, or "<base>_<n><ext>" with the lowest free n; the name is taken by
-// creating it as an empty file, so two savers never share it.
-std::string UniqueFileName(common::Platform& p, const std::string& path);
+// creating it as an empty file, so two savers never share it. With a folder
+// suffix, a name is also passed over while "<base>[_<n>]<suffix>" is a folder
+// (a page and its "_files" folder go together).
+std::string UniqueFileName(common::Platform& p, const std::string& path,
+                           const std::string& folderSuffix = "");
 std::string SiteFolderOfUrl(const std::string& url);
 bool ExtensionContradictsFormat(const std::string& fileName, const std::string& format);
 std::string FramesetPageText(const std::string& savedFile, const std::string& url);
@@ -97,10 +100,12 @@ struct SaveHooks {
     std::function<SaveOutcome(common::Platform&, const SaveRun&, BrowserContact&,
                               const std::string& targetFolder, const std::string& workingName)>
         screenshot;
-    // A converter: turns the page saved in tempFolder into its output and returns its
-    // path, or nothing when no output was made. The history title may change on the way.
+    // A converter: turns the page the browser saved (savedPage, alone in its
+    // temporary folder) into its output and returns the path to record: the
+    // output, or the page itself moved out when no output was made; nothing
+    // when there is nothing to record. The history title may change on the way.
     std::function<std::optional<std::string>(
-        common::Platform&, const SaveRun&, const std::string& tempFolder,
+        common::Platform&, const SaveRun&, const std::string& savedPage,
         const std::string& targetFolder, const std::string& workingName,
         std::string& historyTitle)>
         convert;
@@ -119,7 +124,7 @@ enum class SaveOutcome {
     PhfSaved,
     PhfCancelled,
     HistoryDamaged, // the history box was shown
-    Failed,         // capture, write or conversion made nothing; nothing recorded
+    Failed,         // capture or write made nothing, or the browser saved no page to convert; nothing recorded
     Cancelled,      // the user cancelled the program's own Save dialog
 };
 

@@ -13,13 +13,17 @@
 //   WriteText=text
 //   Window=title        stay open with a visible window of this title until WM_CLOSE
 //   WindowClass=name    its class (default "RecorderWindow")
+//   WindowShow=n        how it is shown (ShowWindow command, default 5: SW_SHOW);
+//                       0 keeps it hidden, as a converter started hidden has
+//                       no window that could take the foreground
 //   WaitMs=n            then wait this long
 //   ConvertProject=1    play a converter: the last quoted argument is a project
 //                       file; write the file its "Compiled file=" line (hhc.exe)
 //                       or its destination <Path> (isiloxc.exe) names
 //   ExitCode=n
-// Steps in that order (the file is written after the window closed and the
-// wait), each one a record in the log.
+// Steps in that order, each one a record in the log; the files (converter
+// output, WriteFile) are written as a real converter does, at the end: after
+// the window closed and the wait.
 #include "common/win32/win32_api.h"
 
 #include <cstdlib>
@@ -44,6 +48,7 @@ struct RecorderConfig {
     std::string writeText;
     std::string windowTitle;
     std::string windowClass;
+    int windowShow = SW_SHOW;
     int waitMs = 0;
     bool convertProject = false;
     int exitCode = 0;
@@ -63,6 +68,7 @@ RecorderConfig ReadConfig() {
     c.writeText = standin::DecodeValue(p.IniReadString(ini, kSection, "WriteText", ""));
     c.windowTitle = p.IniReadString(ini, kSection, "Window", "");
     c.windowClass = p.IniReadString(ini, kSection, "WindowClass", "RecorderWindow");
+    c.windowShow = p.IniReadInt(ini, kSection, "WindowShow", SW_SHOW);
     c.waitMs = p.IniReadInt(ini, kSection, "WaitMs", 0);
     c.exitCode = p.IniReadInt(ini, kSection, "ExitCode", 0);
     c.convertProject = p.IniReadInt(ini, kSection, "ConvertProject", 0) != 0;
@@ -177,7 +183,7 @@ void StayOpenWithWindow(const RecorderConfig& c) {
                                   WS_OVERLAPPEDWINDOW, 40, 40, 360, 200, nullptr, nullptr,
                                   wc.hInstance, nullptr);
     if (!window) return;
-    ShowWindow(window, SW_SHOW);
+    ShowWindow(window, c.windowShow);
     standin::Record r = standin::EventRecord("window");
     r.Set("title", c.windowTitle);
     standin::AppendRecord(c.log, r);
@@ -201,9 +207,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     standin::AppendRecord(c.log, start);
 
     CopyArgument(c, args);
-    ConvertProject(c);
     if (!c.windowTitle.empty()) StayOpenWithWindow(c);
     if (c.waitMs > 0) Sleep(static_cast<DWORD>(c.waitMs));
+    ConvertProject(c);
     // Last, so a file it writes also tells that it is about to end.
     WriteRequestedFile(c, args);
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <sstream>
 
 #include "tests/e2e/mirsa/mirsa_setup.h"
@@ -163,6 +164,55 @@ TEST(MirsaE2E, ConvertersWriteTheirOutput) {
     EXPECT_EQ(m.HistoryItems(), 3u);
     EXPECT_NE(m.History().find("<b>Say 'Hi' & Bye</b>"), std::string::npos);
     EXPECT_NE(m.History().find("<b>Say \"Hi\" & Bye</b>"), std::string::npos);
+}
+
+// Two CHM saves of pages with the same title at once: the first converter
+// still runs (its hidden window open, so the browser's second dialog keeps
+// the foreground) while the second save picks its output name,
+// so each gets a name of its own; both items reach the history page, which
+// both runs update at the same moment.
+TEST(MirsaE2E, TwoConversionsAtOnceTakeTwoNames) {
+    MirsaSetup m;
+    const std::string hhc = m.folder() + "Mirsa\\hhc.exe";
+    WineBench::Get().InstallExe("recorder.exe", hhc);
+    WriteHostFile(m.Host(m.folder() + "Mirsa\\hhc.ini"),
+                  IniText("Recorder", {{"ConvertProject", "1"}, {"Window", "Converting"}, {"WindowShow", "0"}}));
+    const std::string log = m.Host(m.folder() + "Mirsa\\hhc.log");
+    StubBrowser browser(m.Browser("Same Title", {"--autosave=1500", "--dialogs=2"}));
+    ASSERT_TRUE(browser.ready());
+    Background first = m.Start(" /format=chm");
+    // The second save answers the browser's second dialog, which follows the first.
+    ASSERT_TRUE(WaitForRecord(browser.LogHostPath(), "saved", 90000));
+    Background second = m.Start(" /format=chm");
+    const bool bothConverting =
+        WaitUntil([&] { return RecordsOfKind(log, "window").size() == 2; }, 120000);
+    for (int i = 0; i < 2; ++i) {
+        Record close;
+        close.Set("verb", "close");
+        close.Set("class", "RecorderWindow");
+        close.Set("title", "Converting");
+        RunProbe(m.folder(), close);
+    }
+    ASSERT_TRUE(bothConverting) << ReadHostFile(log).value_or("");
+    EXPECT_TRUE(first.Wait(60000).has_value());
+    EXPECT_TRUE(second.Wait(60000).has_value());
+
+    std::set<std::string> outputs, contents;
+    for (const auto& entry : fs::directory_iterator(m.Host(m.pages()))) {
+        const std::string name = entry.path().filename().string();
+        if (entry.path().extension() == ".chm") {
+            outputs.insert(name);
+            contents.insert(ReadHostFile(entry.path().string()).value_or(""));
+        }
+        EXPECT_EQ(name.find("_temp_"), std::string::npos) << name;
+    }
+    EXPECT_EQ(outputs, (std::set<std::string>{"Same Title.chm", "Same Title_1.chm"}));
+    EXPECT_EQ(contents, (std::set<std::string>{"converted from " + m.pages() + "_temp_\\default.hhp",
+                                               "converted from " + m.pages() + "_temp_1\\default.hhp"}));
+    EXPECT_EQ(m.HistoryItems(), 2u);
+    for (const char* link : {"href=\"Same%20Title.chm\"", "href=\"Same%20Title_1.chm\""})
+        EXPECT_NE(m.History().find(link), std::string::npos) << link << "\n" << m.History();
+    ASSERT_TRUE(browser.Close());
 }
 
 const std::string kRussianHistory =

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "common/helpers.h"
 #include "mirsa/converters.h"
 #include "mirsa_world.h"
@@ -28,6 +30,7 @@ std::string Between(const std::string& text, const std::string& from, const std:
 struct ConvertWorld : MirsaWorld {
     std::vector<std::string> projects;
     bool writesOutput = true;
+    std::function<void(FakePlatform&)> whileConverting;
 
     explicit ConvertWorld(const std::string& folder = "C:\\Mirsa\\", const std::string& ini = "") {
         p.SetModuleFileName(folder + "Mirsa.exe");
@@ -41,6 +44,7 @@ struct ConvertWorld : MirsaWorld {
             b.onStart = [this](FakePlatform& fp, common::ProcessId, const FakePlatform::StartRecord& r) {
                 std::string project = fp.FileText(ProjectArgument(r.commandLine)).value_or("");
                 projects.push_back(project);
+                if (whileConverting) whileConverting(fp);
                 std::string output = Between(project, "Compiled file=", "\r\n");
                 if (output.empty())
                     output = common::ReplaceAll(Between(project, "<Files>\r\n<Path>", "</Path>"),
@@ -164,37 +168,104 @@ TEST(MirsaConvert, Names) {
     }
 }
 
-// A converter that does not start or writes nothing leaves no record; the
-// temporary folder goes all the same. A program folder with blanks cannot
-// start another program.
-TEST(MirsaConvert, FailuresAndProgramFolderWithBlanks) {
+// A converter that does not start or writes nothing: the page the browser
+// saved is kept in the target folder under the output name, with its files
+// folder (its references made to follow the new name), and recorded instead;
+// the output's name goes free again and no box appears. A browser that saved
+// nothing leaves nothing to record. A program folder with blanks cannot start
+// another program.
+TEST(MirsaConvert, FailedConversionKeepsThePage) {
+    const std::string page = "<img src=\"index_files/a.png\">";
+    const std::string t = "C:\\Pages\\Tom _&_ Jerry \xE9";
     struct Case {
-        std::string folder;
-        bool failStart, writesOutput, wantRecorded;
+        std::string name, folder, switches;
+        bool failStart, withFiles;
+        std::string pageBytes;
+        std::vector<std::string> filesBefore, foldersBefore;
+        std::string proposed;
+        std::string wantKept, wantPage, wantTitle;  // wantKept empty: nothing recorded
     } cases[] = {
-        {"C:\\Mirsa\\", true, true, false},
-        {"C:\\Mirsa\\", false, false, false},
-        {"C:\\Program Files\\Mirsa\\", false, true, true},
+        {"no start", "C:\\Mirsa\\", "/format=chm", true, false, page, {}, {}, "",
+         t + ".html", page, "Tom \"&\" Jerry \xC3\xA9"},
+        {"no output, files folder, names taken", "C:\\Program Files\\Mirsa\\", "/format=chm", false, true,
+         page, {t + ".html"}, {t + "_1_files"}, "", t + "_2.html",
+         "<img src=\"Tom%20_%26_%20Jerry%20\xE9_2_files/a.png\">", "Tom \"&\" Jerry \xC3\xA9"},
+        {"pdb, no start, files folder", "C:\\Mirsa\\", "/format=pdb /text=Own", true, true, page, {}, {}, "",
+         "C:\\Pages\\Own.html", "<img src=\"Own_files/a.png\">", "Tom \"&\" Jerry \xC3\xA9"},
+        {"all", "C:\\Mirsa\\", "/format=chm /method=all", false, false, page, {}, {}, "given.htm",
+         "C:\\Pages\\given.html", page, "given"},
+        {"browser saved nothing", "C:\\Mirsa\\", "/format=chm", false, false, "", {}, {}, "", "", "", ""},
     };
     for (const auto& c : cases) {
         ConvertWorld w(c.folder, "Description=1\r\n");
         w.p.AddFile("C:\\Program.exe", "MZ");
         w.p.OnProgram("C:\\Program.exe", {});
-        w.writesOutput = c.writesOutput;
+        for (const auto& f : c.filesBefore) w.p.AddFile(f, "old");
+        for (const auto& f : c.foldersBefore) w.p.AddFolder(f);
+        w.writesOutput = false;
+        w.pageBytes = c.pageBytes;
+        w.proposed = c.proposed;
+        if (c.withFiles)
+            w.alsoSaves = [](FakePlatform& fp, const std::string& saved) {
+                fp.AddFile(common::FolderOfPath(saved) + "index_files\\a.png", "PNG");
+            };
         if (c.failStart) {
             FakePlatform::ProgramBehaviour fails;
             fails.failStart = true;
-            w.p.OnProgram("hhc.exe", fails);
+            w.p.OnProgram(c.switches.find("pdb") != std::string::npos ? "isiloxc.exe" : "hhc.exe", fails);
         }
-        w.Convert("/format=chm");
-        EXPECT_FALSE(w.p.HasFolder("C:\\Pages\\_temp_")) << c.folder;
-        EXPECT_EQ(w.p.HasFile("C:\\Pages\\MirsaHistory.html"), c.wantRecorded);
-        EXPECT_EQ(w.p.HasFile("C:\\Pages\\descript.ion"), c.wantRecorded);
+        w.Convert(c.switches);
+        EXPECT_TRUE(w.Boxes().empty()) << c.name;
+        EXPECT_FALSE(w.p.HasFolder("C:\\Pages\\_temp_")) << c.name;
         EXPECT_TRUE(w.p.StartsOf("C:\\Program.exe").empty());
         if (!c.failStart) {
             ASSERT_EQ(w.p.StartsOf("hhc.exe").size(), 1u);
             EXPECT_EQ(w.p.StartsOf("hhc.exe")[0].program, c.folder + "hhc.exe");
         }
+        // No converter output, not even the empty file that held its name.
+        for (const auto& entry : w.p.FindFiles("C:\\Pages\\*")) {
+            const std::string e = common::AsciiLower(ExtensionOf(entry.name));
+            EXPECT_TRUE(e != ".chm" && e != ".pdb") << c.name << ": " << entry.name;
+        }
+        for (const auto& f : c.filesBefore) EXPECT_EQ(w.p.FileText(f), "old") << c.name;
+        for (const auto& f : c.foldersBefore) EXPECT_TRUE(w.p.HasFolder(f)) << c.name;
+        if (c.wantKept.empty()) {
+            EXPECT_FALSE(w.p.HasFile("C:\\Pages\\MirsaHistory.html")) << c.name;
+            EXPECT_FALSE(w.p.HasFile("C:\\Pages\\descript.ion")) << c.name;
+            EXPECT_FALSE(w.p.HasFile(t + ".html")) << c.name;
+            continue;
+        }
+        EXPECT_EQ(w.p.FileText(c.wantKept), c.wantPage) << c.name;
+        const std::string stem = c.wantKept.substr(0, c.wantKept.size() - 5);
+        EXPECT_EQ(w.p.FileText(stem + "_files\\a.png"),
+                  c.withFiles ? std::optional<std::string>("PNG") : std::nullopt)
+            << c.name;
+        const std::string link = common::ReplaceAll(
+            w.p.AnsiToUtf8(common::FileNameOfPath(c.wantKept)), " ", "%20");
+        EXPECT_EQ(w.HistoryItems(), 1u) << c.name;
+        EXPECT_NE(w.History().find("href=\"" + link + "\" target=\"_blank\"><b>" + c.wantTitle + "</b>"),
+                  std::string::npos)
+            << c.name << "\n" << w.History();
+        const bool described = c.switches.find("all") == std::string::npos;
+        EXPECT_EQ(w.p.FileText("C:\\Pages\\descript.ion").value_or("").find(common::FileNameOfPath(c.wantKept)) !=
+                      std::string::npos,
+                  described)
+            << c.name;
+    }
+}
+
+// The output name stays taken while the converter runs: another save of a
+// page with the same title at that moment is given the next name.
+TEST(MirsaConvert, OutputNameStaysTakenWhileTheConverterRuns) {
+    for (const std::string format : {"chm", "pdb"}) {
+        ConvertWorld w;
+        const std::string name = "C:\\Pages\\Tom _&_ Jerry \xE9." + format;
+        std::string other;
+        w.whileConverting = [&](FakePlatform& fp) { other = UniqueFileName(fp, name); };
+        w.Convert("/format=" + format);
+        EXPECT_EQ(other, "C:\\Pages\\Tom _&_ Jerry \xE9_1." + format);
+        EXPECT_EQ(w.p.FileText(name), "converted") << format;
+        EXPECT_EQ(w.HistoryItems(), 1u);
     }
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -46,6 +47,8 @@ public:
     WindowId dialog = 0, nameEdit = 0, typeCombo = 0;
     int dialogsOpened = 0;
     std::vector<std::string> nextProposals;  // per dialog of "all", when set
+    // What else the browser writes beside the page it saved (a files folder).
+    std::function<void(FakePlatform&, const std::string& path)> alsoSaves;
 
     MirsaWorld() {
         p.SetModuleFileName("C:\\Mirsa\\Mirsa.exe");
@@ -118,6 +121,7 @@ public:
         s.typeIndex = fp.ComboSelection(typeCombo);
         s.dialogWasEnabled = fp.IsEnabled(d);
         fp.WriteFile(s.path, pageBytes);
+        if (alsoSaves) alsoSaves(fp, s.path);
         saved.push_back(s);
         fp.DestroyWindow(d);
         fp.SetForeground(browser);

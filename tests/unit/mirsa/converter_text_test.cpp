@@ -28,5 +28,27 @@ TEST(HhcTitle, StaysOnTheWindowLine) {
     }
 }
 
+// A page kept without conversion points at its files folder's new name; a
+// name from a page title is escaped as an address, and only references that
+// begin with the folder's name change.
+TEST(RelinkFilesFolder, OnlyTheFoldersOwnReferences) {
+    struct Case {
+        std::string page, newName, want;
+    } cases[] = {
+        {"<img src=\"index_files/a.png\">", "News_files", "<img src=\"News_files/a.png\">"},
+        {"<img src='index_files/a.png'><a href=index_files/b.html>", "N_files",
+         "<img src='N_files/a.png'><a href=N_files/b.html>"},
+        {"url(index_files/bg.gif) url( index_files/c.gif)", "N_files", "url(N_files/bg.gif) url( N_files/c.gif)"},
+        {"index_files/x at the start", "N_files", "N_files/x at the start"},
+        {"<a href=\"http://x.org/index_files/a\">myindex_files/b", "N_files",
+         "<a href=\"http://x.org/index_files/a\">myindex_files/b"},
+        {"src=\"index_filesX/a\" src=\"index_files\"", "N_files", "src=\"index_filesX/a\" src=\"index_files\""},
+        {"src=\"index_files/a\"", "A b#c%d'e&f_files", "src=\"A%20b%23c%25d%27e%26f_files/a\""},
+        {"src=\"index_files/a\"", "Caf\xE9 (1)_files", "src=\"Caf\xE9%20(1)_files/a\""},
+        {"", "N_files", ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(RelinkFilesFolder(c.page, "index_files", c.newName), c.want) << c.page;
+}
+
 }  // namespace
 }  // namespace mirsa
