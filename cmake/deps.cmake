@@ -1,4 +1,5 @@
-# Boost.Regex is used header-only and standalone. Debian keeps its headers in
+# Boost.Regex, header-only and standalone, is the yardstick of the tests and
+# fuzz targets only: no program links a regex engine. Debian keeps its headers in
 # /usr/include, which must not be put on the cross compiler's include path as a
 # whole, so only the boost folder is linked into the build tree.
 set(OC_BOOST_ROOT "/usr/include/boost" CACHE PATH "Folder of the Boost 1.81 headers")

@@ -1,5 +1,5 @@
 // Arbitrary bytes through Zelko's parsers: the link collection (both kinds),
-// argument splitting, URL repair, job lines, plug-in reports, the detection
+// argument splitting, URL repair (against the regex rules), job lines, plug-in reports, the detection
 // file and the quoting of fields for receivers' command lines. Nothing may
 // crash, the stated shapes must hold, and a quoted field is one argument.
 #include <cstddef>
@@ -11,6 +11,7 @@
 #include "common/helpers.h"
 #include "fuzz/fuzz_support.h"
 #include "tests/support/fake_platform.h"
+#include "tests/support/url_regex_reference.h"
 #include "zelko/flashgot.h"
 #include "zelko/handoff.h"
 #include "zelko/intake.h"
@@ -56,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckCollection(text, true);
 
     for (const std::string& arg : zelko::SplitArguments(text)) Check(!arg.empty());
-    zelko::NormalizeUrl(text);
+    Check(zelko::NormalizeUrl(text) == url_regex_reference::NormalizeUrl(text));
 
     const zelko::JobLines lines = zelko::SplitJobLines(text);
     const std::vector<std::string> model = ModelLines(text);

@@ -1,6 +1,6 @@
 #include "zelko/intake.h"
 
-#include <boost/regex.hpp>
+#include <string_view>
 
 #include "common/browser.h"
 #include "common/helpers.h"
@@ -19,22 +19,46 @@ bool IsSeparator(char c) {
     return u >= 1 && u <= 32;
 }
 
-struct UrlRule {
-    boost::regex pattern;
-    const char* replacement;
+// A mangled address prefix and its repair. In the pattern '?' stands for any
+// byte; a stray '_' in front, where allowed, goes with the prefix.
+struct PrefixRepair {
+    std::string_view pattern;
+    bool cyrillic;  // h, s, p, f also as the Cyrillic letters written for them
+    bool strayUnderscore;
+    std::string_view replacement;
 };
 
-const std::vector<UrlRule>& UrlRules() {
-    // Bytes of code page 1251: \xF5 х, \xF1 с, \xEF п, \xF4 ф.
-    constexpr auto syntax = boost::regex::perl | boost::regex::mod_s;
-    static const std::vector<UrlRule> rules = {
-        {boost::regex(R"(^_?[h\xF5]...[s\xF1]://)", syntax), "https://"},
-        {boost::regex(R"(^_?[h\xF5]..[p\xEF]://)", syntax), "http://"},
-        {boost::regex(R"(^_?[f\xF4].[p\xEF]://)", syntax), "ftp://"},
-        {boost::regex(R"(^_?ftp\.)", syntax), "ftp://ftp."},
-        {boost::regex(R"(^www\.)", syntax), "http://www."},
-    };
-    return rules;
+constexpr PrefixRepair kPrefixRepairs[] = {
+    {"h???s://", true, true, "https://"},
+    {"h??p://", true, true, "http://"},
+    {"f?p://", true, true, "ftp://"},
+    {"ftp.", false, true, "ftp://ftp."},
+    {"www.", false, false, "http://www."},
+};
+
+// The code page 1251 letter written for a Latin one (х h, с s, п p, ф f); 0 for
+// none.
+char CyrillicFor(char latin) {
+    switch (latin) {
+        case 'h': return '\xF5';
+        case 's': return '\xF1';
+        case 'p': return '\xEF';
+        case 'f': return '\xF4';
+        default: return '\0';
+    }
+}
+
+// The length of the prefix of url that the repair replaces; 0 when none.
+std::size_t RepairedLength(const std::string& url, const PrefixRepair& repair) {
+    const std::size_t start = repair.strayUnderscore && !url.empty() && url[0] == '_' ? 1 : 0;
+    const std::string_view pattern = repair.pattern;
+    if (url.size() - start < pattern.size()) return 0;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const char want = pattern[i], got = url[start + i];
+        const char other = repair.cyrillic ? CyrillicFor(want) : '\0';
+        if (want != '?' && got != want && (other == '\0' || got != other)) return 0;
+    }
+    return start + pattern.size();
 }
 
 bool IsUrlForm(const std::vector<std::string>& args) {
@@ -110,10 +134,9 @@ std::vector<std::string> SplitArguments(const std::string& text) {
 
 std::string NormalizeUrl(const std::string& text) {
     std::string url = common::TrimControls(text);
-    for (const UrlRule& rule : UrlRules())
-        url = boost::regex_replace(url, rule.pattern, rule.replacement,
-                                   boost::match_single_line | boost::format_first_only |
-                                       boost::regex_constants::format_literal);
+    for (const PrefixRepair& repair : kPrefixRepairs)
+        if (const std::size_t n = RepairedLength(url, repair))
+            url.replace(0, n, repair.replacement);
     return url;
 }
 

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "tests/support/url_regex_reference.h"
 #include "zelko/flashgot.h"
 #include "zelko/handoff.h"
 #include "zelko/intake.h"
@@ -58,6 +61,57 @@ TEST(NormalizeUrl, FiveRules) {
         {"", ""},
     };
     for (const Case& c : cases) EXPECT_EQ(NormalizeUrl(c.input), c.expected) << c.input;
+}
+
+// Every byte a repair looks at, and some it must not take for them.
+const std::string kPrefixBytes = std::string("_hsptfw.:/x\xF5\xF1\xEF\xF4HW\n\r", 19) + '\0';
+
+// The forms of each repair's prefix: whole, cut short, and with each of its
+// bytes swapped for every byte above; with nothing, "_" or "__" in front and
+// an address or nothing behind.
+std::vector<std::string> PrefixVariants() {
+    const std::string forms[] = {"hxxps://", "h\xF5\xF5\xF5s://", "\xF5ttp\xF1://", "hxxp://",
+                                 "\xF5tt\xEF://", "fxp://", "\xF4t\xEF://", "ftp.", "www."};
+    std::vector<std::string> cores;
+    for (const std::string& form : forms) {
+        for (std::size_t n = 0; n <= form.size(); ++n) cores.push_back(form.substr(0, n));
+        for (std::size_t i = 0; i < form.size(); ++i)
+            for (char c : kPrefixBytes) {
+                std::string swapped = form;
+                swapped[i] = c;
+                cores.push_back(swapped);
+            }
+    }
+    std::vector<std::string> variants;
+    for (const std::string& core : cores)
+        for (const char* front : {"", "_", "__"})
+            for (const char* behind : {"", "host/a", "www.x"})
+                variants.push_back(front + core + behind);
+    return variants;
+}
+
+TEST(NormalizeUrl, AgreesWithTheRegexRules) {
+    std::vector<std::string> inputs = PrefixVariants();
+    const std::string built[] = {
+        std::string("h\0\0\0s://a", 10), std::string("\0www.x", 6), "h\n\n\np://", "_ftp.ftp.x",
+        "www.www.x",  "_www.x",  "  _hxxp://a \x01", "hxxps://hxxp://", "\xF5\xF5\xF5\xF5\xF1://",
+        "\x91http://a", "http://a", "HTTP://A", "ftp://ftp.x",
+    };
+    inputs.insert(inputs.end(), std::begin(built), std::end(built));
+    std::mt19937 random(18);
+    for (int i = 0; i < 20000; ++i) {
+        std::string text(random() % 12, ' ');
+        for (char& c : text) c = kPrefixBytes[random() % kPrefixBytes.size()];
+        inputs.push_back(text);
+    }
+    int differ = 0;
+    for (const std::string& input : inputs) {
+        const std::string expected = url_regex_reference::NormalizeUrl(input);
+        if (NormalizeUrl(input) != expected && ++differ <= 10)
+            ADD_FAILURE() << "input \"" << input << "\": \"" << NormalizeUrl(input) << "\", the rules give \""
+                          << expected << "\"";
+    }
+    EXPECT_EQ(differ, 0) << "of " << inputs.size() << " inputs";
 }
 
 std::vector<std::string> LinesOf(const JobLines& lines) {
