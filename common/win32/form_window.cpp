@@ -8,7 +8,7 @@ namespace common {
 namespace {
 
 constexpr const char* kFormClass = "OcSettingsForm";
-constexpr int kCheckMarkGap = 7;  // between the mark and the caption, with room to spare
+constexpr int kCheckMarkGap = 4;  // between the mark and the caption
 constexpr int kCheckBoxMinHeight = 17;
 
 const ControlSpec* SpecOf(const FormSpec& form, int id) {
