@@ -66,11 +66,11 @@ struct Extent {
 
 // Where the controls go once the view has measured the caption-sized ones
 // and those that may grow (captionSizes by control id; a missing one counts
-// as empty). Every control
-// keeps its place unless its caption runs into an earlier control, which
-// then moves right past it; the form widens only as far as its widest row
-// needs (keeping the right margin it was laid out with), its right-anchored
-// controls moving along and its stretching ones growing.
+// as empty). Every control keeps its place unless its caption runs into an
+// earlier control, which then moves right past it; the form widens only as
+// far as its widest row needs (keeping the right margin it was laid out
+// with), its right-anchored controls moving along and its stretching ones
+// growing.
 FormLayout LayOutForm(const FormSpec& form, const std::map<int, Extent>& captionSizes);
 
 // Control ids 1 and 2 are the answers to Enter and Escape (IDOK, IDCANCEL).
