@@ -24,10 +24,14 @@ int RightMargin(const FormSpec& form) {
 
 Box ListedBox(const ControlSpec& c, const std::map<int, Extent>& captionSizes) {
     Box b{c.left, c.top, c.width, c.height};
-    if (c.width != 0) return b;
-    auto measured = captionSizes.find(c.id);
-    b.width = measured == captionSizes.end() ? 0 : measured->second.width;
-    b.height = measured == captionSizes.end() ? 0 : measured->second.height;
+    auto found = captionSizes.find(c.id);
+    const Extent measured = found == captionSizes.end() ? Extent{} : found->second;
+    if (c.width == 0) {
+        b.width = measured.width;
+        b.height = measured.height;
+    } else if (c.widest > c.width) {
+        b.width = std::clamp(measured.width, c.width, c.widest);
+    }
     return b;
 }
 

@@ -34,6 +34,9 @@ struct ControlSpec {
     int width = 0, height = 0;  // 0: sized to the caption
     std::string caption;
     Anchor anchor = Anchor::Left;
+    // A control of listed width whose caption needs more grows to it, up to
+    // this width (0: it keeps its listed width; a longer caption is cut).
+    int widest = 0;
 };
 
 struct FormSpec {
@@ -62,11 +65,12 @@ struct Extent {
 };
 
 // Where the controls go once the view has measured the caption-sized ones
-// (captionSizes by control id; a missing one counts as empty). Every control
-// keeps its place unless its caption runs into an earlier control, which
-// then moves right past it; the form widens only as far as its widest row
-// needs (keeping the right margin it was laid out with), its right-anchored
-// controls moving along and its stretching ones growing.
+// and those that may grow (captionSizes by control id; a missing one counts
+// as empty). Every control keeps its place unless its caption runs into an
+// earlier control, which then moves right past it; the form widens only as
+// far as its widest row needs (keeping the right margin it was laid out
+// with), its right-anchored controls moving along and its stretching ones
+// growing.
 FormLayout LayOutForm(const FormSpec& form, const std::map<int, Extent>& captionSizes);
 
 // Control ids 1 and 2 are the answers to Enter and Escape (IDOK, IDCANCEL).

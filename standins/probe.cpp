@@ -278,6 +278,80 @@ void PostKey(HWND control, WPARAM key) {
     PostMessageA(control, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
 }
 
+// Measures captions as a program's window draws them: in the face the
+// request names ("font"; none: the system's message font) at "fontHeight"
+// pixels, and notes for each control with a caption the width it needs
+// ("need") and the width it leaves for it ("room").
+class CaptionRuler {
+public:
+    explicit CaptionRuler(const Record& req) {
+        LOGFONTA face{};
+        NONCLIENTMETRICSA metrics{};
+        metrics.cbSize = sizeof metrics;
+        if (!req.Has("font") &&
+            SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+            face = metrics.lfMessageFont;
+        } else {
+            lstrcpynA(face.lfFaceName, req.Get("font", "Tahoma").c_str(), LF_FACESIZE);
+            face.lfCharSet = DEFAULT_CHARSET;
+        }
+        face.lfHeight = IntOf(req, "fontHeight", 13);
+        face.lfWidth = 0;
+        font_ = CreateFontIndirectA(&face);
+        dc_ = CreateCompatibleDC(nullptr);
+        old_ = SelectObject(dc_, font_);
+        // Wine's buttons draw a 13-pixel mark and half a digit's gap before the caption.
+        mark_ = 13 + Width("0") / 2;
+    }
+    ~CaptionRuler() {
+        SelectObject(dc_, old_);
+        DeleteDC(dc_);
+        DeleteObject(font_);
+    }
+    CaptionRuler(const CaptionRuler&) = delete;
+    CaptionRuler& operator=(const CaptionRuler&) = delete;
+
+    // The face the system really draws with for the one asked for.
+    std::string Face() const {
+        char name[LF_FACESIZE] = {};
+        GetTextFaceA(dc_, sizeof name, name);
+        return name;
+    }
+
+    void Note(HWND control, const std::string& text, const std::string& key, Record& out) const {
+        char cls[64] = {};
+        GetClassNameA(control, cls, sizeof cls);
+        RECT r = {0, 0, 0, 0};
+        GetWindowRect(control, &r);
+        const int width = r.right - r.left;
+        int room = 0;
+        if (lstrcmpiA(cls, "Static") == 0) {
+            room = width;
+        } else if (lstrcmpiA(cls, "Button") == 0) {
+            const LONG_PTR type = GetWindowLongPtrA(control, GWL_STYLE) & BS_TYPEMASK;
+            const bool push = type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
+            room = width - (push ? kPushFrame : mark_);
+        } else {
+            return;  // edits and panels hold no caption
+        }
+        if (text.empty()) return;
+        out.Set(key + "need", std::to_string(Width(text)));
+        out.Set(key + "room", std::to_string(room));
+    }
+
+private:
+    static constexpr int kPushFrame = 6;  // frame and inner margin of a push button, both sides
+    int Width(const std::string& text) const {
+        SIZE size = {0, 0};
+        GetTextExtentPoint32A(dc_, text.c_str(), static_cast<int>(text.size()), &size);
+        return size.cx;
+    }
+    HFONT font_ = nullptr;
+    HDC dc_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+    int mark_ = 0;
+};
+
 // A top-level window's place, size and styles.
 void NoteWindow(HWND window, const std::string& prefix, Record& out) {
     RECT r = {0, 0, 0, 0};
@@ -300,13 +374,14 @@ void NoteWindow(HWND window, const std::string& prefix, Record& out) {
 
 // The texts, checks, enabled states and places (client coordinates: "left
 // top right bottom") of a window's controls, by control id.
-void NoteControls(HWND window, const std::string& prefix, Record& out) {
+void NoteControls(HWND window, const std::string& prefix, const CaptionRuler& ruler, Record& out) {
     for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
         const std::string id = std::to_string(GetDlgCtrlID(c));
         char text[1024] = {};
         // Sent, so an edit box of another process answers with its content.
         SendMessageA(c, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
         out.Set(prefix + "text." + id, text);
+        if (IsWindowVisible(c)) ruler.Note(c, text, prefix + id + ".", out);
         out.Set(prefix + "checked." + id, Flag(SendMessageA(c, BM_GETCHECK, 0, 0) == BST_CHECKED));
         out.Set(prefix + "enabled." + id, Flag(IsWindowEnabled(c) != 0));
         RECT r = {0, 0, 0, 0};
@@ -333,7 +408,9 @@ void Form(const Record& req, Record& out) {
         Sleep(50);
     }
     out.Set("found", "1");
-    NoteControls(window, "s0.", out);
+    const CaptionRuler ruler(req);
+    out.Set("face", ruler.Face());
+    NoteControls(window, "s0.", ruler, out);
     for (int n = 1; req.Has("step." + std::to_string(n)); ++n) {
         const std::string step = req.Get("step." + std::to_string(n));
         const std::size_t blank = step.find(' ');
@@ -365,7 +442,7 @@ void Form(const Record& req, Record& out) {
             out.Set("closedAt", std::to_string(n));
             return;
         }
-        NoteControls(window, "s" + std::to_string(n) + ".", out);
+        NoteControls(window, "s" + std::to_string(n) + ".", ruler, out);
     }
 }
 
@@ -396,8 +473,14 @@ BOOL CALLBACK MatchId(HWND child, LPARAM into) {
 
 // One control at any depth, as "c<id>.text", ".visible", ".enabled", ".check"
 // and ".edge" (the colour of its top row, above glyph and caption).
+struct ChildNotes {
+    Record& out;
+    const CaptionRuler& ruler;
+};
+
 BOOL CALLBACK NoteChild(HWND child, LPARAM into) {
-    Record& out = *reinterpret_cast<Record*>(into);
+    const ChildNotes& notes = *reinterpret_cast<ChildNotes*>(into);
+    Record& out = notes.out;
     const std::string key = "c" + std::to_string(GetDlgCtrlID(child)) + ".";
     char text[512] = {}, cls[64] = {};
     GetWindowTextA(child, text, sizeof text);  // read without asking the owner
@@ -405,6 +488,7 @@ BOOL CALLBACK NoteChild(HWND child, LPARAM into) {
     out.Set(key + "text", text);
     out.Set(key + "visible", Flag(IsWindowVisible(child) != 0));
     out.Set(key + "enabled", Flag(IsWindowEnabled(child) != 0));
+    if (IsWindowVisible(child)) notes.ruler.Note(child, text, key, out);
     // Check states need the owner's thread to answer; "quick" leaves them
     // out, for a program that is busy waiting.
     if (lstrcmpiA(cls, "Button") == 0 && out.Get("quick") != "1")
@@ -459,7 +543,10 @@ void Window(const Record& req, Record& out) {
                          : nullptr;
         out.Set("focus", std::to_string(focus ? GetDlgCtrlID(focus) : 0));
         out.Set("quick", req.Get("quick", "0"));
-        EnumChildWindows(window, NoteChild, reinterpret_cast<LPARAM>(&out));
+        const CaptionRuler ruler(req);
+        out.Set("face", ruler.Face());
+        ChildNotes notes{out, ruler};
+        EnumChildWindows(window, NoteChild, reinterpret_cast<LPARAM>(&notes));
     }
 }
 

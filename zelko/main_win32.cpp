@@ -7,11 +7,14 @@
 #include "common/win32/form_window.h"
 #include "common/win32/win32_platform.h"
 
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "zelko/intake.h"
 #include "zelko/language.h"
+#include "zelko/settings_fit.h"
 #include "zelko/settings_window.h"
 
 namespace {
@@ -21,6 +24,8 @@ const char kPanelClass[] = "ZelkoPanel";
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_CONTROLPARENT;
 
+void FitCaptions();
+
 COLORREF Colour(std::uint32_t value) { return static_cast<COLORREF>(value); }
 
 class Win32SettingsView : public zelko::SettingsView {
@@ -29,6 +34,7 @@ public:
     HFONT font = nullptr;
     HBRUSH panelBrush = nullptr;
     bool updating = false;  // text set by us, not typed
+    bool fitted = false;    // placed for the captions once; each new caption places again
 
     HWND Control(int id) const {
         for (HWND panel : {GetDlgItem(window, zelko::control::UpperPanel),
@@ -43,12 +49,13 @@ public:
         HWND control = Control(id);
         if (!control) return;
         updating = true;
-        if (!IsPanel(id) && WindowText(control) != state.caption)
-            SetWindowTextA(control, state.caption.c_str());
+        const bool recaptioned = !IsPanel(id) && WindowText(control) != state.caption;
+        if (recaptioned) SetWindowTextA(control, state.caption.c_str());
         if (IsButton(control)) SendMessageA(control, BM_SETCHECK, static_cast<WPARAM>(state.check), 0);
         updating = false;
         ShowWindow(control, state.visible ? SW_SHOWNA : SW_HIDE);
         EnableWindow(control, state.enabled ? TRUE : FALSE);
+        if (recaptioned && fitted) FitCaptions();
     }
     void Focus(int id) override {
         HWND control = Control(id);
@@ -121,11 +128,6 @@ const char* ControlClass(zelko::ControlKind kind) {
     }
 }
 
-// Width of a check box or radio button that fits its caption.
-int CaptionWidth(HWND control, HFONT font, const std::string& caption) {
-    return common::TextExtent(control, font, caption).cx + GetSystemMetrics(SM_CXMENUCHECK) + 8;
-}
-
 void CreateControls(HWND window, HINSTANCE instance) {
     Win32SettingsView& view = g_app->view;
     for (const zelko::ControlLayout& c : zelko::SettingsLayout()) {
@@ -139,16 +141,26 @@ void CreateControls(HWND window, HINSTANCE instance) {
     }
 }
 
-// Sizes the controls laid out "to their caption" once captions are known.
+// Places the controls (and sizes the window) for the captions they now show.
 void FitCaptions() {
     Win32SettingsView& view = g_app->view;
-    for (const zelko::ControlLayout& c : zelko::SettingsLayout()) {
-        if (c.width != 0) continue;
+    const std::vector<zelko::ControlLayout> layout = zelko::SettingsLayout();
+    std::map<int, common::Extent> sizes;
+    for (const zelko::ControlLayout& c : layout) {
+        if (!zelko::FollowsCaption(c)) continue;
         HWND control = view.Control(c.id);
-        int width = CaptionWidth(control, view.font, Win32SettingsView::WindowText(control));
-        SetWindowPos(control, nullptr, 0, 0, width, c.height,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        sizes[c.id] = common::CaptionExtent(control, view.font, Win32SettingsView::WindowText(control),
+                                            zelko::HasCheckMark(c));
     }
+    const zelko::SettingsPlaces places = zelko::PlaceSettingsControls(sizes);
+    for (const auto& [id, box] : places.boxes)
+        if (HWND control = view.Control(id))
+            SetWindowPos(control, nullptr, box.left, box.top, box.width, box.height,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT frame = {0, 0, places.clientWidth, places.clientHeight};
+    AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+    SetWindowPos(view.window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 HFONT MakeFont() {
@@ -171,6 +183,7 @@ void StartSettings(HWND window) {
     g_app->controller = std::make_unique<zelko::SettingsController>(
         g_app->platform, g_app->start, g_app->texts, g_app->view);
     FitCaptions();
+    g_app->view.fitted = true;
 }
 
 void OnCommand(int id, int code, const std::string& editText) {

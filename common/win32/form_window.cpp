@@ -8,7 +8,7 @@ namespace common {
 namespace {
 
 constexpr const char* kFormClass = "OcSettingsForm";
-constexpr int kCheckMarkWidth = 20;  // the box and the gap before the caption
+constexpr int kCheckMarkGap = 4;  // between the mark and the caption
 constexpr int kCheckBoxMinHeight = 17;
 
 const ControlSpec* SpecOf(const FormSpec& form, int id) {
@@ -102,17 +102,22 @@ SIZE TextExtent(HWND control, HFONT font, const std::string& text) {
     return size;
 }
 
+Extent CaptionExtent(HWND control, HFONT font, const std::string& caption, bool checkMark) {
+    const SIZE size = TextExtent(control, font, caption);
+    Extent e{size.cx + 2, size.cy};
+    if (checkMark) {
+        e.width += GetSystemMetrics(SM_CXMENUCHECK) + kCheckMarkGap;
+        e.height = std::max(e.height, kCheckBoxMinHeight);
+    }
+    return e;
+}
+
 // What a caption-sized control needs for its caption in its font.
 Extent Win32Form::CaptionSize(const ControlSpec& c) {
     HWND control = Control(c.id);
     if (!control) return {};
-    const SIZE size = TextExtent(control, c.kind == ControlKind::Link ? linkFont_ : font_, Text(c.id));
-    Extent e{size.cx + 2, size.cy};
-    if (c.kind == ControlKind::CheckBox) {
-        e.width += kCheckMarkWidth;
-        e.height = std::max(e.height, static_cast<int>(kCheckBoxMinHeight));
-    }
-    return e;
+    return CaptionExtent(control, c.kind == ControlKind::Link ? linkFont_ : font_, Text(c.id),
+                         c.kind == ControlKind::CheckBox);
 }
 
 // Places every control (and sizes the window) as the layout gives them for
@@ -121,7 +126,7 @@ void Win32Form::LayOut() {
     if (!window_) return;
     std::map<int, Extent> sizes;
     for (const ControlSpec& c : spec_.controls)
-        if (c.width == 0) sizes[c.id] = CaptionSize(c);
+        if (c.width == 0 || c.widest != 0) sizes[c.id] = CaptionSize(c);
     const FormLayout layout = LayOutForm(spec_, sizes);
     for (const auto& [id, box] : layout.boxes)
         if (HWND control = Control(id))
@@ -209,7 +214,7 @@ void Win32Form::SetText(int id, const std::string& text) {
     if (HWND control = Control(id)) {
         SetWindowTextA(control, text.c_str());
         const ControlSpec* c = SpecOf(spec_, id);
-        if (c && c->width == 0) LayOut();
+        if (c && (c->width == 0 || c->widest != 0)) LayOut();
         InvalidateRect(control, nullptr, TRUE);
     }
 }

@@ -14,6 +14,10 @@ namespace common {
 // The size of text drawn in font on the control's screen.
 SIZE TextExtent(HWND control, HFONT font, const std::string& text);
 
+// What a control needs to show its caption whole in font: the text, and for
+// a check box or radio button the mark before it.
+Extent CaptionExtent(HWND control, HFONT font, const std::string& caption, bool checkMark);
+
 class Win32Form : public FormView {
 public:
     Win32Form(const FormSpec& spec, std::function<void(int id)> onCommand);

@@ -222,6 +222,7 @@ Record DriveForm(const MirsaSetup& m, const std::vector<std::string>& steps) {
     Record req;
     req.Set("verb", "form");
     req.Set("title", "  Mirsa 2.4");
+    req.Set("font", "Tahoma");  // the window's font, to measure its captions in
     for (std::size_t i = 0; i < steps.size(); ++i) req.Set("step." + std::to_string(i + 1), steps[i]);
     return RunProbe(m.folder(), req, 90);
 }
@@ -302,9 +303,11 @@ TEST(MirsaE2E, SettingsWindow) {
     EXPECT_EQ(r.Get("s2.text.107"), kRussianHistory);
     // Every caption in its measured place, clear of the others and inside the
     // window, in both languages.
+    EXPECT_EQ(r.Get("face"), "Tahoma");
     for (const char* state : {"s0.", "s1.", "s2."}) {
         int count = 0;
         EXPECT_EQ(Collisions(r, state, count), "") << state;
+        EXPECT_EQ(CutCaptions(r, state), "") << state;
         EXPECT_EQ(count, 14) << state;
     }
     EXPECT_EQ(r.Get("s3.checked.107"), "0");

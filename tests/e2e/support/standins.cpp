@@ -78,6 +78,22 @@ StubBrowser::StubBrowser(Options options) : options_(std::move(options)) {
     ready_ = WaitForRecord(LogHostPath(), "ready", 60000).has_value();
 }
 
+std::string CutCaptions(const Record& probed, const std::string& prefix) {
+    const std::string need = ".need";
+    std::string cut;
+    for (const auto& [key, value] : probed.fields) {
+        if (key.size() <= prefix.size() + need.size() || key.compare(0, prefix.size(), prefix) != 0 ||
+            key.compare(key.size() - need.size(), need.size(), need) != 0)
+            continue;
+        const std::string id = key.substr(prefix.size(), key.size() - prefix.size() - need.size());
+        if (id.find('.') != std::string::npos) continue;  // another state's key
+        const std::string room = probed.Get(prefix + id + ".room");
+        if (room.empty() || std::stoi(value) > std::stoi(room))
+            cut += id + " (needs " + value + ", has " + (room.empty() ? "none" : room) + ") ";
+    }
+    return cut;
+}
+
 StubBrowser::~StubBrowser() {
     if (process_.Running()) Close(10000);
 }

@@ -35,6 +35,11 @@ std::string WriteProbeRequest(const std::string& folder, Record& request);
 Record RunProbe(const std::string& folder, Record request, int timeoutSec = 60,
                 const Env& env = {});
 
+// The controls of a probed window whose caption is wider than the room they
+// leave for it, as "205 (needs 160, has 150) ", from the probe's "<prefix><id>.need"
+// and "<prefix><id>.room" ("c" for a window state, "s0." for a form's first state).
+std::string CutCaptions(const Record& probed, const std::string& prefix);
+
 // The browser stand-in installed as <folder><exeName>, with its INI
 // (<exe base>.ini) holding the settings, started and ready (window and DDE up).
 class StubBrowser {

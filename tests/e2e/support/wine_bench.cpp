@@ -239,7 +239,10 @@ void WineBench::MakePrefix() {
     const char* reuse = std::getenv("OC_E2E_REUSE");
     bool complete = HostFileExists(marker) && HostFileExists(prefix_ + "/system.reg");
     const std::string stamp = run + " " + ChosenWine().Name();
-    if (complete && ((reuse && std::string(reuse) == "1") || ReadHostFile(marker) == stamp)) return;
+    if (complete && ((reuse && std::string(reuse) == "1") || ReadHostFile(marker) == stamp)) {
+        PutWineFonts();
+        return;
+    }
 
     RunHost({"wineserver", "-k"}, 30);
     fs::remove(marker);
@@ -249,7 +252,15 @@ void WineBench::MakePrefix() {
     RunHost({"wineserver", "-w"}, 120);
     if (boot.exitCode != 0 || !HostFileExists(prefix_ + "/system.reg"))
         throw std::runtime_error("wineboot failed: " + boot.output);
+    PutWineFonts();
     WriteHostFile(marker, stamp);
+}
+
+// Windows draws the windows in Tahoma: Wine's own, which Debian's Wine
+// finds only in the prefix's Fonts folder.
+void WineBench::PutWineFonts() const {
+    RunResult fonts = RunHost({std::string(OC_SOURCE_DIR) + "/scripts/wine-fonts", prefix_}, 60);
+    if (fonts.exitCode != 0) throw std::runtime_error("wine-fonts failed: " + fonts.output);
 }
 
 void WineBench::CopyBinaries() const {

@@ -97,6 +97,7 @@ public:
 private:
     WineBench();
     void StartDisplay();
+    void PutWineFonts() const;
     void MakePrefix();
     void CopyBinaries() const;
     void WarmUp() const;

@@ -23,7 +23,12 @@ TEST(ZelkoSettingsWindow, ShowsOnceAndWritesZelkoIniOnOkOnly) {
     ASSERT_TRUE(WaitForWindow(z));
     Record s = WindowState(z);
     EXPECT_EQ(s.Get("text"), " Zelko 2.5");
-    EXPECT_EQ(s.Get("clientWidth"), "177");
+    // Wine's own Tahoma: every caption whole in the listed width.
+    EXPECT_EQ(s.Get("face"), "Tahoma");
+    EXPECT_EQ(CutCaptions(s, "c"), "");
+    // Wider than listed only as far as "Internet Download Accelerator" needs.
+    EXPECT_GE(std::stoi(s.Get("clientWidth")), 177);
+    EXPECT_LE(std::stoi(s.Get("clientWidth")), 177 + 20);
     EXPECT_EQ(s.Get("clientHeight"), "591");
     EXPECT_EQ(s.Get("toolWindow"), "1");
     EXPECT_EQ(s.Get("topmost"), "1");
@@ -134,6 +139,8 @@ void ClickCatchMode(BrowserSetup& b, const std::string& expectedCaption, bool ch
         EXPECT_EQ(waiting.Get("c301.enabled"), "0");
     }
     ASSERT_TRUE(WaitForText(b.z, kCatchModeBox, expectedCaption, waitMs));
+    // The box is as wide as its new caption.
+    EXPECT_EQ(CutCaptions(WindowState(b.z), "c"), "") << expectedCaption;
 }
 
 TEST(ZelkoSettingsWindow, CatchModeBoxInstallsAroundTheBrowserRestart) {
@@ -215,6 +222,7 @@ TEST(ZelkoSettingsWindow, ScreenshotInEnglish) {
     Record s = ShowAndCapture(z, "zelko-settings-en.png");
     EXPECT_EQ(s.Get("c207.edge"), "242,244,251");
     EXPECT_EQ(s.Get("c207.text"), "Don't catch links");
+    EXPECT_EQ(CutCaptions(s, "c"), "");
     EXPECT_EQ(s.Get("screenshot"), "1");
     EXPECT_EQ(s.Get("ended"), "1");
 }

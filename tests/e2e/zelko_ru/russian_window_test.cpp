@@ -25,6 +25,7 @@ TEST(ZelkoRussianWindow, ShowsTheRussianTextsInCodePage1251) {
     EXPECT_EQ(s.Get("c2.text"), "\xCE\xF2\xEC\xE5\xED\xE0");          // Отмена
     EXPECT_EQ(s.Get("c207.text"), "\xCD\xE5 \xEB\xEE\xE2\xE8\xF2\xFC \xF1\xF1\xFB\xEB\xEA\xE8");
     EXPECT_EQ(s.Get("c204.text"), "RapGet");
+    EXPECT_EQ(CutCaptions(s, "c"), "");
     EXPECT_EQ(s.Get("screenshot"), "1");
     EXPECT_EQ(s.Get("ended"), "1");
 }
