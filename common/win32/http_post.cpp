@@ -88,23 +88,34 @@ HttpReply Win32Platform::PostHttp(const HttpPost& request) {
     Handle session(WinHttpOpen(L"Zelko", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
                                WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session) return Failed();
-    const int connectMs = static_cast<int>(request.connectTimeoutMs);
-    const int replyMs = static_cast<int>(request.replyTimeoutMs);
-    WinHttpSetTimeouts(session.get(), connectMs, connectMs, replyMs, replyMs);
     Handle connection(WinHttpConnect(session.get(), host.c_str(), parts.nPort, 0));
     if (!connection) return Failed();
     const DWORD secure = parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0;
     Handle call(WinHttpOpenRequest(connection.get(), L"POST", path.c_str(), L"HTTP/1.1",
                                    WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, secure));
     if (!call) return Failed();
+    const int connectMs = static_cast<int>(request.connectTimeoutMs);
+    const int replyMs = static_cast<int>(request.replyTimeoutMs);
+    WinHttpSetTimeouts(call.get(), connectMs, connectMs, replyMs, replyMs);
+    // The wait for the reply's headers has a limit of its own, which Wine
+    // leaves unlimited.
+    DWORD headersMs = request.replyTimeoutMs;
+    WinHttpSetOption(call.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headersMs,
+                     sizeof headersMs);
 
     const std::wstring headers = L"Content-Type: " + Wide(request.contentType);
     const DWORD size = static_cast<DWORD>(request.body.size());
     void* body = size ? const_cast<char*>(request.body.data()) : WINHTTP_NO_REQUEST_DATA;
+    const DWORD sent = GetTickCount();
     if (!WinHttpSendRequest(call.get(), headers.c_str(), static_cast<DWORD>(headers.size()), body,
                             size, size, 0) ||
-        !WinHttpReceiveResponse(call.get(), nullptr))
-        return Failed();
+        !WinHttpReceiveResponse(call.get(), nullptr)) {
+        HttpReply failed = Failed();
+        // Wine reports a reply that did not come in time as a broken one.
+        if (failed.failure == HttpFailure::Broken && GetTickCount() - sent >= request.replyTimeoutMs)
+            failed.failure = HttpFailure::Timeout;
+        return failed;
+    }
 
     HttpReply reply;
     DWORD status = 0, statusSize = sizeof status;

@@ -186,6 +186,7 @@ OC_WINHTTP(WinHttpQueryHeaders, 24)
 OC_WINHTTP(WinHttpReadData, 16)
 OC_WINHTTP(WinHttpReceiveResponse, 8)
 OC_WINHTTP(WinHttpSendRequest, 28)
+OC_WINHTTP(WinHttpSetOption, 16)
 OC_WINHTTP(WinHttpSetTimeouts, 20)
 #if defined(__x86_64__)
 // Macros for the functions above in 32-bit Windows, functions of their own in 64-bit.
