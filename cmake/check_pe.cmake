@@ -1,8 +1,8 @@
 # cmake -DOBJDUMP=... -DBIN_DIR=... -DFORMAT=pei-i386|pei-x86-64 -P check_pe.cmake
 set(allowed kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll shlwapi.dll
     comdlg32.dll comctl32.dll ole32.dll oleaut32.dll msvcrt.dll ws2_32.dll version.dll
-    winmm.dll)
-# The programs bind user32 and gdi32 on first use (common/win32/lazy_imports.cpp):
+    winmm.dll winhttp.dll)
+# The programs bind user32, gdi32 and winhttp on first use (common/win32/lazy_imports.cpp):
 # a function missing from its table turns up here as an import of its library.
 set(bound_on_first_use zelko.exe mirsa.exe tarvel.exe)
 file(GLOB binaries ${BIN_DIR}/*.exe ${BIN_DIR}/*.plg ${BIN_DIR}/*.dll)
@@ -30,7 +30,7 @@ foreach(binary ${binaries})
     if(found EQUAL -1)
       message(FATAL_ERROR "${binary} imports ${dll}, which is not a Windows system DLL")
     endif()
-    if(NOT late EQUAL -1 AND dll MATCHES "^(user32|gdi32)\\.dll$")
+    if(NOT late EQUAL -1 AND dll MATCHES "^(user32|gdi32|winhttp)\\.dll$")
       message(FATAL_ERROR "${binary} imports ${dll}: add the functions it lists to "
                           "common/win32/lazy_imports.cpp")
     endif()

@@ -96,6 +96,32 @@ struct FileDialogRequest {
     std::uint32_t flags = 0;   // OFN_* values
 };
 
+// A request to a web service (an HTTP/1.1 POST); the url holds scheme, host,
+// optional port and path, "https" meaning a secure connection.
+struct HttpPost {
+    std::string url;
+    std::string contentType;
+    std::string body;
+    std::uint32_t connectTimeoutMs = 0;
+    std::uint32_t replyTimeoutMs = 0;  // for sending the request and for each read of the reply
+};
+
+enum class HttpFailure {
+    None,           // a reply came (any status)
+    BadAddress,     // the url cannot be used
+    UnknownHost,
+    CannotConnect,  // nothing listens there, or the connection was refused
+    Timeout,
+    Secure,         // the secure connection could not be set up
+    Broken,         // the connection failed in the middle of the exchange
+};
+
+struct HttpReply {
+    HttpFailure failure = HttpFailure::None;
+    int status = 0;        // the HTTP status when a reply came
+    std::string body;
+};
+
 struct Image {
     int width = 0, height = 0;
     std::vector<std::uint8_t> rgb;  // rows top to bottom, 3 bytes a pixel
@@ -261,6 +287,10 @@ public:
 
     // --- resources built into the exe ---
     virtual std::optional<std::string> Resource(const std::string& name) = 0;
+
+    // --- web services ---
+    // Sends the request and waits for the whole reply, within the time-outs.
+    virtual HttpReply PostHttp(const HttpPost& request) = 0;
 
     // --- plug-in libraries ---
     virtual LibraryId LoadLibrary(const std::string& path) = 0;

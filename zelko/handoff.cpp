@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "common/helpers.h"
+#include "zelko/aria2.h"
 #include "zelko/flashgot.h"
 
 namespace zelko {
@@ -210,10 +211,10 @@ std::string TemplateCommand(common::Platform& p, const std::string& templateText
     return filled;
 }
 
-void HandOff(common::Platform& p, JobLines lines, const std::string& jobPath,
+bool HandOff(common::Platform& p, JobLines lines, const std::string& jobPath,
              const RequestFields& fields, const ZelkoSettings& s, const std::string& folder) {
     const std::size_t n = lines.size();
-    if (n < kRequestLines) return;  // not a request
+    if (n < kRequestLines) return true;  // not a request
     std::string header = ReplaceFirst(fields.header, kPlaceholderManager, s.dm);
     bool handled = false;
 
@@ -234,13 +235,15 @@ void HandOff(common::Platform& p, JobLines lines, const std::string& jobPath,
     if (!handled && n == kRequestLines && fields.post.empty())
         handled = OfferToRapGet(p, fields, s);
 
+    if (handled) return true;
+    if (s.customDmEnabled && IsAria2Endpoint(s.customDm))
+        return HandToAria2(p, lines, s.customDm, s.aria2Secret);
     const RequestFields q = QuotedFields(p, fields);
-    if (handled) return;
     if (s.customDmEnabled) {
         StartReceiver(p, TemplateCommand(p, s.customDm, q, folder));
-        return;
+        return true;
     }
-    if (s.dm == kNoManager) return;
+    if (s.dm == kNoManager) return true;
 
     std::string exe;
     if (s.advanced && header.find(";0;;") != std::string::npos && s.dm == kDownloadMaster)
@@ -250,9 +253,10 @@ void HandOff(common::Platform& p, JobLines lines, const std::string& jobPath,
     if (!exe.empty() && p.FileExists(exe)) {
         StartReceiver(p, exe + " " + q.url + " " + q.referrer + " description=" + q.description +
                              " post=" + q.post + " cookies=" + q.cookies);
-        return;
+        return true;
     }
     HandToFlashGot(p, folder, jobPath);
+    return true;
 }
 
 }  // namespace zelko

@@ -250,11 +250,12 @@ StartResult StartZelko(common::Platform& p, int currentLeft, int currentTop) {
     if (!jobPath->empty()) {
         if (jobText.empty()) jobText = p.ReadFile(*jobPath).value_or("");
         JobLines lines = SplitJobLines(std::move(jobText));
+        bool done = true;
         if (lines.size() >= kRequestLines) {
             const RequestFields fields = FieldsOf(lines);
-            HandOff(p, std::move(lines), *jobPath, fields, s, r.folder);
+            done = HandOff(p, std::move(lines), *jobPath, fields, s, r.folder);
         }
-        if (p.FileExists(*jobPath)) p.DeleteFile(*jobPath);
+        if (done && p.FileExists(*jobPath)) p.DeleteFile(*jobPath);
     }
     return r;
 }

@@ -2,6 +2,7 @@
 
 #include "common/helpers.h"
 #include "common/ini.h"
+#include "zelko/aria2.h"
 #include "zelko/plugins.h"
 
 namespace zelko {
@@ -19,6 +20,7 @@ ZelkoSettings ReadSettings(common::Platform& p, const std::string& folder, int c
     s.allDm = ini.Text(kSectionMain, "AllDM");
     s.customDm = ini.Text(kSectionMain, "CustomDM");
     s.customDmEnabled = ini.Bool(kSectionMain, "CustomDMEnabled", false);
+    s.aria2Secret = ini.Text(kSectionMain, kAria2SecretKey);
     s.usd = ini.Text(kSectionMain, "USD");
     s.usdPath = ExpandPath(p, s.usd, ExpandVariant::Zelko, folder);
     s.usdPresent = !s.usdPath.empty() && p.FileExists(s.usdPath);

@@ -19,6 +19,7 @@ struct ZelkoSettings {
     std::string allDm;           // "AllDM": installed managers, each followed by ";"
     std::string customDm;        // "CustomDM": command template
     bool customDmEnabled = false;
+    std::string aria2Secret;     // "Aria2Secret": token of the aria2 endpoint a template names
     std::string usd;             // "USD" as configured
     std::string usdPath;         // ExpandPath of it
     std::string transferToUsd;   // "TransferToUSD": host masks, each followed by ";"

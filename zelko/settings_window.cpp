@@ -2,6 +2,7 @@
 
 #include "common/helpers.h"
 #include "common/ini.h"
+#include "zelko/aria2.h"
 #include "zelko/plugins.h"
 
 namespace zelko {
@@ -94,8 +95,11 @@ void SettingsController::ShowLabel(bool label) {
 
 void SettingsController::CustomLabelCaption() {
     const std::string& custom = start_.settings.customDm;
-    SetCaption(control::CustomLabel, custom.empty() ? texts_.Text(text::CustomManager)
-                                                    : common::ProgramTitleOfPath(p_, custom));
+    std::string caption;
+    if (custom.empty()) caption = texts_.Text(text::CustomManager);
+    else if (IsAria2Endpoint(custom)) caption = kAria2Label;  // an address names no program
+    else caption = common::ProgramTitleOfPath(p_, custom);
+    SetCaption(control::CustomLabel, caption);
 }
 
 void SettingsController::ShowManagers() {

@@ -1,7 +1,8 @@
 // user32 and gdi32 bound on a function's first call instead of when the
 // program loads. Loading them sets up the window system, which costs every
 // start tens of milliseconds under Wine, while most runs make no window and
-// show no box (a request of Zelko, a launch of Tarvel).
+// show no box (a request of Zelko, a launch of Tarvel). winhttp likewise:
+// only a hand-off to a web service needs it.
 //
 // The compiler calls these functions through their import slots (__imp_...).
 // Each slot is defined here and first holds a stub that binds the slot to the
@@ -20,7 +21,7 @@ struct ImportSlot {
     std::intptr_t library;  // index into kLibraries
 };
 
-const char* const kLibraries[] = {"user32.dll", "gdi32.dll"};
+const char* const kLibraries[] = {"user32.dll", "gdi32.dll", "winhttp.dll"};
 
 HMODULE SystemLibrary(const char* name) {
     if (HMODULE loaded = GetModuleHandleA(name)) return loaded;
@@ -37,7 +38,7 @@ HMODULE SystemLibrary(const char* name) {
 extern "C" void* oc_bind_import(ImportSlot* slot) {
     HMODULE library = SystemLibrary(kLibraries[slot->library]);
     FARPROC function = library ? GetProcAddress(library, slot->name) : nullptr;
-    // Both libraries are part of every Windows: without them nothing can go on.
+    // These libraries are part of every Windows: without them nothing can go on.
     if (!function) ExitProcess(static_cast<UINT>(ERROR_PROC_NOT_FOUND));
     slot->function = reinterpret_cast<void*>(function);
     return slot->function;
@@ -85,6 +86,7 @@ extern "C" void* oc_bind_import(ImportSlot* slot) {
 #endif
 #define OC_USER32(name, bytes) OC_LAZY(0, name, bytes)
 #define OC_GDI32(name, bytes) OC_LAZY(1, name, bytes)
+#define OC_WINHTTP(name, bytes) OC_LAZY(2, name, bytes)
 
 // Name, and the bytes of its arguments (the 32-bit symbol's suffix).
 OC_GDI32(BitBlt, 36)
@@ -175,6 +177,17 @@ OC_USER32(UpdateWindow, 4)
 OC_USER32(WaitForInputIdle, 8)
 OC_USER32(keybd_event, 16)
 OC_USER32(mouse_event, 20)
+OC_WINHTTP(WinHttpCloseHandle, 4)
+OC_WINHTTP(WinHttpConnect, 16)
+OC_WINHTTP(WinHttpCrackUrl, 16)
+OC_WINHTTP(WinHttpOpen, 20)
+OC_WINHTTP(WinHttpOpenRequest, 28)
+OC_WINHTTP(WinHttpQueryHeaders, 24)
+OC_WINHTTP(WinHttpReadData, 16)
+OC_WINHTTP(WinHttpReceiveResponse, 8)
+OC_WINHTTP(WinHttpSendRequest, 28)
+OC_WINHTTP(WinHttpSetOption, 16)
+OC_WINHTTP(WinHttpSetTimeouts, 20)
 #if defined(__x86_64__)
 // Macros for the functions above in 32-bit Windows, functions of their own in 64-bit.
 OC_USER32(GetWindowLongPtrA, 8)

@@ -130,6 +130,8 @@ public:
 
     std::optional<std::string> Resource(const std::string& name) override;
 
+    HttpReply PostHttp(const HttpPost& request) override;
+
     LibraryId LoadLibrary(const std::string& path) override;
     bool HasExport(LibraryId library, const std::string& name) override;
     void FreeLibrary(LibraryId library) override;

@@ -480,6 +480,18 @@ void FakePlatform::ReleaseMutex(MutexId mutex) {
     s_->mutexHandles.erase(it);
 }
 
+// --- web services ---
+
+void FakePlatform::SetHttpResponder(HttpResponder responder) {
+    s_->httpResponder = std::move(responder);
+}
+const std::vector<HttpPost>& FakePlatform::HttpPosts() const { return s_->httpPosts; }
+HttpReply FakePlatform::PostHttp(const HttpPost& request) {
+    s_->httpPosts.push_back(request);
+    if (!s_->httpResponder) return HttpReply{HttpFailure::CannotConnect, 0, {}};
+    return s_->httpResponder(*this, request);
+}
+
 // --- resources and libraries ---
 
 void FakePlatform::SetResource(const std::string& name, const std::string& data) {

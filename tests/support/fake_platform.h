@@ -337,6 +337,13 @@ public:
     bool MutexHeldHere(const std::string& name) const;
     std::size_t OpenMutexHandles() const;
 
+    // --- web services ---
+    // Answers each PostHttp; without one every post finds nothing listening
+    // (CannotConnect). A responder may advance the clock (a slow service).
+    using HttpResponder = std::function<HttpReply(FakePlatform&, const HttpPost&)>;
+    void SetHttpResponder(HttpResponder responder);
+    const std::vector<HttpPost>& HttpPosts() const;  // every request, in order
+
     // --- resources and libraries ---
     void SetResource(const std::string& name, const std::string& data);
     // A loadable library: LoadLibrary succeeds for this path (or, for a bare
@@ -504,6 +511,8 @@ public:
     int DriveType(const std::string& root) override;
 
     std::optional<std::string> Resource(const std::string& name) override;
+
+    HttpReply PostHttp(const HttpPost& request) override;
 
     LibraryId LoadLibrary(const std::string& path) override;
     bool HasExport(LibraryId library, const std::string& name) override;

@@ -180,6 +180,10 @@ struct FakePlatform::State {
     std::map<MutexId, std::string> mutexHandles;  // open handles -> upper name
     MutexId nextMutex = 0x7000;
 
+    // --- web services ---
+    HttpResponder httpResponder;
+    std::vector<HttpPost> httpPosts;
+
     // --- resources and libraries ---
     std::map<std::string, std::string> resources;  // upper name
     struct Library {

@@ -316,6 +316,10 @@ Background WineBench::Start(const std::vector<std::string>& args, const Env& env
     return Background(Spawn(argv, env, ""));
 }
 
+Background StartHostProgram(const std::vector<std::string>& argv, const std::string& outputFile) {
+    return Background(Spawn(argv, {}, outputFile));
+}
+
 bool WineBench::RegAdd(const std::string& key, const std::string& value, const std::string& data,
                        const std::string& type) const {
     return Run({"reg", "add", key, "/v", value, "/t", type, "/d", data, "/f"}, 60).exitCode == 0;

@@ -127,6 +127,10 @@ private:
 // Unmounts every mount point below a host folder (lazily, so busy ones go too).
 void UnmountBelow(const std::string& hostFolder);
 
+// A Linux program of the test's own (a server, a real download manager) in
+// the background, its output to outputFile (discarded when empty).
+Background StartHostProgram(const std::vector<std::string>& argv, const std::string& outputFile = "");
+
 // Polls cond every stepMs until it holds or timeoutMs pass.
 bool WaitUntil(const std::function<bool()>& cond, int timeoutMs, int stepMs = 50);
 

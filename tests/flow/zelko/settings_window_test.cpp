@@ -74,6 +74,11 @@ TEST(SettingsWindow, StartStateFromZelkoIni) {
         {"types", {{"FullInstall", "7"}, {"CustomDM", "C:\\Tools\\getter.exe \"[url]\""}}, true,
          1, true, "Getter"},
         {"no browser", {{"FullInstall", "1"}}, false, 1, false, "Custom download manager"},
+        {"aria2 endpoint", {{"CustomDM", "http://127.0.0.1:6800/jsonrpc"}}, true, 0, true, "aria2"},
+        {"secure aria2 endpoint", {{"CustomDM", "HTTPS://nas.home:6800/jsonrpc"}}, true, 0, true,
+         "aria2"},
+        {"program in a folder named http", {{"CustomDM", "C:\\http\\getter.exe [url]"}}, true, 0,
+         true, "Getter"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

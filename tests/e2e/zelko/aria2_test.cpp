@@ -1,0 +1,345 @@
+// Zelko.exe under Wine handing jobs to a real aria2 (Debian's aria2c, RPC on
+// loopback) that fetches from a loopback file server of the test's own: what
+// the server saw, what aria2 reports, the files whole; and the boxes when
+// aria2 does not take a job.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "common/json.h"
+#include "tests/e2e/zelko/zelko_install.h"
+
+namespace e2e {
+namespace {
+
+namespace fs = std::filesystem;
+using common::JsonValue;
+
+const std::string kSecret = "e2e-secret";
+
+int FreePort() {
+    int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t n = sizeof a;
+    getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
+    close(s);
+    return ntohs(a.sin_port);
+}
+
+// A loopback POST from the test itself; the reply body, empty on failure.
+std::string Post(int port, const std::string& body) {
+    int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        close(s);
+        return "";
+    }
+    const std::string request = "POST /jsonrpc HTTP/1.0\r\nContent-Type: application/json\r\n"
+                                "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+    if (write(s, request.data(), request.size()) != static_cast<ssize_t>(request.size())) {
+        close(s);
+        return "";
+    }
+    std::string reply;
+    char buffer[65536];
+    for (ssize_t n; (n = read(s, buffer, sizeof buffer)) > 0;) reply.append(buffer, n);
+    close(s);
+    std::size_t end = reply.find("\r\n\r\n");
+    return end == std::string::npos ? "" : reply.substr(end + 4);
+}
+
+struct Download {
+    std::string status, path, errorMessage;
+    std::uint64_t length = 0;
+};
+
+class Aria2 {
+public:
+    int port = FreePort();
+    std::string dir;
+
+    explicit Aria2(const std::string& hostDir) : dir(hostDir) {
+        fs::create_directories(dir);
+        process_ = StartHostProgram({"aria2c", "--no-conf", "--enable-rpc",
+                                     "--rpc-listen-port=" + std::to_string(port),
+                                     "--rpc-secret=" + kSecret, "--dir=" + dir, "--quiet=true",
+                                     "--max-concurrent-downloads=20", "--auto-file-renaming=false"});
+        ready_ = WaitUntil([&] { return !Call("aria2.getVersion", "").empty(); }, 30000, 100);
+    }
+    bool ready() const { return ready_; }
+    bool Running() { return process_.Running(); }
+
+    std::string Call(const std::string& method, const std::string& params) {
+        return Post(port, "{\"jsonrpc\":\"2.0\",\"id\":\"t\",\"method\":\"" + method +
+                              "\",\"params\":[\"token:" + kSecret + "\"" +
+                              (params.empty() ? "" : "," + params) + "]}");
+    }
+    std::vector<Download> Stopped() { return Downloads(Call("aria2.tellStopped", "0,1000")); }
+    std::vector<Download> Active() { return Downloads(Call("aria2.tellActive", "")); }
+    std::vector<Download> Waiting() { return Downloads(Call("aria2.tellWaiting", "0,1000")); }
+    // Waits until count downloads have stopped and none is left active or waiting.
+    std::vector<Download> Finished(std::size_t count) {
+        std::vector<Download> stopped;
+        WaitUntil([&] {
+            stopped = Stopped();
+            return stopped.size() >= count && Active().empty() && Waiting().empty();
+        }, 120000, 200);
+        return stopped;
+    }
+    bool Shutdown() {
+        Call("aria2.shutdown", "");
+        return process_.Wait(30000).has_value();
+    }
+
+private:
+    static std::vector<Download> Downloads(const std::string& reply) {
+        std::vector<Download> list;
+        auto json = common::ParseJson(reply);
+        const JsonValue* result = json ? json->Member("result") : nullptr;
+        if (!result) return list;
+        for (const JsonValue& item : result->items) {
+            Download d;
+            if (auto* v = item.Member("status")) d.status = v->text;
+            if (auto* v = item.Member("errorMessage")) d.errorMessage = v->text;
+            if (auto* v = item.Member("totalLength")) d.length = std::stoull(v->text.empty() ? "0" : v->text);
+            if (auto* files = item.Member("files"); files && !files->items.empty())
+                if (auto* v = files->items[0].Member("path")) d.path = v->text;
+            list.push_back(d);
+        }
+        return list;
+    }
+    Background process_;
+    bool ready_ = false;
+};
+
+struct Seen {
+    std::string path, referer, cookie;
+};
+
+class FileServer {
+public:
+    std::string folder, log, out;
+    int port = 0;
+
+    explicit FileServer(const std::string& root) : folder(root + "/files"), log(root + "/seen.log"),
+                                                   out(root + "/server.out") {
+        fs::create_directories(folder);
+        process_ = StartHostProgram(
+            {"python3", std::string(OC_SOURCE_DIR) + "/tests/e2e/zelko/file_server.py", folder, log}, out);
+        WaitUntil([&] { return ReadHostFile(out).value_or("").find('\n') != std::string::npos; }, 30000);
+        port = std::atoi(ReadHostFile(out).value_or("0").c_str());
+    }
+    std::string Url(const std::string& name) const {
+        return "http://127.0.0.1:" + std::to_string(port) + "/" + name;
+    }
+    // A file of its own size and bytes, to be served.
+    std::string Add(const std::string& name, std::size_t size) {
+        std::string data(size, '\0');
+        for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<char>((i * 131 + name.size() * 7) % 251);
+        WriteHostFile(folder + "/" + name, data);
+        return data;
+    }
+    std::vector<Seen> Requests() const {
+        std::vector<Seen> seen;
+        std::istringstream lines(ReadHostFile(log).value_or(""));
+        for (std::string line; std::getline(lines, line);) {
+            auto json = common::ParseJson(line);
+            if (!json) continue;
+            Seen s;
+            auto text = [&](const char* key) {
+                const JsonValue* v = json->Member(key);
+                return v && v->Is(JsonValue::Kind::String) ? v->text : std::string();
+            };
+            s.path = text("path");
+            s.referer = text("referer");
+            s.cookie = text("cookie");
+            seen.push_back(s);
+        }
+        return seen;
+    }
+
+private:
+    Background process_;
+};
+
+class ZelkoAria2 : public ::testing::Test {
+protected:
+    ZelkoInstall z{false};
+    std::string host = WineBench::Get().HostPath(z.root);
+    FileServer server{host + "server"};
+    Aria2 aria2{host + "downloads"};
+
+    void SetUp() override {
+        ASSERT_GT(server.port, 0);
+        ASSERT_TRUE(aria2.ready());
+        Point(aria2.port, kSecret);
+    }
+    void Point(int port, const std::string& secret) {
+        z.main["CustomDM"] = "http://127.0.0.1:" + std::to_string(port) + "/jsonrpc";
+        z.main["CustomDMEnabled"] = "1";
+        z.main["Aria2Secret"] = secret;
+    }
+    // A job file as the browser saves the page script's data.
+    std::string WriteJob(const std::string& text) {
+        const std::string path = z.root + "job.zlk";
+        WriteHostFile(WineBench::Get().HostPath(path), text);
+        return path;
+    }
+    // Zelko.exe with a box clicker waiting; the box's text, or "<no box>".
+    std::string RunForBox(const std::vector<std::string>& args) {
+        WineBench& bench = WineBench::Get();
+        const std::string seen = z.root + "box.txt";
+        Background clicker =
+            bench.Start({bench.BinFolder() + "boxclick.exe", "Zelko Error", seen, "1", "60000"});
+        RunResult r = z.Run(args);
+        EXPECT_EQ(r.exitCode, 0) << r.output;
+        clicker.Wait(90000);
+        auto box = ReadRecords(bench.HostPath(seen));
+        return box.empty() ? "<no box>" : box[0].Get("text");
+    }
+    void ExpectWhole(const Download& d, const std::string& data) {
+        EXPECT_EQ(d.status, "complete") << d.errorMessage;
+        EXPECT_EQ(d.length, data.size());
+        EXPECT_EQ(ReadHostFile(d.path), data) << d.path;
+        EXPECT_EQ(fs::path(d.path).parent_path(), fs::path(aria2.dir));
+    }
+};
+
+TEST_F(ZelkoAria2, UrlRequestIsFetchedWithThePageAsReferrer) {
+    const std::string data = server.Add("setup.bin", 300000);
+    RunResult r = z.Run({server.Url("setup.bin"), server.Url("page.html")});
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    auto done = aria2.Finished(1);
+    ASSERT_EQ(done.size(), 1u);
+    ExpectWhole(done[0], data);
+    auto seen = server.Requests();
+    ASSERT_FALSE(seen.empty());
+    for (const Seen& s : seen) {
+        EXPECT_EQ(s.path, "/setup.bin");
+        EXPECT_EQ(s.referer, server.Url("page.html"));
+        EXPECT_EQ(s.cookie, "");
+    }
+    EXPECT_TRUE(z.LeftJobs().empty());
+}
+
+TEST_F(ZelkoAria2, CtrlClickJobCarriesItsCookies) {
+    const std::string data = server.Add("clip.bin", 70000);
+    const std::string job = WriteJob("1;My_Download_Manager;2;;\r\n" + server.Url("forum?t=1") + "\r\n" +
+                                     server.Url("clip.bin") + "\r\nThe clip\r\nsid=abc; theme=dark\r\n\r\n");
+    RunResult r = z.Run({job});
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    auto done = aria2.Finished(1);
+    ASSERT_EQ(done.size(), 1u);
+    ExpectWhole(done[0], data);
+    auto seen = server.Requests();
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen[0].referer, server.Url("forum?t=1"));
+    EXPECT_EQ(seen[0].cookie, "sid=abc; theme=dark");
+    EXPECT_FALSE(HostFileExists(WineBench::Get().HostPath(job)));
+}
+
+TEST_F(ZelkoAria2, AllLinksOfASavedPageInOneRequest) {
+    std::string page = "<html><body>";
+    std::map<std::string, std::string> files;
+    for (int i = 0; i < 200; ++i) {
+        const std::string name = "part" + std::to_string(i) + ".bin";
+        files[name] = server.Add(name, 1000 + 37 * static_cast<std::size_t>(i));
+        page += "<a href=\"" + server.Url(name) + "\">Part " + std::to_string(i) + "</a>\n";
+    }
+    page += "</body></html>";
+    const std::string pageFile = z.root + "page.html";
+    WriteHostFile(WineBench::Get().HostPath(pageFile), page);
+    RunResult r = z.Run({pageFile, server.Url("list.html"), "DOWNLOAD", "LNK"});
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    auto done = aria2.Finished(200);
+    ASSERT_EQ(done.size(), 200u);
+    std::set<std::string> got;
+    for (const Download& d : done) {
+        const std::string name = fs::path(d.path).filename().string();
+        ASSERT_TRUE(files.count(name)) << d.path;
+        ExpectWhole(d, files[name]);
+        got.insert(name);
+    }
+    EXPECT_EQ(got.size(), 200u);
+    for (const Seen& s : server.Requests()) EXPECT_EQ(s.referer, server.Url("list.html")) << s.path;
+    EXPECT_TRUE(z.LeftJobs().empty());
+}
+
+TEST_F(ZelkoAria2, LinkThatTriesToAddAnOptionStaysOneLink) {
+    const std::string data = server.Add("q.bin", 5000);
+    const std::string url = server.Url("q.bin") + "?a=\",\"dir\":\"C:\\\\\"&b=\\x";
+    const std::string job = WriteJob("1;My_Download_Manager;2;;\r\n" + server.Url("p") + "\r\n" + url +
+                                     "\r\n\"quoted\" \\ text\r\nk=\"v\\\"\r\n\r\n");
+    RunResult r = z.Run({job});
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    auto done = aria2.Finished(1);
+    ASSERT_EQ(done.size(), 1u);
+    ExpectWhole(done[0], data);  // in aria2's own folder, not C:\ .
+    auto seen = server.Requests();
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen[0].path.substr(0, 7), "/q.bin?");
+    EXPECT_EQ(seen[0].cookie, "k=\"v\\\"");
+}
+
+TEST_F(ZelkoAria2, WrongSecretShowsAriasOwnText) {
+    server.Add("a.bin", 100);
+    Point(aria2.port, "not-the-secret");
+    const std::string job = WriteJob("1;My_Download_Manager;2;;\r\n" + server.Url("p") + "\r\n" +
+                                     server.Url("a.bin") + "\r\n\r\n\r\n\r\n");
+    EXPECT_EQ(RunForBox({job}), "aria2 at " + z.main["CustomDM"] +
+                                    " did not take these links: Unauthorized\r\n\r\n" + server.Url("a.bin"));
+    EXPECT_TRUE(HostFileExists(WineBench::Get().HostPath(job)));  // kept
+    EXPECT_TRUE(aria2.Stopped().empty());
+    EXPECT_TRUE(server.Requests().empty());
+}
+
+TEST_F(ZelkoAria2, StoppedAriaShowsABox) {
+    Aria2 stopped(host + "stopped");
+    ASSERT_TRUE(stopped.ready());
+    ASSERT_TRUE(stopped.Shutdown());
+    Point(stopped.port, kSecret);
+    const std::string text = RunForBox({server.Url("a.bin"), server.Url("p")});
+    EXPECT_EQ(text, "aria2 at " + z.main["CustomDM"] +
+                        " did not take these links: no connection (is aria2 running with "
+                        "--enable-rpc?)\r\n\r\n" + server.Url("a.bin"));
+    EXPECT_EQ(z.LeftJobs().size(), 1u);
+}
+
+TEST_F(ZelkoAria2, SilentEndpointTimesOut) {
+    // Takes connections (the system's backlog) and never answers.
+    int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(listen(s, 8), 0);
+    socklen_t n = sizeof a;
+    getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
+    Point(ntohs(a.sin_port), kSecret);
+    const auto start = std::chrono::steady_clock::now();
+    const std::string text = RunForBox({server.Url("a.bin"), server.Url("p")});
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                             std::chrono::steady_clock::now() - start).count();
+    close(s);
+    EXPECT_EQ(text, "aria2 at " + z.main["CustomDM"] +
+                        " did not take these links: no answer within 5 seconds\r\n\r\n" + server.Url("a.bin"));
+    EXPECT_LT(seconds, 40);
+}
+
+}  // namespace
+}  // namespace e2e
