@@ -22,11 +22,13 @@ bool IsControlOrBlank(unsigned char c) { return c >= 1 && c <= 32; }
 
 }  // namespace
 
-void RunProgram(Platform& p, const std::string& commandLine, int showWindow, bool waitUntilReady) {
+void RunProgram(Platform& p, const std::string& commandLine, int showWindow, bool waitUntilReady,
+                const std::string& currentFolder) {
     ProcessStart start = StartOf(commandLine, showWindow);
     // The folder part of the whole command line: usually no folder when the
     // program path is quoted or an argument holds a backslash.
-    std::string folder = WithoutTrailingBackslash(FolderOfPath(commandLine));
+    std::string folder = currentFolder.empty() ? WithoutTrailingBackslash(FolderOfPath(commandLine))
+                                               : currentFolder;
     if (!folder.empty() && p.FolderExists(folder)) start.currentFolder = folder;
     ProcessId process = p.StartProcess(start);
     if (process == 0) return;
@@ -47,9 +49,25 @@ bool RunProgramAndWait(Platform& p, const std::string& commandLine, WaitVariant 
     if (variant == WaitVariant::Mirsa) show = showWindow;
     ProcessId process = p.StartProcess(StartOf(commandLine, show));
     if (process == 0) return false;
-    while (p.WaitForProcess(process, kPumpStepMs) == WaitResult::Timeout) p.PumpOneMessage();
+    WaitForProcessPumping(p, process, kNoWaitLimit);
     p.CloseProcess(process);
     return true;
+}
+
+WaitResult WaitForProcessPumping(Platform& p, ProcessId process, std::uint32_t limitMs) {
+    const std::uint32_t start = p.TickCount();
+    for (;;) {
+        WaitResult result = p.WaitForProcess(process, kPumpStepMs);
+        if (result != WaitResult::Timeout) return result;
+        // Differences of tick counts stay right across the counter's wrap.
+        if (limitMs != kNoWaitLimit && p.TickCount() - start >= limitMs) return result;
+        p.PumpOneMessage();
+    }
+}
+
+std::string QuotedIfBlank(const std::string& path) {
+    if (path.find_first_of(" \t") == std::string::npos) return path;
+    return "\"" + path + "\"";
 }
 
 std::string ExpandEnvVars(Platform& p, const std::string& text) { return p.ExpandEnvironment(text); }

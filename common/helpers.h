@@ -14,7 +14,19 @@ namespace common {
 // --- process start ---
 // Starts the command line with the given show state; with waitUntilReady, waits
 // (pumping one message per 100 ms) until the new program waits for input.
-void RunProgram(Platform& p, const std::string& commandLine, int showWindow, bool waitUntilReady);
+// currentFolder: the new program's folder; empty: the folder part of the
+// command line when that names a folder, else the caller's.
+void RunProgram(Platform& p, const std::string& commandLine, int showWindow, bool waitUntilReady,
+                const std::string& currentFolder = "");
+
+// Waits for a process to end, at most limitMs, taking one waiting message of
+// this thread per 100 ms so the caller's windows stay painted and answering.
+inline constexpr std::uint32_t kNoWaitLimit = 0xFFFFFFFFu;
+WaitResult WaitForProcessPumping(Platform& p, ProcessId process, std::uint32_t limitMs);
+
+// A program path ready for a command line: in double quotes when it holds a
+// blank, so "C:\Program Files\x.exe" is not taken as "C:\Program".
+std::string QuotedIfBlank(const std::string& path);
 
 enum class WaitVariant {
     Mirsa,   // uses the given show state, reports whether the process started

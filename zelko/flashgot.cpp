@@ -50,7 +50,8 @@ void RunFlashGot(common::Platform& p, const std::string& folder, const std::stri
     start.currentFolder = folder;
     common::ProcessId process = p.StartProcess(start);
     if (process == 0) return;
-    p.WaitForProcess(process, kFlashGotWaitMs);
+    // The settings window waits here on Refresh: it stays painted and answering.
+    common::WaitForProcessPumping(p, process, kFlashGotWaitMs);
     p.CloseProcess(process);
 }
 

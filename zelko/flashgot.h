@@ -23,7 +23,7 @@ struct Detection {
 Detection ParseFlashGotTest(const std::string& content);
 
 // Starts FlashGot.exe hidden in its own console with the parameter text and
-// waits for it at most 100 s.
+// waits for it at most 100 s, taking this thread's messages meanwhile.
 void RunFlashGot(common::Platform& p, const std::string& folder, const std::string& parameters);
 void HandToFlashGot(common::Platform& p, const std::string& folder, const std::string& jobPath);
 

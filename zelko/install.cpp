@@ -72,8 +72,10 @@ namespace {
 struct Run {
     InstallContext& c;
     common::IniFile profile;
+    common::IniFile backup;    // the profile as it was before Zelko first changed it
     std::string scriptFolder;  // ANSI; empty when none is configured
     bool scriptsOn = false;    // "User JavaScript" set (or set by us)
+    int types = installed::Nothing;  // file types pointing at Zelko.exe: 0, 1 or 2
 };
 
 bool ProfileRunFlag(const Run& r) {
@@ -118,10 +120,20 @@ bool WriteScript(Run& r) {
     return common::WriteFileAtomic(p, ScriptPath(r.scriptFolder, kScriptFile), *script);
 }
 
+// What a row goes back to: the user's own value from the first backup; the
+// fixed reset value where the backup has none, or holds Zelko's own entry
+// (a backup made by another program after Zelko was installed).
+std::string UserValue(const Run& r, const FileTypeRow& row) {
+    std::string value = r.backup.Text(browser::kSectionFileTypes, row.type);
+    if (value.empty() || common::Contains(common::AsciiLower(value), "zelko.exe")) return row.reset;
+    return value;
+}
+
+// entry: the program entry to install; nullptr puts the user's values back.
 bool WriteRows(Run& r, const FileTypeRow* rows, std::size_t count, const std::string* entry) {
     bool ok = true;
     for (std::size_t i = 0; i < count; ++i) {
-        std::string value = entry ? InstallValue(rows[i], *entry) : rows[i].reset;
+        std::string value = entry ? InstallValue(rows[i], *entry) : UserValue(r, rows[i]);
         ok = r.profile.WriteText(browser::kSectionFileTypes, rows[i].type, value) && ok;
     }
     return ok;
@@ -135,14 +147,13 @@ bool MediaRowsUntouched(const Run& r) {
 }
 
 void InstallFileTypes(Run& r) {
-    int& full = r.c.settings.fullInstall;
     const std::string entry = ProgramEntry(r.c.p, r.c.folder);
     bool ok = r.profile.WriteText(browser::kSectionFileTypes, kJobType, JobTypeValue(entry));
     ok = WriteRows(r, kArchiveRows, std::size(kArchiveRows), &entry) && ok;
     if (!ok) return;
-    full = installed::FileTypes;
+    r.types = installed::FileTypes;
     if (MediaRowsUntouched(r) && WriteRows(r, kMediaRows, std::size(kMediaRows), &entry))
-        full = installed::FileTypesAndMedia;
+        r.types = installed::FileTypesAndMedia;
     r.profile.WriteInt(browser::kSectionFileTypesInfo, "Version", 2);
     r.profile.WriteText(browser::kSectionFileTypesExtension, kJobType, ",0");
 }
@@ -159,12 +170,29 @@ void SetScriptAside(Run& r) {
 }
 
 void RemoveFileTypes(Run& r) {
-    int& full = r.c.settings.fullInstall;
     bool ok = WriteRows(r, kArchiveRows, std::size(kArchiveRows), nullptr);
-    if (full == installed::FileTypesAndMedia)
+    if (r.types == installed::FileTypesAndMedia)
         ok = WriteRows(r, kMediaRows, std::size(kMediaRows), nullptr) && ok;
     SetScriptAside(r);
-    if (ok) full = installed::Nothing;
+    if (ok) r.types = installed::Nothing;
+}
+
+// The script catches when it lies in the script folder with user scripts on.
+bool ScriptCatches(const Run& r) {
+    return r.scriptsOn && !r.scriptFolder.empty() && r.c.p.FolderExists(r.scriptFolder) &&
+           r.c.p.FileExists(ScriptPath(r.scriptFolder, kScriptFile));
+}
+
+// "FullInstall" for what the run leaves in place, whatever the mode asked.
+int FullInstallOf(const Run& r) {
+    if (r.types != installed::Nothing) return r.types;
+    return ScriptCatches(r) ? installed::ScriptOnly : installed::Nothing;
+}
+
+int TypesOf(int fullInstall) {
+    return fullInstall == installed::FileTypes || fullInstall == installed::FileTypesAndMedia
+               ? fullInstall
+               : installed::Nothing;
 }
 
 }  // namespace
@@ -177,15 +205,18 @@ void InstallIntoBrowser(InstallContext& c, int mode) {
         SetCatchMode(c.view, mode);
         return;
     }
-    Run r{c, common::IniFile(p, profilePath), "", false};
+    const std::string backupPath = profilePath + ".bak";
+    Run r{c, common::IniFile(p, profilePath), common::IniFile(p, backupPath), "", false,
+          TypesOf(c.settings.fullInstall)};
     const bool runFlag = ProfileRunFlag(r);
     r.scriptsOn = r.profile.Bool(browser::kSectionUserPrefs, browser::kKeyUserJavaScript, false);
     const bool scriptsWereOn = r.scriptsOn;
     r.scriptFolder =
         p.Utf8ToAnsi(r.profile.Text(browser::kSectionUserPrefs, browser::kKeyUserJavaScriptFile));
 
-    // No change to a profile whose original could not be kept.
-    if (!p.CopyFile(profilePath, profilePath + ".bak", false)) {
+    // The first copy keeps the user's own values for a later removal, so it
+    // is never replaced. No change to a profile whose original could not be kept.
+    if (!p.FileExists(backupPath) && !p.CopyFile(profilePath, backupPath, true)) {
         c.view.ShowCatchState(CatchStateOfFullInstall(c.settings.fullInstall));
         return;
     }
@@ -212,14 +243,12 @@ void InstallIntoBrowser(InstallContext& c, int mode) {
         c.view.SetWaiting(true);
         WaitForBrowserEnd(r, deadline);
         c.view.SetWaiting(false);
-        if (!scriptsWereOn) EnableUserScripts(r);
+        if (!scriptsWereOn && mode != catch_mode::None) EnableUserScripts(r);
     }
 
     if (mode != catch_mode::None && r.scriptsOn && !r.scriptFolder.empty() &&
-        p.FolderExists(r.scriptFolder)) {
-        if (WriteScript(r) && mode == catch_mode::CtrlClick)
-            c.settings.fullInstall = installed::ScriptOnly;
-    }
+        p.FolderExists(r.scriptFolder))
+        WriteScript(r);
 
     const common::WindowId windowNow = browser::FindBrowserWindow(p);
     const bool stillRunning = ProfileRunFlag(r) && (windowNow != 0 || window != 0);
@@ -227,13 +256,16 @@ void InstallIntoBrowser(InstallContext& c, int mode) {
         if (mode == catch_mode::All) InstallFileTypes(r);
         if (mode == catch_mode::None) RemoveFileTypes(r);
     }
+    c.settings.fullInstall = FullInstallOf(r);
 
     common::IniFile(p, IniPath(c.folder))
         .WriteInt(kSectionMain, "FullInstall", c.settings.fullInstall);
 
     if (restart) {
         std::string program = BrowserProgram(p, browserFolder);
-        if (!program.empty()) common::RunProgram(p, program, common::sw::Show, false);
+        if (!program.empty())
+            common::RunProgram(p, common::QuotedIfBlank(program), common::sw::Show, false,
+                               browserFolder);
     }
     c.view.ShowCatchState(CatchStateOfFullInstall(c.settings.fullInstall));
 }

@@ -117,7 +117,8 @@ void SettingsController::ShowManagers() {
 
 void SettingsController::Show() {
     ZelkoSettings& s = start_.settings;
-    if (s.advanced && !s.firstRun) RefreshManagerList(p_, start_.folder, s, managers_);
+    if (s.advanced && !s.firstRun) DetectManagersNow();
+    if (closed_) return;
     SetCheck(control::UsdBox, s.usdPresent ? 1 : 0);
     SetCheck(control::CustomBox, s.customDmEnabled ? 1 : 0);
     SetCheck(control::RapGetBox,
@@ -171,7 +172,7 @@ void SettingsController::CustomBoxClicked() {
         Focus(control::Ok);
     } else {
         if (std::optional<std::string> chosen = AskProgram(s.customDm, "")) {
-            std::string custom = *chosen + kTemplateTail;
+            std::string custom = common::QuotedIfBlank(*chosen) + kTemplateTail;
             SetCaption(control::TemplateEdit, custom);
             OnTemplateChanged(custom);
         } else {
@@ -229,7 +230,7 @@ void SettingsController::OnUsdClick() {
 }
 
 void SettingsController::OnCatchModeClick() {
-    if (installing_) return;
+    if (Busy()) return;
     const int next = (State(control::CatchModeBox).check + 1) % 3;  // the box's own step
     SetCatchMode(*this, next);
     installing_ = true;
@@ -243,10 +244,23 @@ void SettingsController::OnCatchModeClick() {
     Focus(control::Ok);
 }
 
+// FlashGot.exe may take up to 100 s while the window keeps answering: its
+// controls stay off meanwhile, and a close waits for the end of the detection.
+void SettingsController::DetectManagersNow() {
+    detecting_ = true;
+    EnablePanels(false);
+    RefreshManagerList(p_, start_.folder, start_.settings, managers_);
+    EnablePanels(true);
+    detecting_ = false;
+    if (closePending_) CloseNow();
+}
+
 void SettingsController::OnRefresh() {
+    if (Busy()) return;
     ZelkoSettings& s = start_.settings;
     ShowLabel(true);
-    RefreshManagerList(p_, start_.folder, s, managers_);
+    DetectManagersNow();
+    if (closed_) return;
     ShowManagers();
     if (s.usdPresent) s.transferToUsd = LoadSitePlugins(p_, s.usdPath);
 }
@@ -269,13 +283,13 @@ void SettingsController::Save() {
 }
 
 void SettingsController::OnOk() {
-    if (installing_ || closed_) return;
+    if (Busy() || closed_) return;
     Save();
     CloseNow();
 }
 
 void SettingsController::OnCancel() {
-    if (installing_) {
+    if (Busy()) {
         closePending_ = true;
         return;
     }
@@ -301,8 +315,12 @@ void SettingsController::SetWaiting(bool waiting) {
     if (waiting) waitingCaption_ = State(control::CatchModeBox).caption;
     SetCaption(control::CatchModeBox,
                waiting ? texts_.Text(text::PleaseWait) : waitingCaption_);
-    Change(control::UpperPanel, [&](ControlState& c) { c.enabled = !waiting; });
-    Change(control::LowerPanel, [&](ControlState& c) { c.enabled = !waiting; });
+    EnablePanels(!waiting);
+}
+
+void SettingsController::EnablePanels(bool enabled) {
+    Change(control::UpperPanel, [&](ControlState& c) { c.enabled = enabled; });
+    Change(control::LowerPanel, [&](ControlState& c) { c.enabled = enabled; });
 }
 
 }  // namespace zelko

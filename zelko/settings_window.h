@@ -96,6 +96,8 @@ public:
     const ControlState& State(int id) const;
     int Focused() const { return focused_; }
     bool Installing() const { return installing_; }
+    // An installation or a detection of the managers is under way.
+    bool Busy() const { return installing_ || detecting_; }
     const ZelkoSettings& Settings() const { return start_.settings; }
 
     // CatchModeView
@@ -111,6 +113,8 @@ private:
     void Focus(int id);
     void ShowLabel(bool label);  // the custom label, or the template edit
     void ShowManagers();
+    void DetectManagersNow();
+    void EnablePanels(bool enabled);
     void CustomBoxClicked();
     void CustomLabelCaption();
     std::optional<std::string> AskProgram(const std::string& configured,
@@ -126,6 +130,7 @@ private:
     std::vector<ManagerButton> managers_;
     int focused_ = 0;
     bool installing_ = false;
+    bool detecting_ = false;
     bool closePending_ = false;
     bool closed_ = false;
     std::string waitingCaption_;

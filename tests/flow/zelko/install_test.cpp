@@ -95,7 +95,7 @@ TEST(InstallIntoBrowser, ModesOnAStoppedBrowser) {
         {"media row in other letter case counts as changed", 1, 0, true,
          {{"audio/mpeg", "0,,,,MP3,mp2,mpga,|"}}, "1", 1, true},
         {"ctrl+click writes the script only", 2, 0, false, {}, "3", 2, true},
-        {"ctrl+click with scripts already on", 2, 1, true, {}, "3", 2, true},
+        {"ctrl+click with scripts already on", 2, 0, true, {}, "3", 2, true},
         {"remove after media install resets media", 0, 2, true, {}, "0", 0, false},
         {"remove after plain install keeps media", 0, 1, true,
          {{"audio/mpeg", "7,C:\\Player.exe,,,mp3,|"}}, "0", 0, false},
@@ -195,7 +195,8 @@ TEST(InstallIntoBrowser, RunningBrowserAnswersAndTimeouts) {
         SCOPED_TRACE(c.name);
         FakePlatform p;
         BrowserWorld w(p);
-        w.Set("FullInstall", "1");
+        // Ctrl+Click follows "Don't catch links" in the box's cycle.
+        w.Set("FullInstall", c.mode == 2 ? "0" : "1");
         w.Running(c.clearsAfterMs);
         if (c.hung) p.SetHung(w.window, true);
         p.QueueMessageBoxAnswer(c.answer);
@@ -220,6 +221,9 @@ TEST(InstallIntoBrowser, RunningBrowserAnswersAndTimeouts) {
         }
         std::string expected = std::string(c.fullInstallAfter) == "<kept>" ? "1" : c.fullInstallAfter;
         EXPECT_EQ(w.Get("FullInstall"), expected);
+        // Removing never switches user scripts on.
+        EXPECT_EQ(w.Profile("User Prefs", "User JavaScript"), c.mode == 0 ? "<none>" : "1");
+        EXPECT_EQ(p.HasFolder(kUserJs), c.mode != 0);
         EXPECT_EQ(view.Last(), CatchStateOfFullInstall(std::stoi(expected)));
         if (!c.clearsAfterMs) {  // types skipped, scripts switched on anyway
             EXPECT_EQ(w.Profile("File Types", "application/zip"), "<none>");
@@ -348,20 +352,45 @@ TEST(InstallIntoBrowser, NoBackupNoChange) {
     EXPECT_EQ(view.states, (std::vector<int>{2}));
 }
 
-// A profile that cannot be written is not reported as installed.
-TEST(InstallIntoBrowser, UnwritableProfileKeepsFullInstallAndTheBoxShowsIt) {
+// "FullInstall" and the box show what a run leaves in place, whatever the
+// mode asked for: types pointing at Zelko.exe (1, 2) else a script that
+// catches (3) else nothing (0).
+TEST(InstallIntoBrowser, FullInstallIsWhatIsReallyInstalled) {
+    enum class Fault { None, ScriptNotSetAside, RunNeverClears, ReadOnlyProfile, DiskFull,
+                       ScriptFolderIsAFile };
     struct Case {
         const char* name;
         int mode;
-        bool scriptsOn;
         int fullBefore;
-        bool readOnly;  // else: every write to it fails (disk full)
+        bool scriptsOn;
+        bool scriptThere;  // Zelko.js from an earlier install
+        Fault fault;
+        int fullAfter;
     };
     const Case cases[] = {
-        {"catch all, read-only", 1, true, 0, true},
-        {"catch all, disk full", 1, true, 3, false},
-        {"ctrl+click needs scripts switched on", 2, false, 0, true},
-        {"remove, read-only", 0, true, 2, true},
+        {"remove", 0, 1, true, true, Fault::None, 0},
+        {"remove, script not set aside: it still catches", 0, 1, true, true,
+         Fault::ScriptNotSetAside, 3},
+        {"remove after ctrl+click, script not set aside", 0, 3, true, true,
+         Fault::ScriptNotSetAside, 3},
+        {"remove, script not set aside but scripts off", 0, 1, false, true,
+         Fault::ScriptNotSetAside, 0},
+        {"remove, browser keeps running: nothing removed", 0, 3, true, true,
+         Fault::RunNeverClears, 3},
+        {"remove, read-only profile: types stay", 0, 2, true, false, Fault::ReadOnlyProfile, 2},
+        {"catch all, browser keeps running: script only", 1, 0, false, false,
+         Fault::RunNeverClears, 3},
+        {"catch all, browser keeps running over installed types", 1, 1, true, true,
+         Fault::RunNeverClears, 1},
+        {"catch all, read-only profile: script only", 1, 0, true, false, Fault::ReadOnlyProfile,
+         3},
+        {"catch all, disk full: script only", 1, 3, true, false, Fault::DiskFull, 3},
+        {"catch all, no script folder: types only", 1, 0, true, false,
+         Fault::ScriptFolderIsAFile, 2},
+        {"ctrl+click", 2, 0, false, false, Fault::None, 3},
+        {"ctrl+click over installed types: they stay", 2, 1, true, false, Fault::None, 1},
+        {"ctrl+click, scripts cannot be switched on", 2, 0, false, false,
+         Fault::ReadOnlyProfile, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -369,15 +398,84 @@ TEST(InstallIntoBrowser, UnwritableProfileKeepsFullInstallAndTheBoxShowsIt) {
         BrowserWorld w(p);
         w.Set("FullInstall", std::to_string(c.fullBefore));
         if (c.scriptsOn) w.ScriptsOn();
-        if (c.readOnly)
-            p.SetReadOnly(kProfile, true);
-        else
-            p.FailWritesTo(kProfile);
+        if (c.scriptThere) p.AddFile(kUserJs + "\\Zelko.js", "old script");
+        switch (c.fault) {
+            case Fault::None: break;
+            case Fault::ScriptNotSetAside: p.FailWritesTo(kUserJs + "\\Zelko.js.xx"); break;
+            case Fault::RunNeverClears: w.Running(std::nullopt); break;
+            case Fault::ReadOnlyProfile: p.SetReadOnly(kProfile, true); break;
+            case Fault::DiskFull: p.FailWritesTo(kProfile); break;
+            case Fault::ScriptFolderIsAFile:
+                p.AddFile("C:\\Opera\\profile\\my.js", "user file");
+                w.SetProfile("User Prefs", "User JavaScript File", "C:\\Opera\\profile\\my.js");
+                break;
+        }
         RecordingCatchView view;
         w.Install(view, c.mode);
-        EXPECT_EQ(w.Get("FullInstall"), std::to_string(c.fullBefore));
-        EXPECT_EQ(view.Last(), CatchStateOfFullInstall(c.fullBefore));
+        EXPECT_EQ(w.Get("FullInstall"), std::to_string(c.fullAfter));
+        EXPECT_EQ(view.Last(), CatchStateOfFullInstall(c.fullAfter));
     }
+}
+
+// The restarted browser is found in a folder with blanks (unquoted,
+// "C:\Program.exe" would be started) and runs in its own folder.
+TEST(InstallIntoBrowser, RestartStartsTheBrowserQuotedInItsOwnFolder) {
+    struct Case {
+        std::string folder, commandLine;
+    };
+    const Case cases[] = {
+        {"C:\\Program Files\\Opera", "\"C:\\Program Files\\Opera\\Opera.exe\""},
+        {"D:\\Opera", "D:\\Opera\\Opera.exe"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        FakePlatform p;
+        BrowserWorld w(p);
+        p.AddFile("C:\\Program.exe", "MZ");
+        w.UseBrowserFolder(c.folder);
+        w.Running(1500);
+        RecordingCatchView view;
+        w.Install(view, 1);
+        ASSERT_EQ(p.Starts().size(), 1u);
+        const auto& start = p.Starts()[0];
+        EXPECT_EQ(start.commandLine, c.commandLine);
+        EXPECT_EQ(start.program, c.folder + "\\Opera.exe");
+        EXPECT_EQ(start.currentFolder, std::optional<std::string>(c.folder));
+        EXPECT_EQ(w.Get("FullInstall"), "2");
+    }
+}
+
+// Removal puts back what the user had before Zelko first changed the
+// profile, however often the box was clicked in between.
+TEST(InstallIntoBrowser, RemovalPutsBackTheUsersOwnTypesFromTheFirstBackup) {
+    const char* const kMine = "5,C:\\7-Zip\\7zFM.exe,,,zip,|";
+    struct Row {
+        const char* type;
+        const char* before;  // nullptr: the user had no entry
+        const char* afterRemoval;
+    };
+    const Row rows[] = {
+        {"application/zip", kMine, kMine},
+        {"application/x-7z-compressed", "5,C:\\7-Zip\\7zFM.exe,,,7z,|", "5,C:\\7-Zip\\7zFM.exe,,,7z,|"},
+        {"application/x-arj", nullptr, "0,,,,arj,|"},
+        {"application/x-gzip", "", "0,,,,gz,gzip,tgz,|"},
+        // Zelko's own entry, left by an older copy in another folder.
+        {"application/x-rar-compressed", "7,D:\\Old\\ZELKO.EXE,,,rar,|", "0,,,,rar,|"},
+        {"audio/mpeg", nullptr, "0,,,,mp3,mp2,mpga,|"},
+    };
+    FakePlatform p;
+    BrowserWorld w(p);
+    w.ScriptsOn();
+    for (const Row& row : rows)
+        if (row.before) w.SetProfile("File Types", row.type, row.before);
+    const std::string original = *p.FileText(kProfile);
+    RecordingCatchView view;
+    for (int mode : {1, 0, 1, 0}) {
+        w.Install(view, mode);
+        EXPECT_EQ(p.FileText(kProfile + ".bak"), original) << "after mode " << mode;
+    }
+    EXPECT_EQ(w.Get("FullInstall"), "0");
+    for (const Row& row : rows) EXPECT_EQ(w.Profile("File Types", row.type), row.afterRemoval) << row.type;
 }
 
 }  // namespace

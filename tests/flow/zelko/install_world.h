@@ -31,6 +31,7 @@ class BrowserWorld : public ZelkoWorld {
 public:
     common::WindowId window = 0;
     std::uint32_t closedAt = 0;
+    std::string profile = kProfile;
 
     explicit BrowserWorld(common::FakePlatform& fake, std::string profile = "") : ZelkoWorld(fake) {
         p.SetResource(kScriptResource, kScriptText);
@@ -39,11 +40,20 @@ public:
         p.AddFile(kProfile, profile.empty() ? "[State]\r\nRun=0\r\n" : profile);
     }
 
+    // The browser in another folder ("OperaDir"), single-user, stopped.
+    void UseBrowserFolder(const std::string& folder) {
+        Set("OperaDir", folder);
+        p.AddFile(folder + "\\Opera.exe", "MZ");
+        p.AddFile(folder + "\\operadef6.ini", "[System]\r\nMulti User=0\r\n");
+        profile = folder + "\\profile\\opera6.ini";
+        p.AddFile(profile, "[State]\r\nRun=0\r\n");
+    }
+
     std::string Profile(const std::string& section, const std::string& key) {
-        return p.IniReadString(kProfile, section, key, "<none>");
+        return p.IniReadString(profile, section, key, "<none>");
     }
     void SetProfile(const std::string& section, const std::string& key, const std::string& v) {
-        p.IniWriteString(kProfile, section, key, v);
+        p.IniWriteString(profile, section, key, v);
     }
     void ScriptsOn() {
         p.AddFolder(kUserJs);
@@ -65,8 +75,8 @@ public:
             if (m.message != common::wm::Close) return std::nullopt;
             closedAt = fake.TickCount();
             if (clearsAfterMs)
-                fake.Schedule(*clearsAfterMs, [](common::FakePlatform& f) {
-                    f.IniWriteString(kProfile, "State", "Run", "0");
+                fake.Schedule(*clearsAfterMs, [this](common::FakePlatform& f) {
+                    f.IniWriteString(profile, "State", "Run", "0");
                 });
             return std::nullopt;
         });

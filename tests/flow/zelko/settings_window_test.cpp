@@ -220,6 +220,77 @@ TEST(SettingsWindow, CustomTemplateEvents) {
     EXPECT_FALSE(run.S(control::TemplateEdit).visible);
 }
 
+// A chosen program goes into the template so that it starts as itself: a
+// path with blanks in double quotes.
+TEST(SettingsWindow, ChosenProgramIsQuotedInTheTemplateWhenItHoldsABlank) {
+    struct Case {
+        const char* chosen;
+        const char* proposed;
+    };
+    const Case cases[] = {
+        {"C:\\Program Files\\Fast Get\\fast.exe", "\"C:\\Program Files\\Fast Get\\fast.exe\" [url]"},
+        {"C:\\Getters\\fast.exe", "C:\\Getters\\fast.exe [url]"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.chosen);
+        FakePlatform p;
+        BrowserWorld w(p);
+        SettingsRun run(w);
+        p.QueueFileDialogAnswer(std::string(c.chosen));
+        run.c->OnCustomLabelClick();
+        EXPECT_EQ(run.S(control::TemplateEdit).caption, c.proposed);
+        EXPECT_EQ(run.c->Settings().customDm, c.proposed);
+        EXPECT_EQ(run.S(control::CustomLabel).caption, "Fast");
+    }
+}
+
+// FlashGot.exe may take up to 100 s. Meanwhile the window answers (its
+// messages are dispatched), its controls are off, no click starts a second
+// detection or an installation, and a close waits for the detection's end.
+TEST(SettingsWindow, DetectionKeepsTheWindowAnsweringAndRunsOnce) {
+    for (bool atShow : {true, false}) {
+        SCOPED_TRACE(atShow ? "re-detection at show time" : "refresh");
+        FakePlatform p;
+        BrowserWorld w(p);
+        w.Set("AllDM", "FlashGet;");
+        w.Set("Advanced", atShow ? "1" : "0");
+        SettingsRun run(w, false);
+        std::optional<bool> answeredWhileRunning;
+        bool panelsOff = false;
+        FakePlatform::ProgramBehaviour slow;
+        slow.exitAfterMs = 40000;
+        slow.onStart = [&](FakePlatform& f, common::ProcessId process,
+                           const FakePlatform::StartRecord&) {
+            f.AddFile(kFolder + "FlashGot.test", "FlashGot 1.0\r\nReGet|OK\r\n");
+            f.Schedule(5000, [&, process](FakePlatform& g) {
+                g.QueueMessage([&, process](FakePlatform& h) {
+                    answeredWhileRunning = h.IsRunning(process);
+                    panelsOff = !run.S(control::UpperPanel).enabled &&
+                                !run.S(control::LowerPanel).enabled;
+                    run.c->OnRefresh();
+                    run.c->OnCatchModeClick();
+                    run.c->OnOk();
+                    run.c->OnCloseRequest();
+                });
+            });
+        };
+        p.OnProgram("FlashGot.exe", slow);
+        if (atShow)
+            run.c->Show();
+        else
+            run.c->OnRefresh();
+
+        EXPECT_EQ(answeredWhileRunning, std::optional<bool>(true));
+        EXPECT_TRUE(panelsOff);
+        EXPECT_EQ(p.StartsOf("FlashGot.exe").size(), 1u);
+        EXPECT_FALSE(p.HasFile(kProfile + ".bak"));  // no installation began
+        EXPECT_EQ(run.c->Settings().allDm, "ReGet;");
+        EXPECT_EQ(run.view.closes, 1);                // the close, once detection ended
+        EXPECT_EQ(w.Get("AllDM"), "FlashGet;");        // OK was not taken
+        EXPECT_TRUE(run.S(control::LowerPanel).enabled);
+    }
+}
+
 struct ProgramBoxCase {
     const char* name;
     int box;
