@@ -102,6 +102,37 @@ TEST(RunProgramAndWait, VariantsDifferInShowStateAndResult) {
     EXPECT_FALSE(RunProgramAndWait(p, "conv.exe", WaitVariant::Mirsa, sw::Show));
 }
 
+TEST(WaitForProcessPumping, EndsWithTheProcessOrAtTheLimitPumpingEachStep) {
+    struct Case {
+        const char* name;
+        std::optional<std::uint32_t> exitAfter;
+        std::uint32_t limit;
+        WaitResult result;
+        std::uint64_t elapsed;
+        std::size_t pumps;
+    } cases[] = {
+        {"ends first", 250, 1000, WaitResult::Signaled, 250, 2},
+        {"runs on", std::nullopt, 1000, WaitResult::Timeout, 1000, 9},
+        {"ends after the limit", 5000, 1000, WaitResult::Timeout, 1000, 9},
+        {"no limit", 5000, kNoWaitLimit, WaitResult::Signaled, 5000, 49},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePlatform p;
+        p.SetTickCount(0xFFFFFF00u);  // the limit holds across the counter's wrap
+        Behaviour b;
+        b.exitAfterMs = c.exitAfter;
+        p.OnProgram("slow.exe", b);
+        ProcessStart start;
+        start.commandLine = "slow.exe";
+        ProcessId process = p.StartProcess(start);
+        EXPECT_EQ(WaitForProcessPumping(p, process, c.limit), c.result);
+        EXPECT_EQ(p.ElapsedMs(), c.elapsed);
+        EXPECT_EQ(p.PumpCalls(), c.pumps);
+        p.CloseProcess(process);
+    }
+}
+
 TEST(ExpandPath, RelativeEnvironmentAndShellFolders) {
     struct Case {
         ExpandVariant variant;
