@@ -96,11 +96,12 @@ TEST(ZelkoSettingsWindow, ShowsOnceAndWritesZelkoIniOnOkOnly) {
 
 // The browser stand-in as Opera.exe beside opera.dll, single-user, running.
 struct BrowserSetup {
-    ZelkoInstall z{true};
+    ZelkoInstall z;
     std::string profile, userJs;
     std::unique_ptr<StubBrowser> browser;
 
-    explicit BrowserSetup(bool clearsRun = true) {
+    explicit BrowserSetup(bool clearsRun = true, const std::string& browserFolder = "Opera")
+        : z(true, kFlashGetOnly, browserFolder) {
         WineBench& bench = WineBench::Get();
         WriteHostFile(bench.HostPath(z.opera + "operadef6.ini"), "[System]\r\nMulti User=0\r\n");
         profile = bench.HostPath(z.opera + "profile\\opera6.ini");
@@ -185,6 +186,28 @@ TEST(ZelkoSettingsWindow, CatchModeBoxInstallsAroundTheBrowserRestart) {
     EXPECT_TRUE(ReadOr(b.userJs + "/Zelko.js.xx") == ReadOr(SourceFile("zelko/resources/Zelko.js")));
     EXPECT_EQ(b.z.IniValue("FullInstall"), "0");
 
+    PostToWindow(b.z, "close");
+    ASSERT_TRUE(zelko.Wait(30000).has_value());
+}
+
+// In a folder with blanks the browser is started again as itself (unquoted,
+// Windows would start "Program.exe" beside "Program Files"), in its own folder.
+TEST(ZelkoSettingsWindow, BrowserInAFolderWithBlanksRestartsInItsOwnFolder) {
+    BrowserSetup b(true, "Program Files\\Opera");
+    ASSERT_TRUE(b.browser->ready());
+    b.z.InstallRecorder(b.z.root, "Program", {});
+    b.z.WriteIni();
+    WineBench& bench = WineBench::Get();
+    Background zelko = bench.Start({b.z.exe});
+    ASSERT_TRUE(WaitForWindow(b.z));
+    ClickCatchMode(b, "Catch links via Ctrl+Click");
+    ASSERT_TRUE(WaitUntil([&] { return b.BrowserStarts() == 2; }, 30000));
+    auto starts = RecordsOfKind(b.browser->LogHostPath(), "start");
+    ASSERT_EQ(starts.size(), 2u);
+    EXPECT_EQ(starts[1].Get("commandLine"), "\"" + b.z.opera + "Opera.exe\"");
+    EXPECT_EQ(starts[1].Get("currentFolder"), b.z.opera.substr(0, b.z.opera.size() - 1));
+    EXPECT_FALSE(HostFileExists(bench.HostPath(b.z.Log("Program"))));
+    EXPECT_EQ(b.z.IniValue("FullInstall"), "3");
     PostToWindow(b.z, "close");
     ASSERT_TRUE(zelko.Wait(30000).has_value());
 }

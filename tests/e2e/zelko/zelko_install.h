@@ -23,16 +23,21 @@ inline std::string IniValueOf(const std::string& text, const std::string& key) {
     return text.substr(from, end == std::string::npos ? std::string::npos : end - from);
 }
 
+// FlashGot.exe's detection result: FlashGet alone.
+inline const std::string kFlashGetOnly = "FlashGot 1.0%0D%0AFlashGet|OK%0D%0A";
+
 class ZelkoInstall {
 public:
     std::string root, opera, folder, exe, jobs;
     std::map<std::string, std::string> main;  // section [Main] of Zelko.ini
 
+    // browserFolder: the browser's folder in the test folder, Zelko in it.
     explicit ZelkoInstall(bool browserInstalled = true,
-                          const std::string& flashGotTest = "FlashGot 1.0%0D%0AFlashGet|OK%0D%0A") {
+                          const std::string& flashGotTest = kFlashGetOnly,
+                          const std::string& browserFolder = "Opera") {
         WineBench& bench = WineBench::Get();
         root = bench.TestFolder();
-        opera = root + "Opera\\";
+        opera = root + browserFolder + "\\";
         folder = opera + "Zelko\\";
         exe = folder + "Zelko.exe";
         jobs = root + "jobs\\";
