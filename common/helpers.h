@@ -107,5 +107,7 @@ std::string AsciiUpper(std::string text);
 bool EqualsNoCase(const std::string& a, const std::string& b);  // ASCII letters
 // Well-formed UTF-8: no overlong forms, surrogates or values past U+10FFFF.
 bool IsValidUtf8(const std::string& text);
+// The UTF-8 sequence of one code point (at most U+10FFFF) appended.
+void AppendUtf8(std::string& out, char32_t codePoint);
 
 }  // namespace common

@@ -5,6 +5,7 @@
 #include "common/browser.h"
 #include "common/helpers.h"
 #include "common/ini.h"
+#include "zelko/cookie_scope.h"
 #include "zelko/flashgot.h"
 #include "zelko/handoff.h"
 #include "zelko/link_collection.h"
@@ -250,6 +251,7 @@ StartResult StartZelko(common::Platform& p, int currentLeft, int currentTop) {
     if (!jobPath->empty()) {
         if (jobText.empty()) jobText = p.ReadFile(*jobPath).value_or("");
         JobLines lines = SplitJobLines(std::move(jobText));
+        DropForeignCookies(lines);
         bool done = true;
         if (lines.size() >= kRequestLines) {
             const RequestFields fields = FieldsOf(lines);

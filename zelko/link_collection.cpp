@@ -448,23 +448,7 @@ std::string Utf16ToUtf8(const std::string& bytes, std::size_t from) {
         return static_cast<unsigned>(static_cast<unsigned char>(bytes[at])) |
                static_cast<unsigned>(static_cast<unsigned char>(bytes[at + 1])) << 8;
     };
-    auto put = [&](unsigned cp) {
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | cp >> 6);
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | cp >> 12);
-            out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | cp >> 18);
-            out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
-            out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    };
+    auto put = [&](unsigned cp) { common::AppendUtf8(out, cp); };
     for (std::size_t at = from; at + 1 < bytes.size(); at += 2) {
         unsigned u = unit(at);
         if (u == 0) break;

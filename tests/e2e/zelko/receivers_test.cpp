@@ -144,14 +144,14 @@ TEST(ZelkoReceivers, TemplateGetsFieldsThatCannotAddArguments) {
     z.main["CustomDM"] = tool + " [url] -r [referrer] -d [description] -c [cookies] -p [post]";
     const std::string job = z.root + "quote.zlk";
     WriteHostFile(bench.HostPath(job),
-                  "1;My_Download_Manager;2;;\r\nhttp://ref.example/\r\nhttp://h.example/a\" -x \"b\r\n"
+                  "1;My_Download_Manager;2;;\r\nhttp://www.h.example/\r\nhttp://h.example/a\" -x \"b\r\n"
                   "Say \"hi\" \\\r\nc=\"1\"\r\nq=2\\\r\n");
     ASSERT_EQ(z.RunExact("\"" + job + "\"").exitCode, 0);
     auto starts = z.Starts("grab");
     ASSERT_EQ(starts.size(), 1u);
     EXPECT_EQ(starts[0].Get("argc"), "9");
     EXPECT_EQ(starts[0].Get("arg.1"), "http://h.example/a\" -x \"b");
-    EXPECT_EQ(starts[0].Get("arg.3"), "http://ref.example/");
+    EXPECT_EQ(starts[0].Get("arg.3"), "http://www.h.example/");
     EXPECT_EQ(starts[0].Get("arg.5"), "Say 'hi' \\");
     EXPECT_EQ(starts[0].Get("arg.7"), "c=\"1\"");
     EXPECT_EQ(starts[0].Get("arg.9"), "q=2\\");
@@ -172,7 +172,7 @@ TEST(ZelkoReceivers, DownloadMasterAndIdaStartDirectly) {
     ASSERT_EQ(z.Run({"http://files.example/m.zip", "http://ref.example/", "Manual"}).exitCode, 0);
     // A page-script job is not a URL-form job: Download Master gets it through FlashGot.exe.
     const std::string job = z.root + "page.zlk";
-    WriteHostFile(bench.HostPath(job), "1;My_Download_Manager;2;;\r\nhttp://p.example/\r\n"
+    WriteHostFile(bench.HostPath(job), "1;My_Download_Manager;2;;\r\nhttp://www.files.example/\r\n"
                                        "http://files.example/n.zip\r\nN\r\nk=v\r\na=1\r\n");
     ASSERT_EQ(z.Run({job}).exitCode, 0);
     auto dmStarts = z.Starts("dmaster");
@@ -184,13 +184,13 @@ TEST(ZelkoReceivers, DownloadMasterAndIdaStartDirectly) {
     EXPECT_EQ(z.Jobs()[0].substr(0, 25), "1;Download Master;2;;\r\nht");
 
     z.main["DM"] = "Internet Download Accelerator";
-    WriteHostFile(bench.HostPath(job), "1;My_Download_Manager;2;;\r\nhttp://p.example/\r\n"
+    WriteHostFile(bench.HostPath(job), "1;My_Download_Manager;2;;\r\nhttp://www.files.example/\r\n"
                                        "http://files.example/n.zip\r\nN\r\nk=v\r\na=1\r\n");
     ASSERT_EQ(z.Run({job}).exitCode, 0);
     auto idaStarts = z.Starts("ida");
     ASSERT_EQ(idaStarts.size(), 1u);
     EXPECT_EQ(idaStarts[0].Get("commandLine"),
-              ida + " \"http://files.example/n.zip\" \"http://p.example/\" description=\"N\" "
+              ida + " \"http://files.example/n.zip\" \"http://www.files.example/\" description=\"N\" "
                     "post=\"a=1\" cookies=\"k=v\"");
     EXPECT_FALSE(HostFileExists(bench.HostPath(job)));
 }

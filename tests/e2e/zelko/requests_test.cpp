@@ -73,7 +73,7 @@ TEST(ZelkoRequests, JobFileFromTheBrowserIsHandedOnAndDeleted) {
     const std::string job = z.root + "saved page\\request.zlk";
     std::filesystem::create_directories(bench.HostPath(z.root + "saved page"));
     const std::string text =
-        "1;My_Download_Manager;2;;\r\nhttp://page.example/\r\nhttp://files.example/d.zip\r\n"
+        "1;My_Download_Manager;2;;\r\nhttp://www.files.example/\r\nhttp://files.example/d.zip\r\n"
         "D \xC3\xA9\r\nsid=1\r\n\r\n";
     WriteHostFile(bench.HostPath(job), text);
     RunResult r = z.RunExact("\"" + job + "\"");

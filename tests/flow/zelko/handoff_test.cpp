@@ -72,7 +72,7 @@ TEST_F(HandOffFlow, UsdListHoldsEachUrlOnceWhereItFirstAppears) {
         {3, Link(a) + Link(b) + Link(a), {a + "\r\n" + b + "\r\n"}},
         {3, Link(b) + Link(a) + Link(b), {b + "\r\n" + a + "\r\n"}},
         {3, Link("http://x.org/1", a) + Link(a) + Link(b), {b + "\r\n"}},  // an earlier description
-        {2, Link(b, "", a) + Link(a), {b + "\r\n"}},                        // an earlier cookie line
+        {3, Link("http://x.org/1") + Link(b, "", "", a) + Link(a), {b + "\r\n"}},  // an earlier post line
         {2, Link(a) + Link("http://x.org/1", a), {a + "\r\n"}},            // a later line does not count
         {2, Link("http://x.org/1", a) + Link(a), {}},
     };
@@ -217,7 +217,7 @@ TEST_F(HandOffFlow, PlaceholdersInsideFieldsStayText) {
     };
     const Case cases[] = {
         {"url names cookies",
-         "1;M;0;;\r\nhttp://ref/\r\nhttp://evil.example/[cookies]\r\nd\r\na b -x\r\n\r\n",
+         "1;M;0;;\r\nhttp://evil.example/\r\nhttp://evil.example/[cookies]\r\nd\r\na b -x\r\n\r\n",
          "t.exe \"http://evil.example/[cookies]\" \"d\" \"a b -x\" "},
         {"description names post",
          "1;M;0;;\r\n[url]\r\nhttp://h/f\r\n[post]\r\n\r\np q\r\n",

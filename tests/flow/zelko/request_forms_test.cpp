@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/flow/zelko/zelko_world.h"
+#include "zelko/handoff.h"
 
 namespace zelko::testing {
 namespace {
@@ -133,13 +134,49 @@ TEST_F(RequestForms, ThirdArgumentOverridesTheSelectionAndUrlIsRepaired) {
 
 TEST_F(RequestForms, JobFileGivenByTheBrowser) {
     const std::string job = "C:\\TEMP\\page.zlk";
-    p.AddFile(job, "1;My_Download_Manager;2;;\r\nhttp://page/\r\nhttp://h/f.zip\r\nF\r\nc=1\r\n\r\n");
+    p.AddFile(job, "1;My_Download_Manager;2;;\r\nhttp://page/\r\nhttp://page/f.zip\r\nF\r\nc=1\r\n\r\n");
     world.Run("\"" + job + "\"");
     ASSERT_EQ(world.flashGotJobs.size(), 1u);
     EXPECT_EQ(world.flashGotJobs[0].first, job);
     EXPECT_EQ(world.flashGotJobs[0].second,
-              "1;FlashGet;2;;\r\nhttp://page/\r\nhttp://h/f.zip\r\nF\r\nc=1\r\n\r\n");
+              "1;FlashGet;2;;\r\nhttp://page/\r\nhttp://page/f.zip\r\nF\r\nc=1\r\n\r\n");
     EXPECT_FALSE(p.HasFile(job));
+}
+
+// The cookie lines come from the page's script: what the receivers get is
+// decided again from the job's page address and each link.
+TEST_F(RequestForms, JobFileCookiesGoOnlyWithinThePagesSite) {
+    const std::string job = "C:\\TEMP\\page.zlk";
+    auto link = [](const std::string& url, const std::string& cookies) {
+        return url + "\r\nd\r\n" + cookies + "\r\n\r\n";
+    };
+    p.AddFile(job, "4;My_Download_Manager;2;;\r\nhttps://site-a.github.io/p.html\r\n" +
+                       link("https://site-a.github.io/a.zip", "s=1; ") +
+                       link("https://site-b.github.io/b.zip", "s=1; ") +
+                       link("http://site-a.github.io/c.zip", "s=1; ") +
+                       link("https://dl.site-a.github.io:444/d.zip", "s=1; "));
+    world.Run("\"" + job + "\"");
+    ASSERT_EQ(world.flashGotJobs.size(), 1u);
+    EXPECT_EQ(world.flashGotJobs[0].second,
+              "4;FlashGet;2;;\r\nhttps://site-a.github.io/p.html\r\n" +
+                  link("https://site-a.github.io/a.zip", "s=1; ") +
+                  link("https://site-b.github.io/b.zip", "") +
+                  link("http://site-a.github.io/c.zip", "") +
+                  link("https://dl.site-a.github.io:444/d.zip", "s=1; "));
+
+    // A receiver started directly gets the first link's fields.
+    FakePlatform fake;
+    ZelkoWorld w(fake);
+    const std::string ida = "C:\\IDA\\ida.exe";
+    fake.AddFile(ida, "MZ");
+    fake.SetRegistryUserString(kInternetDownloadAcceleratorKey, "ExeFile", ida);
+    w.Set("DM", kInternetDownloadAccelerator);
+    fake.AddFile(job, "1;My_Download_Manager;2;;\r\nhttp://www.bank.co.uk/\r\n" +
+                          link("http://other.co.uk/f.zip", "s=1; "));
+    w.Run("\"" + job + "\"");
+    ASSERT_EQ(fake.StartsOf(ida).size(), 1u);
+    EXPECT_EQ(fake.StartsOf(ida)[0].commandLine,
+              ida + " \"http://other.co.uk/f.zip\" \"http://www.bank.co.uk/\" description=\"d\" post= cookies=");
 }
 
 TEST_F(RequestForms, BadJobFiles) {

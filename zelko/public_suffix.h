@@ -1,0 +1,34 @@
+// Which hosts belong to one site: the registrable domain of a host name by the
+// Public Suffix List, which Zelko carries as a table made at build time.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace zelko {
+
+// The list's rules with their labels from the right ("uk.co", "ck.!www",
+// "ck.*"), sorted; each rule is a capital letter (how many leading labels it
+// shares with the rule before it, 'A' for none) and its other labels joined
+// by ".". Made by cmake/public_suffix_table.cmake.
+extern const char kPublicSuffixTable[];
+extern const std::size_t kPublicSuffixTableSize;
+
+// An IPv4 address (the last label a number, as browsers read it) or a
+// bracketed IPv6 literal.
+bool IsIpLiteral(std::string_view host);
+
+// The host as compared: ASCII letters in lower case, one trailing dot
+// dropped, each "xn--" label decoded to UTF-8 (a label that does not decode
+// stays as it is).
+std::string CanonicalHost(std::string_view host);
+
+// The public suffix and one label more ("example.co.uk" for
+// "www.example.co.uk"), in the host's own form with ASCII letters in lower
+// case; empty for a public suffix itself, an IP address, a name with an
+// empty label (a leading, trailing or doubled dot) or one longer than a DNS
+// name may be. Punycode and Unicode labels match the same rules.
+std::string RegistrableDomain(std::string_view host);
+
+}  // namespace zelko
