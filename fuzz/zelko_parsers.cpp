@@ -1,7 +1,8 @@
 // Arbitrary bytes through Zelko's parsers: the link collection (both kinds),
-// argument splitting, URL repair (against the regex rules), job lines, plug-in reports, the detection
-// file and the quoting of fields for receivers' command lines. Nothing may
-// crash, the stated shapes must hold, and a quoted field is one argument.
+// argument splitting, URL repair (against the regex rules), job lines, plug-in
+// reports, the detection file, the quoting of fields for receivers' command
+// lines, and which links a page's cookies go with. Nothing may crash, the
+// stated shapes must hold, and a quoted field is one argument.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -12,12 +13,14 @@
 #include "fuzz/fuzz_support.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/url_regex_reference.h"
+#include "zelko/cookie_scope.h"
 #include "zelko/flashgot.h"
 #include "zelko/handoff.h"
 #include "zelko/intake.h"
 #include "zelko/job.h"
 #include "zelko/link_collection.h"
 #include "zelko/plugins.h"
+#include "zelko/public_suffix.h"
 
 namespace {
 
@@ -49,6 +52,27 @@ std::vector<std::string> ModelLines(const std::string& text) {
     return lines;
 }
 
+void CheckCookieScope(const std::string& text) {
+    const std::string domain = zelko::RegistrableDomain(text);
+    if (!domain.empty()) {
+        Check(common::EndsWith(common::AsciiLower(text), domain));
+        Check(zelko::RegistrableDomain(domain) == domain);
+    }
+    zelko::CanonicalHost(text);
+    Check(zelko::CookiesMayGo(text, text) == !zelko::SiteOfUrl(text).host.empty());
+    const std::size_t split = text.find('\n');
+    if (split != std::string::npos && zelko::CookiesMayGo(text.substr(0, split), text.substr(split + 1)))
+        Check(!zelko::SiteOfUrl(text.substr(split + 1)).host.empty());
+
+    // Only cookie lines change, and only to empty.
+    const zelko::JobLines before = zelko::SplitJobLines(text);
+    zelko::JobLines after = before;
+    zelko::DropForeignCookies(after);
+    Check(after.size() == before.size());
+    for (std::size_t i = 0; i < before.size(); ++i)
+        Check(after[i] == before[i] || (i >= 4 && i % 4 == 0 && after[i].empty()));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -58,6 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     for (const std::string& arg : zelko::SplitArguments(text)) Check(!arg.empty());
     Check(zelko::NormalizeUrl(text) == url_regex_reference::NormalizeUrl(text));
+    CheckCookieScope(text);
 
     const zelko::JobLines lines = zelko::SplitJobLines(text);
     const std::vector<std::string> model = ModelLines(text);

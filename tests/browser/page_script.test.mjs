@@ -1,6 +1,8 @@
 // Zelko's page script in Chromium: pages served on loopback through a small
 // proxy (so that any host name and port reach it), the script injected as a
-// user script, and each job caught from the data URL it loads.
+// user script, and each job caught from the data URL that the browser starts
+// to load in the script's frame (reported over the DevTools protocol, though
+// the frame is removed at once).
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
@@ -10,7 +12,7 @@ import path from 'node:path';
 import { spawnSync } from 'node:child_process';
 import { fileURLToPath } from 'node:url';
 import { chromium } from 'playwright-core';
-import { catchZelkoJobs } from './zelko_jobs.mjs';
+import { catchLoadedZelkoJobs } from './zelko_jobs.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const root = path.resolve(here, '..', '..');
@@ -32,6 +34,13 @@ const pages = {
 <a id="desc" href="/f.zip" style="white-space:pre">Tab\there "quoted" ünï 😀 line
 break  </a>
 <a id="lone" href="/g.zip">x</a>`,
+  'www.shop.test/sandbox.html': `<!doctype html><title>Sandbox</title>
+<iframe sandbox="allow-scripts" src="/inner.html"></iframe>`,
+  'www.shop.test/inner.html': `<!doctype html><title>Inner</title><a id="in" href="/s.zip">Inside</a>`,
+  'www.shop.test/quote1.html': `<!doctype html><html><head>
+<meta http-equiv="refresh" content="0; url='/files/single.zip'"></head><body>1</body></html>`,
+  'www.shop.test/quote2.html': `<!doctype html><html><head>
+<meta http-equiv="refresh" content='0;URL= "/files/double.zip"'></head><body>2</body></html>`,
   'www.bank.co.uk/index.html': `<!doctype html><meta charset="utf-8"><title>Bank</title>
 <a id="same" href="http://files.bank.co.uk/statement.pdf">Statement</a>
 <a id="sibling" href="http://other.co.uk/b.zip">Other</a>`,
@@ -43,6 +52,7 @@ break  </a>
   <input type="image" name="go" src="/pics/small.gif" alt="go"><button id="getsubmit">Find</button>
 </form>
 <form id="plainget" action="/find"><input name="w" value="x"><button id="plainsubmit">Find</button></form>
+<form id="frag" action="/search?lang=en#results"><input name="q" value="x"><button id="fragsubmit">Find</button></form>
 <form id="post" action="/login" method="POST"><input name="user" value="ann"><input name="x&#13;&#10;y" value="2">
   <select name="lang"><option value="ru" selected>ru</option></select><button id="postsubmit">Go</button></form>
 <form id="reply" action="/reply" method="post"><textarea name="msg">Hi</textarea>
@@ -84,7 +94,9 @@ before(async () => {
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
   browser = await chromium.launch({
     executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-    args: ['--no-sandbox'],
+    // A sandboxed frame stays in its page's process, where the page's
+    // DevTools session sees the loads it starts.
+    args: ['--no-sandbox', '--disable-features=IsolateSandboxedIframes'],
     proxy: { server: `http://127.0.0.1:${server.address().port}` },
   });
 });
@@ -97,11 +109,11 @@ after(async () => {
 // A page with the script as a user script; jobs collects the decoded jobs.
 async function open(address, { oldEngine = false } = {}) {
   const context = await browser.newContext({ acceptDownloads: true });
-  const jobs = [];
-  await catchZelkoJobs(context, (url) => jobs.push(decodeJob(url)));
   if (oldEngine) await context.addInitScript('window.opera = { version: function () { return "8.54"; } };');
   await context.addInitScript(script);
   const page = await context.newPage();
+  const jobs = [];
+  await catchLoadedZelkoJobs(page, (url) => jobs.push(decodeJob(url)));
   await page.goto(address);
   return { context, page, jobs };
 }
@@ -132,18 +144,20 @@ test('the file starts with the four header lines and runs in an ES5 engine', () 
 
   // In duktape, with a tiny document: a Ctrl+click on a link whose text
   // holds an emoji and a lone surrogate goes through the script's own
-  // UTF-8 and base64 code.
+  // UTF-8 and base64 code. An engine without isTrusted takes every click.
   const harness = `
-var listeners = {}, loaded = [];
+var listeners = {}, loaded = [], cookieThrows = false;
 function Anchor() {}
 Anchor.prototype = { setAttribute: function () {}, getAttribute: function () { return null; } };
 Object.defineProperty(Anchor.prototype, 'href', {
-  set: function (v) { this._href = v; this.host = /^\\w+:\\/\\/([^\\/]*)/.exec(v)[1]; },
+  set: function (v) {
+    var m = /^(\\w+:)\\/\\/(([^\\/:]*)(:\\d+)?)/.exec(v);
+    this._href = v; this.protocol = m[1]; this.host = m[2]; this.hostname = m[3];
+  },
   get: function () { return this._href; } });
-var location = { href: 'http://www.shop.test/p.html', hostname: 'www.shop.test' };
+var location = { href: 'http://www.shop.test/p.html', hostname: 'www.shop.test', protocol: 'http:' };
 var window = this;
 var document = {
-  cookie: 'sid=1',
   addEventListener: function (type, fn) { listeners[type] = fn; },
   createElement: function (tag) {
     if (tag == 'a') return new Anchor();
@@ -153,24 +167,41 @@ var document = {
   },
   documentElement: { appendChild: function () {}, removeChild: function () {} }
 };
+Object.defineProperty(document, 'cookie', { get: function () {
+  if (cookieThrows) throw new Error('SecurityError');
+  return 'sid=1';
+} });
 `;
   const run = `
 var link = new Anchor(); link.nodeName = 'A'; link.href = 'http://files.shop.test:8080/a.zip';
 link.innerText = 'Smile \\uD83D\\uDE00 half \\uD83D end';
-listeners.click({ button: 0, ctrlKey: true, target: link, stopPropagation: function () {}, preventDefault: function () {} });
-print(loaded.length + ' ' + loaded[0]);
+function click(trusted) {
+  var e = { button: 0, ctrlKey: true, target: link, stopPropagation: function () {}, preventDefault: function () {} };
+  if (trusted !== undefined) e.isTrusted = trusted;
+  listeners.click(e);
+}
+click();
+click(false);
+click(true);
+cookieThrows = true; click();
+cookieThrows = false; location.protocol = 'https:'; link.href = 'http://files.shop.test/b.zip'; click();
+link.href = 'https://files.shop.test/c.zip'; click();
+print(loaded.join(' '));
 `;
   const file = path.join(fs.mkdtempSync(path.join(os.tmpdir(), 'zelko-duk-')), 'run.js');
   fs.writeFileSync(file, harness + script + run, 'latin1');
   const duk = spawnSync('duk', [file], { encoding: 'utf8' });
   assert.equal(duk.status, 0, duk.stderr + duk.stdout);
-  const [count, url] = duk.stdout.trim().split(' ');
-  assert.equal(count, '1');
-  const job = decodeJob(url);
-  assert.equal(job.header, '1;My_Download_Manager;2;;');
-  assert.equal(job.link, 'http://files.shop.test:8080/a.zip');
-  assert.equal(job.description, 'Smile \u{1F600} half \uFFFD end');
-  assert.equal(job.cookies, '');
+  const jobs = duk.stdout.trim().split(' ').map(decodeJob);
+  assert.equal(jobs[0].header, '1;My_Download_Manager;2;;');
+  assert.equal(jobs[0].description, 'Smile \u{1F600} half \uFFFD end');
+  assert.deepEqual(jobs.map((j) => [j.link, j.cookies]), [
+    ['http://files.shop.test:8080/a.zip', 'sid=1; '],  // no isTrusted
+    ['http://files.shop.test:8080/a.zip', 'sid=1; '],  // isTrusted true
+    ['http://files.shop.test:8080/a.zip', ''],         // reading cookies throws
+    ['http://files.shop.test/b.zip', ''],              // https page, http link
+    ['https://files.shop.test/c.zip', 'sid=1; '],
+  ]);
 });
 
 test('Ctrl+click hands over links; other modifiers are left to the browser', async () => {
@@ -223,7 +254,8 @@ test('cookies go along only within one site', async () => {
   await settle(bank.page);
   assert.deepEqual(shop.jobs.map((j) => [j.link, j.cookies]), [
     ['http://other.test/x.zip', ''],
-    ['http://files.shop.test:8080/a.zip', ''],
+    // Cookies are not kept apart by port.
+    ['http://files.shop.test:8080/a.zip', 'sid=shop1; '],
   ]);
   assert.deepEqual(bank.jobs.map((j) => [j.link, j.cookies]), [
     ['http://files.bank.co.uk/statement.pdf', 'session=bank9; '],
@@ -238,11 +270,14 @@ test('Ctrl+submit hands over GET and POST forms; a reply form is sent', async ()
   const { context, page, jobs } = await open('http://www.shop.test/forms.html');
   await page.click('#getsubmit', { modifiers: ['Control'] });
   await page.click('#plainsubmit', { modifiers: ['Control'] });
+  await page.click('#fragsubmit', { modifiers: ['Control'] });
   await page.click('#postsubmit', { modifiers: ['Control'] });
   await settle(page);
   assert.deepEqual(jobs.map((j) => [j.link, j.post, j.description]), [
     ['http://www.shop.test/search?lang=en&q=cats%20%26%20dogs&safe=on&size=m%20l&empty=&go.x=0&go.y=0', '', ''],
     ['http://www.shop.test/find?w=x', '', ''],
+    // The parameters go before the fragment.
+    ['http://www.shop.test/search?lang=en&q=x#results', '', ''],
     // A field name with a line break cannot add a line to the job.
     ['http://www.shop.test/login?user=ann&x%0D%0Ay=2&lang=ru', 'user=ann&x%0D%0Ay=2&lang=ru', ''],
   ]);
@@ -251,7 +286,7 @@ test('Ctrl+submit hands over GET and POST forms; a reply form is sent', async ()
   await page.click('#replysubmit', { modifiers: ['Control'] });
   for (let i = 0; i < 50 && !seen.includes('POST www.shop.test/reply'); i++) await settle(page, 100);
   assert.ok(seen.includes('POST www.shop.test/reply'), seen.join('\n'));
-  assert.equal(jobs.length, 3);
+  assert.equal(jobs.length, 4);
   await context.close();
 });
 
@@ -291,5 +326,61 @@ test('an engine older than version 9 catches nothing', async () => {
   await page.click('#plainsubmit', { modifiers: ['Control'] }).catch(() => {});
   await settle(page, 800);
   assert.equal(jobs.length, 0);
+  await context.close();
+});
+
+test('a meta refresh address in quotes is caught without its quotes', async () => {
+  for (const [name, file] of [['quote1.html', 'single.zip'], ['quote2.html', 'double.zip']]) {
+    const { context, page, jobs } = await open(`http://www.shop.test/${name}`);
+    await page.waitForTimeout(1000);
+    assert.deepEqual(jobs.map((j) => j.link), [`http://www.shop.test/files/${file}`], name);
+    assert.equal(page.url(), `http://www.shop.test/${name}`);
+    await context.close();
+  }
+  assert.ok(!seen.some((s) => s.includes('/files/')), seen.join('\n'));
+});
+
+test('clicks, keys and submits that the page makes itself hand over nothing', async () => {
+  const { context, page, jobs } = await open('http://www.shop.test/links.html');
+  await page.evaluate(() => {
+    const link = document.getElementById('plain');
+    for (let i = 0; i < 5; i++)
+      link.dispatchEvent(new MouseEvent('click', { ctrlKey: true, bubbles: true, cancelable: true }));
+  });
+  await settle(page);
+  assert.equal(jobs.length, 0);
+  await page.click('#plain', { modifiers: ['Control'] });
+  await settle(page);
+  assert.equal(jobs.length, 1, 'a real Ctrl+click still goes');
+
+  const forms = await open('http://www.shop.test/forms.html');
+  // A Ctrl key the page fakes, then a real submit of the browser's own.
+  await forms.page.evaluate(() => {
+    document.dispatchEvent(new KeyboardEvent('keydown', { ctrlKey: true, key: 'Control', bubbles: true }));
+    document.getElementById('post').requestSubmit();
+  });
+  for (let i = 0; i < 50 && !seen.includes('POST www.shop.test/login'); i++) await settle(forms.page, 100);
+  assert.ok(seen.includes('POST www.shop.test/login'), 'the form was sent as usual');
+  // A submit event the page makes while the user holds Ctrl.
+  await forms.page.goto('http://www.shop.test/forms.html');
+  await forms.page.keyboard.down('Control');
+  await forms.page.evaluate(() => {
+    document.getElementById('plainget').dispatchEvent(new Event('submit', { bubbles: true, cancelable: true }));
+  });
+  await forms.page.keyboard.up('Control');
+  await settle(forms.page);
+  assert.equal(forms.jobs.length, 0);
+  await context.close();
+  await forms.context.close();
+});
+
+test('a link in a sandboxed frame, where reading cookies throws, goes without cookies', async () => {
+  const { context, page, jobs } = await open('http://www.shop.test/sandbox.html');
+  await page.frameLocator('iframe').locator('#in').click({ modifiers: ['Control'] });
+  await settle(page);
+  assert.deepEqual(jobs.map((j) => [j.referrer, j.link, j.cookies]), [
+    ['http://www.shop.test/inner.html', 'http://www.shop.test/s.zip', ''],
+  ]);
+  assert.ok(!seen.some((s) => s.includes('/s.zip')), seen.join('\n'));
   await context.close();
 });

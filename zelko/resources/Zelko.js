@@ -14,11 +14,18 @@
     // Second-level labels under which a country's sites live (bank.co.uk).
     var sharedSuffix = /^(ac|ad|biz|co|com|ed|edu|gen|go|gob|gov|gr|in|info|int|lg|ltd|me|mil|ne|net|nhs|nic|nom|or|org|plc|sch)$/;
 
-    // Modifier keys of the last key or mouse event, for submit events that
-    // carry none.
+    // Modifier keys of the user's last key or mouse event, for submit events
+    // that carry none.
     var keys = { ctrlKey: false, shiftKey: false, altKey: false };
 
+    // An event the page made itself (dispatchEvent) says so where the engine
+    // knows; an engine without isTrusted takes every event as the user's.
+    function byUser(e) {
+        return e.isTrusted !== false;
+    }
+
     function noteKeys(e) {
+        if (!byUser(e)) return;
         keys = { ctrlKey: !!e.ctrlKey, shiftKey: !!e.shiftKey, altKey: !!e.altKey };
     }
 
@@ -38,10 +45,26 @@
         return labels[n - 2] + '.' + labels[n - 1];
     }
 
-    function hostName(link) {
+    // Zelko.exe decides again by the registrable domain; this keeps what it
+    // cannot see from ever leaving: another site's host, https cookies on a
+    // link of another scheme. Cookies do not depend on the port.
+    function cookiesMayGo(link) {
         var a = document.createElement('a');
         a.href = link;
-        return a.host;
+        if (String(location.protocol).toLowerCase() == 'https:' &&
+            String(a.protocol).toLowerCase() != 'https:')
+            return false;
+        var host = String(a.hostname).toLowerCase(), page = String(location.hostname).toLowerCase();
+        return host != '' && (host == page || topLevelDomain(host) == topLevelDomain(page));
+    }
+
+    // A sandboxed frame throws on reading cookies; the link goes without them.
+    function pageCookies() {
+        try {
+            return String(document.cookie);
+        } catch (err) {
+            return '';
+        }
     }
 
     function encodeBase64(text) {
@@ -87,9 +110,8 @@
 
     function SaveFile(link, description, post) {
         var postData = arguments.length == 3 ? post : '';
-        var cookies = '';
-        if (document.cookie != '' && topLevelDomain(hostName(link)) == topLevelDomain(location.hostname))
-            cookies = document.cookie + '; ';
+        var cookies = pageCookies();
+        cookies = cookies != '' && cookiesMayGo(link) ? cookies + '; ' : '';
         var text = selectedText();
         if (text == '' && arguments.length > 1 && description) text = String(description);
         text = text.replace(/\s/g, ' ').replace(/"/g, "'").replace(/^ +/, '').replace(/ +$/, '');
@@ -106,6 +128,7 @@
     }
 
     function MonitorClick(e) {
+        if (!byUser(e)) return;
         noteKeys(e);
         if (e.button != 0 || e.shiftKey || e.altKey) return;
         var node = e.target;
@@ -161,6 +184,7 @@
     }
 
     function FormWork(e) {
+        if (!byUser(e)) return;
         var k = typeof e.ctrlKey == 'boolean' ? e : keys;
         if (!k.ctrlKey || k.shiftKey || k.altKey) return;
         var form = e.target;
@@ -170,15 +194,19 @@
         var params = getFormParams(form);
         var action = form.getAttribute('action');
         var link = action ? resolved(action) : location.href;
-        // Parameters go after "&" when the address already has a query.
+        // The parameters go before a fragment, after "&" when the address
+        // already has a query.
+        var fragment = /#[\s\S]*$/.exec(link);
+        fragment = fragment ? fragment[0] : '';
+        link = link.substring(0, link.length - fragment.length);
         var separator = !/\?/.test(link) ? '?' : (/[?&]$/.test(link) ? '' : '&');
-        link += separator + params;
+        link += separator + params + fragment;
         var method = String(form.getAttribute('method') || '').toLowerCase();
         SaveFile(link, '', method == 'post' ? params : '');
     }
 
     function removeMetaRefresh() {
-        var metas = document.getElementsByTagName('meta'), i, meta, content, a, found = null;
+        var metas = document.getElementsByTagName('meta'), i, meta, content, target, a, found = null;
         for (i = 0; i < metas.length; i++) {
             meta = metas[i];
             if (String(meta.getAttribute('http-equiv') || '').toLowerCase() != 'refresh') continue;
@@ -186,7 +214,9 @@
             if (content == null) continue;
             a = document.createElement('a');
             a.setAttribute('style', 'display:none !important;');
-            a.href = content.replace(/^[\w\s;.]*url=/i, '');
+            target = content.replace(/^[\w\s;.]*url=\s*/i, '');
+            // url='x.zip' and url="x.zip" name the address inside the quotes.
+            a.href = target.replace(/^(["'])([\s\S]*?)(\1[\s\S]*)?$/, '$2');
             document.documentElement.appendChild(a);
             if (blockFilter.test(a.pathname)) {
                 if (found == null) found = a.href;
