@@ -1,6 +1,7 @@
 #include "zelko/cookie_scope.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "common/helpers.h"
@@ -20,24 +21,20 @@ bool IsSchemeText(std::string_view scheme) {
            });
 }
 
-// The page's side of the decision, worked out once per job.
+// The page's side of the decision, worked out once per job; the suffix list
+// is read only for a link on another host.
 struct PageSite {
     UrlSite site;
-    std::string domain;  // RegistrableDomain of its host
+    std::optional<std::string> domain;  // RegistrableDomain of its host
 };
 
-PageSite PageSiteOf(std::string_view pageUrl) {
-    PageSite page{SiteOfUrl(pageUrl), ""};
-    page.domain = RegistrableDomain(page.site.host);
-    return page;
-}
-
-bool MayGo(const PageSite& page, std::string_view linkUrl) {
+bool MayGo(PageSite& page, std::string_view linkUrl) {
     const UrlSite link = SiteOfUrl(linkUrl);
     if (page.site.host.empty() || link.host.empty()) return false;
     if (page.site.scheme == "https" && link.scheme != "https") return false;
     if (link.host == page.site.host) return true;
-    return !page.domain.empty() && RegistrableDomain(link.host) == page.domain;
+    if (!page.domain) page.domain = RegistrableDomain(page.site.host);
+    return !page.domain->empty() && RegistrableDomain(link.host) == *page.domain;
 }
 
 }  // namespace
@@ -80,13 +77,14 @@ UrlSite SiteOfUrl(std::string_view url) {
 }
 
 bool CookiesMayGo(std::string_view pageUrl, std::string_view linkUrl) {
-    return MayGo(PageSiteOf(pageUrl), linkUrl);
+    PageSite page{SiteOfUrl(pageUrl), std::nullopt};
+    return MayGo(page, linkUrl);
 }
 
 void DropForeignCookies(JobLines& lines) {
     constexpr std::size_t kFirstUrl = 2, kCookieOffset = 2, kLinesPerLink = 4;
     if (lines.size() <= kFirstUrl + kCookieOffset) return;
-    const PageSite page = PageSiteOf(lines[1]);
+    PageSite page{SiteOfUrl(lines[1]), std::nullopt};
     std::vector<bool> drop(lines.size(), false);
     bool any = false;
     for (std::size_t url = kFirstUrl; url + kCookieOffset < lines.size(); url += kLinesPerLink) {

@@ -167,7 +167,9 @@ std::string CanonicalHost(std::string_view host) {
 }
 
 std::string RegistrableDomain(std::string_view host) {
-    if (host.empty() || host.size() > kMaxHostBytes || IsIpLiteral(host)) return "";
+    if (host.empty() || host.size() > kMaxHostBytes || IsIpLiteral(host) ||
+        host.find_first_of("[]") != std::string_view::npos)
+        return "";
     const std::string lower = common::AsciiLower(std::string(host));
     const std::vector<std::string_view> labels = Labels(lower);
     for (std::string_view label : labels)

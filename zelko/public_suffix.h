@@ -27,8 +27,8 @@ std::string CanonicalHost(std::string_view host);
 // The public suffix and one label more ("example.co.uk" for
 // "www.example.co.uk"), in the host's own form with ASCII letters in lower
 // case; empty for a public suffix itself, an IP address, a name with an
-// empty label (a leading, trailing or doubled dot) or one longer than a DNS
-// name may be. Punycode and Unicode labels match the same rules.
+// empty label (a leading, trailing or doubled dot), a bracket, or one longer
+// than a DNS name may be. Punycode and Unicode labels match the same rules.
 std::string RegistrableDomain(std::string_view host);
 
 }  // namespace zelko

@@ -45,6 +45,7 @@ TEST(RegistrableDomain, SharedHostingAddressesAndOddNames) {
         {"0x7f.1", ""},
         {"[::1]", ""},
         {"[2001:db8::1]", ""},
+        {"x.[a.example", ""},  // found by fuzzing: a bracket inside made a domain that was not one
         {"localhost", ""},
         {"intranet", ""},
         {"www.xn--85x722f.\xE5\x85\xAC\xE5\x8F\xB8.cn", "xn--85x722f.\xE5\x85\xAC\xE5\x8F\xB8.cn"},
