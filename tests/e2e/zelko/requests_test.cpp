@@ -84,6 +84,32 @@ TEST(ZelkoRequests, JobFileFromTheBrowserIsHandedOnAndDeleted) {
     EXPECT_FALSE(HostFileExists(bench.HostPath(job)));
 }
 
+// The suffix table is made at build time and compiled into the exe: its
+// wildcard, exception, private and Unicode rules work there as in the tests.
+TEST(ZelkoRequests, JobCookiesStayWithThePagesSiteByTheBuiltInList) {
+    ZelkoInstall z(false);
+    WineBench& bench = WineBench::Get();
+    const std::string job = z.root + "cookies.zlk";
+    auto link = [](const std::string& url, const std::string& cookies) {
+        return url + "\r\nd\r\n" + cookies + "\r\n\r\n";
+    };
+    auto jobText = [&](const std::string& manager, const std::string& page, const std::string& links) {
+        return "4;" + manager + ";2;;\r\n" + page + "\r\n" + links;
+    };
+    const std::string idnPage = "http://www.\xE9\xA3\x9F\xE7\x8B\xAE.\xE5\x85\xAC\xE5\x8F\xB8.cn/";
+    WriteHostFile(bench.HostPath(job),
+                  jobText("My_Download_Manager", idnPage,
+                          link("http://dl.xn--85x722f.xn--55qx5d.cn/a.zip", "s=1") +
+                              link("http://shishi.xn--55qx5d.cn/b.zip", "s=1") +
+                              link("http://site-b.github.io/c.zip", "s=1") + link("http://a.b.test.ck/d.zip", "s=1")));
+    ASSERT_EQ(z.Run({job}).exitCode, 0);
+    EXPECT_EQ(z.Jobs(), std::vector<std::string>{jobText(
+                            "FlashGet", idnPage,
+                            link("http://dl.xn--85x722f.xn--55qx5d.cn/a.zip", "s=1") +
+                                link("http://shishi.xn--55qx5d.cn/b.zip", "") +
+                                link("http://site-b.github.io/c.zip", "") + link("http://a.b.test.ck/d.zip", ""))});
+}
+
 TEST(ZelkoRequests, LinkCollectionOfASavedPage) {
     ZelkoInstall z(false);
     WineBench& bench = WineBench::Get();
