@@ -79,8 +79,8 @@ TEST_F(Aria2Flow, RequestTextByteForByte) {
          head + "\"aria2.addUri\",\"params\":[[\"http://files.org/a.zip\"],"
                 "{\"referer\":\"http://forum.org/t\"}]}"},
         {"secret first, cookies as a header", "s3cret",
-         Job("http://forum.org/t", Link("http://files.org/a.zip", "sid=1; lang=en")),
-         head + "\"aria2.addUri\",\"params\":[\"token:s3cret\",[\"http://files.org/a.zip\"],"
+         Job("http://forum.org/t", Link("http://files.forum.org/a.zip", "sid=1; lang=en")),
+         head + "\"aria2.addUri\",\"params\":[\"token:s3cret\",[\"http://files.forum.org/a.zip\"],"
                 "{\"referer\":\"http://forum.org/t\",\"header\":[\"Cookie: sid=1; lang=en\"]}]}"},
         {"no referrer, no cookies", "",
          Job("", Link("http://files.org/a.zip")),
@@ -89,22 +89,22 @@ TEST_F(Aria2Flow, RequestTextByteForByte) {
          head + "\"aria2.addUri\",\"params\":[[\"http://files.org/b.zip\"],"
                 "{\"referer\":\"http://files.org/\"}]}"},
         {"several links in one multicall, cookies per link", "k",
-         Job("http://forum.org/t", Link("http://a.org/1", "x=1") + Link("http://b.org/2"), 2),
+         Job("http://www.a.org/t", Link("http://a.org/1", "x=1") + Link("http://b.org/2"), 2),
          head + "\"system.multicall\",\"params\":[[{\"methodName\":\"aria2.addUri\",\"params\":"
-                "[\"token:k\",[\"http://a.org/1\"],{\"referer\":\"http://forum.org/t\","
+                "[\"token:k\",[\"http://a.org/1\"],{\"referer\":\"http://www.a.org/t\","
                 "\"header\":[\"Cookie: x=1\"]}]},{\"methodName\":\"aria2.addUri\",\"params\":"
-                "[\"token:k\",[\"http://b.org/2\"],{\"referer\":\"http://forum.org/t\"}]}]]}"},
+                "[\"token:k\",[\"http://b.org/2\"],{\"referer\":\"http://www.a.org/t\"}]}]]}"},
         {"a link that tries to add an option", "",
          Job("http://forum.org/t", Link("http://e.org/q\",\"dir\":\"C:\\\\x\\\"y")),
          head + "\"aria2.addUri\",\"params\":[[\"http://e.org/q\\\",\\\"dir\\\":\\\"C:\\\\\\\\x"
                 "\\\\\\\"y\"],{\"referer\":\"http://forum.org/t\"}]}"},
         {"quotes in the referrer and cookies", "",
-         Job("http://f.org/\"}],\"x\":[\"", Link("http://e.org/1", "a=\"}]")),
-         head + "\"aria2.addUri\",\"params\":[[\"http://e.org/1\"],{\"referer\":\"http://f.org/"
+         Job("http://f.org/\"}],\"x\":[\"", Link("http://f.org/1", "a=\"}]")),
+         head + "\"aria2.addUri\",\"params\":[[\"http://f.org/1\"],{\"referer\":\"http://f.org/"
                 "\\\"}],\\\"x\\\":[\\\"\",\"header\":[\"Cookie: a=\\\"}]\"]}]}"},
         {"a line feed in cookies starts no header of its own", "",
-         Job("http://f.org/\x01", Link("http://e.org/\x01\x1f\x7f", "a=1\nX-Evil: 1\tz")),
-         head + "\"aria2.addUri\",\"params\":[[\"http://e.org/\\u0001\\u001f\\u007f\"],"
+         Job("http://f.org/\x01", Link("http://f.org/\x01\x1f\x7f", "a=1\nX-Evil: 1\tz")),
+         head + "\"aria2.addUri\",\"params\":[[\"http://f.org/\\u0001\\u001f\\u007f\"],"
                 "{\"referer\":\"http://f.org/ \",\"header\":[\"Cookie: a=1 X-Evil: 1 z\"]}]}"},
         {"UTF-8 kept, broken UTF-8 replaced, secret in the system code page", "p\xE9",
          Job("http://f.org/", Link("http://e.org/\xD0\xB6\xC3(\xED\xA0\x80\xF4\x90\x80\x80\xE2\x82")),
