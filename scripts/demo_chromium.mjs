@@ -9,7 +9,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { createRequire } from 'node:module';
 import { fileURLToPath, pathToFileURL } from 'node:url';
-import { catchZelkoJobs } from '../tests/browser/zelko_jobs.mjs';
+import { catchLoadedZelkoJobs } from '../tests/browser/zelko_jobs.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const require = createRequire(path.join(here, '..', 'tests', 'browser', 'package.json'));
@@ -45,9 +45,9 @@ async function ctrlClick(address, selector, scriptPath, jobPath, png) {
   const urls = await withBrowser(async (browser) => {
     const context = await browser.newContext({ viewport: { width: 700, height: 360 } });
     const caught = [];
-    await catchZelkoJobs(context, (url) => caught.push(url));
     await context.addInitScript(script);
     const page = await context.newPage();
+    await catchLoadedZelkoJobs(page, (url) => caught.push(url));
     await page.goto(address);
     await page.hover(selector);
     await page.screenshot({ path: png });
