@@ -2,7 +2,8 @@
 // as they may stand in opera6.ini, values of any length) and each catch mode,
 // the browser stopped or running: the profile's original is in ".bak"; for
 // "catch all" on a stopped browser every archive row reads back as ours; for
-// "don't catch" every archive row reads back as its reset value; the script
+// "don't catch" every archive row reads back as the user's own value from the
+// profile as it was, or as its reset value; the script
 // is ours wherever it was written; the recorded mode is one of the four; no
 // temporary file is left.
 #include <cstddef>
@@ -78,7 +79,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (const zelko::FileTypeRow& row : zelko::kArchiveRows) {
             const std::string value = p.IniReadString(kProfile, "File Types", row.type, "<none>");
             if (mode == zelko::catch_mode::All) Require(value == zelko::InstallValue(row, entry));
-            if (mode == zelko::catch_mode::None) Require(value == row.reset);
+            // "Don't catch" puts back the user's own value, which comes from
+            // the profile as it was and never names Zelko, or the reset value.
+            if (mode == zelko::catch_mode::None)
+                Require(value == row.reset ||
+                        (!common::Contains(common::AsciiLower(value), "zelko.exe") &&
+                         profile.find(value) != std::string::npos));
         }
         if (mode == zelko::catch_mode::All)
             Require(settings.fullInstall == zelko::installed::FileTypes ||
