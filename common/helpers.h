@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "common/platform.h"
 
@@ -105,7 +106,11 @@ bool Contains(const std::string& text, const std::string& part);
 std::string AsciiLower(std::string text);
 std::string AsciiUpper(std::string text);
 bool EqualsNoCase(const std::string& a, const std::string& b);  // ASCII letters
-// Well-formed UTF-8: no overlong forms, surrogates or values past U+10FFFF.
+// Length of the well-formed UTF-8 sequence of one code point at text[at]
+// (1 for ASCII), 0 when none starts there: overlong forms, surrogates and
+// values past U+10FFFF are not UTF-8.
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t at);
+// Well-formed UTF-8 throughout.
 bool IsValidUtf8(const std::string& text);
 // The UTF-8 sequence of one code point (at most U+10FFFF) appended.
 void AppendUtf8(std::string& out, char32_t codePoint);

@@ -1,6 +1,7 @@
 // FakePlatform: code page 1252, local time and the date and time pictures.
 #include <cstdio>
 
+#include "common/helpers.h"
 #include "tests/support/fake_state.h"
 
 namespace common {
@@ -25,24 +26,6 @@ char ToAnsi(char32_t u) {
     for (int i = 0; i < 32; ++i)
         if (kHigh[i] == u) return static_cast<char>(0x80 + i);
     return '?';
-}
-
-void AppendUtf8(std::string& out, char32_t u) {
-    if (u < 0x80) {
-        out += static_cast<char>(u);
-    } else if (u < 0x800) {
-        out += static_cast<char>(0xC0 | (u >> 6));
-        out += static_cast<char>(0x80 | (u & 0x3F));
-    } else if (u < 0x10000) {
-        out += static_cast<char>(0xE0 | (u >> 12));
-        out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (u & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (u >> 18));
-        out += static_cast<char>(0x80 | ((u >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (u & 0x3F));
-    }
 }
 
 // One code point from UTF-8 at i; malformed input gives U+FFFD for one byte.
