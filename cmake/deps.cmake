@@ -63,6 +63,19 @@ function(oc_program_version target)
   set_target_properties(${target} PROPERTIES OC_VERSION ${arg_VERSION} OC_PRODUCT ${arg_PRODUCT})
 endfunction()
 
+# "Name.exe=Product:Version" of each program, what its resources must say:
+#   oc_program_expectations(out_var)
+function(oc_program_expectations out_var)
+  set(expectations "")
+  foreach(part zelko mirsa tarvel)
+    get_target_property(name ${part}_exe OUTPUT_NAME)
+    get_target_property(product ${part}_exe OC_PRODUCT)
+    get_target_property(version ${part}_exe OC_VERSION)
+    list(APPEND expectations ${name}.exe=${product}:${version})
+  endforeach()
+  set(${out_var} ${expectations} PARENT_SCOPE)
+endfunction()
+
 # The in-memory platform as a library of its own, for the benchmark and fuzz
 # programs that drive whole routines without the test framework.
 function(oc_fake_platform_library)

@@ -61,13 +61,7 @@ include(CPack)
 enable_testing()
 find_package(Python3 COMPONENTS Interpreter)
 if(Python3_FOUND)
-  set(oc_package_expectations "")
-  foreach(part zelko mirsa tarvel)
-    get_target_property(name ${part}_exe OUTPUT_NAME)
-    get_target_property(product ${part}_exe OC_PRODUCT)
-    get_target_property(version ${part}_exe OC_VERSION)
-    list(APPEND oc_package_expectations ${name}.exe=${product}:${version})
-  endforeach()
+  oc_program_expectations(oc_package_expectations)
   add_test(NAME package_zips_unpack_into_the_browser_folder
            COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tests/package/check_package.py
                    --cpack ${CMAKE_CPACK_COMMAND} --build ${CMAKE_BINARY_DIR}

@@ -24,16 +24,10 @@ set_tests_properties(sources_include_windows_through_the_seam_header PROPERTIES 
 # (16 and 32 pixels); the package test reads the same from the ZIPs.
 find_package(Python3 COMPONENTS Interpreter)
 if(Python3_FOUND)
-  set(oc_program_expectations "")
-  foreach(part zelko mirsa tarvel)
-    get_target_property(name ${part}_exe OUTPUT_NAME)
-    get_target_property(product ${part}_exe OC_PRODUCT)
-    get_target_property(version ${part}_exe OC_VERSION)
-    list(APPEND oc_program_expectations ${name}.exe=${product}:${version})
-  endforeach()
+  oc_program_expectations(oc_resource_expectations)
   add_test(NAME pe_programs_carry_version_icon_and_manifest
            COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tests/package/check_resources.py
-                   --company ${OC_COMPANY} ${CMAKE_BINARY_DIR}/bin ${oc_program_expectations})
+                   --company ${OC_COMPANY} ${CMAKE_BINARY_DIR}/bin ${oc_resource_expectations})
   set_tests_properties(pe_programs_carry_version_icon_and_manifest PROPERTIES LABELS ${oc_pe_label})
   add_test(NAME icons_are_drawn_by_their_script
            COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/scripts/draw-icons --check)
