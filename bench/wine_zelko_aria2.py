@@ -53,13 +53,7 @@ def main():
     ap.add_argument("--runs", type=int, default=11)
     args = ap.parse_args()
 
-    arch = "64" if os.environ.get("OC_WINE_ARCH") == "64" else "32"
-    bin_dir = os.path.join(base.ROOT, "build", "win64" if arch == "64" else "win32", "bin")
-    work = os.path.join(base.ROOT, "build", "wine_bench")
-    os.makedirs(work, exist_ok=True)
-    for exe in ("Zelko.exe", "idle.exe"):
-        if not os.path.exists(os.path.join(bin_dir, exe)):
-            sys.exit(f"{bin_dir}/{exe} is missing: build the win{arch} preset first")
+    arch, bin_dir, work = base.bench_folders(("Zelko.exe", "idle.exe"))
     if not shutil.which("aria2c"):
         sys.exit("aria2c is missing: run scripts/bootstrap")
 
@@ -71,11 +65,7 @@ def main():
                               f"--rpc-secret={SECRET}", f"--dir={downloads}", "--pause=true",
                               "--quiet=true"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
-    def run(argv, check=True):
-        r = subprocess.run(argv, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                           timeout=300)
-        if check and r.returncode != 0:
-            sys.exit(f"{' '.join(argv)} ended with {r.returncode}")
+    run = base.runner(env)
 
     try:
         for _ in range(300):
@@ -84,11 +74,7 @@ def main():
                 break
             except OSError:
                 time.sleep(0.1)
-        if not os.path.exists(os.path.join(env["WINEPREFIX"], "system.reg")):
-            print("making the Wine prefix ...", flush=True)
-            run(wine + ["wineboot", "-i"])
-            run([server, "-w"], check=False)
-        run([server, "-p"], check=False)
+        base.warm_prefix(env, wine, server, run)
 
         bench = "C:\\bench_aria2\\"
         shutil.rmtree(base.host_path(env, bench), ignore_errors=True)

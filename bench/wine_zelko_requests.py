@@ -83,6 +83,39 @@ def start_display(env):
     return xvfb
 
 
+def bench_folders(exes):
+    """The Wine kind (OC_WINE_ARCH), its build's exe folder and the bench's work
+    folder; ends the script when one of the exes is not built."""
+    arch = "64" if os.environ.get("OC_WINE_ARCH") == "64" else "32"
+    bin_dir = os.path.join(ROOT, "build", "win64" if arch == "64" else "win32", "bin")
+    work = os.path.join(ROOT, "build", "wine_bench")
+    os.makedirs(work, exist_ok=True)
+    for exe in exes:
+        if not os.path.exists(os.path.join(bin_dir, exe)):
+            sys.exit(f"{bin_dir}/{exe} is missing: build the win{arch} preset first")
+    return arch, bin_dir, work
+
+
+def runner(env):
+    """run(argv, check=True): a quiet process in the bench's environment; a
+    checked one that fails ends the script."""
+    def run(argv, check=True):
+        r = subprocess.run(argv, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                           timeout=300)
+        if check and r.returncode != 0:
+            sys.exit(f"{' '.join(argv)} ended with {r.returncode}")
+    return run
+
+
+def warm_prefix(env, wine, server, run):
+    """The prefix made on first use, and one warm server for the whole run."""
+    if not os.path.exists(os.path.join(env["WINEPREFIX"], "system.reg")):
+        print("making the Wine prefix ...", flush=True)
+        run(wine + ["wineboot", "-i"])
+        run([server, "-w"], check=False)
+    run([server, "-p"], check=False)
+
+
 def host_path(env, windows_path):
     drive, rest = windows_path[0].lower(), windows_path[2:].replace("\\", "/")
     return os.path.join(env["WINEPREFIX"], "dosdevices", drive + ":") + rest
@@ -192,29 +225,13 @@ def main():
     ap.add_argument("--runs", type=int, default=11)
     args = ap.parse_args()
 
-    arch = "64" if os.environ.get("OC_WINE_ARCH") == "64" else "32"
-    bin_dir = os.path.join(ROOT, "build", "win64" if arch == "64" else "win32", "bin")
-    work = os.path.join(ROOT, "build", "wine_bench")
-    os.makedirs(work, exist_ok=True)
-    for exe in ("Zelko.exe", "idle.exe", "recorder.exe"):
-        if not os.path.exists(os.path.join(bin_dir, exe)):
-            sys.exit(f"{bin_dir}/{exe} is missing: build the win{arch} preset first")
-
+    arch, bin_dir, work = bench_folders(("Zelko.exe", "idle.exe", "recorder.exe"))
     env, wine, server = wine_setup(arch, work)
     xvfb = start_display(env)
-
-    def run(argv, check=True):
-        r = subprocess.run(argv, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                           timeout=300)
-        if check and r.returncode != 0:
-            sys.exit(f"{' '.join(argv)} ended with {r.returncode}")
+    run = runner(env)
 
     try:
-        if not os.path.exists(os.path.join(env["WINEPREFIX"], "system.reg")):
-            print("making the Wine prefix ...", flush=True)
-            run(wine + ["wineboot", "-i"])
-            run([server, "-w"], check=False)
-        run([server, "-p"], check=False)  # one warm server for the whole run
+        warm_prefix(env, wine, server, run)
 
         folder = "C:\\bench\\Opera\\Zelko\\"
         host = host_path(env, folder)
