@@ -114,17 +114,12 @@ def main():
         flashgot = base.Figures(lambda: run(request("flashgot")), args.runs, prefix)
         handed = base.Figures(lambda: run(request("aria2")), args.runs, prefix)
     finally:
-        subprocess.run([server, "-k"], env=env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL)
         aria2.kill()
         aria2.wait()
         shutil.rmtree(downloads, ignore_errors=True)
-        if xvfb:
-            xvfb.kill()
+        base.shut_down(env, server, xvfb)
 
-    load = os.getloadavg()
-    print(f"wine{arch}, {args.runs} runs each; seconds, medians; load average "
-          f"{load[0]:.1f} on {os.cpu_count()} cores (other work on the machine inflates wall times)")
+    base.print_heading(arch, args.runs)
     print(f"  {'':46s} {'wall':>6s} {'(min-max)':>13s} {'mean':>6s} {'own cpu':>8s} {'server':>7s}")
     for name, f in ((f"{LINKS} links -> FlashGot.exe stand-in", flashgot),
                     (f"{LINKS} links -> aria2 (one JSON-RPC request)", handed)):

@@ -116,6 +116,19 @@ def warm_prefix(env, wine, server, run):
     run([server, "-p"], check=False)
 
 
+def shut_down(env, server, xvfb):
+    """The bench's wineserver ended, and the display it started."""
+    subprocess.run([server, "-k"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    if xvfb:
+        xvfb.kill()
+
+
+def print_heading(arch, runs):
+    load = os.getloadavg()
+    print(f"wine{arch}, {runs} runs each; seconds, medians; load average "
+          f"{load[0]:.1f} on {os.cpu_count()} cores (other work on the machine inflates wall times)")
+
+
 def host_path(env, windows_path):
     drive, rest = windows_path[0].lower(), windows_path[2:].replace("\\", "/")
     return os.path.join(env["WINEPREFIX"], "dosdevices", drive + ":") + rest
@@ -298,14 +311,9 @@ def main():
         own = resource.getrusage(resource.RUSAGE_SELF)
         parser.cpu = ((own.ru_utime + own.ru_stime) - (start_cpu.ru_utime + start_cpu.ru_stime)) / (args.runs + 1)
     finally:
-        subprocess.run([server, "-k"], env=env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL)
-        if xvfb:
-            xvfb.kill()
+        shut_down(env, server, xvfb)
 
-    load = os.getloadavg()
-    print(f"wine{arch}, {args.runs} runs each; seconds, medians; load average "
-          f"{load[0]:.1f} on {os.cpu_count()} cores (other work on the machine inflates wall times)")
+    print_heading(arch, args.runs)
     print(f"page: {len(page):,} bytes, {ANCHORS:,} anchors, {len(links):,} links collected")
     print(f"  {'':44s} {'wall':>6s} {'(min-max)':>13s} {'mean':>6s} {'own cpu':>8s} {'server':>7s}")
     names = ["idle.exe start to exit", "Zelko.exe <url> <referrer> -> FlashGot.exe",
