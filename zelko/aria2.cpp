@@ -2,6 +2,7 @@
 
 #include "common/json.h"
 #include "zelko/intake.h"
+#include "zelko/link_list_box.h"
 
 namespace zelko {
 
@@ -94,10 +95,10 @@ std::string RefusalOf(const JsonValue& result, bool wrapped) {
 
 std::string LinkList(common::Platform& p, const std::vector<Aria2Link>& links,
                      const std::vector<bool>& listed) {
-    std::string text;
+    std::vector<std::string> urls;
     for (std::size_t i = 0; i < links.size(); ++i)
-        if (listed[i]) text += "\r\n" + p.Utf8ToAnsi(links[i].url);
-    return text;
+        if (listed[i]) urls.push_back(p.Utf8ToAnsi(links[i].url));
+    return BoxLinkList(urls);
 }
 
 }  // namespace

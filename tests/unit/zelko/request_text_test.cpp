@@ -7,6 +7,7 @@
 #include "zelko/handoff.h"
 #include "zelko/intake.h"
 #include "zelko/job.h"
+#include "zelko/link_list_box.h"
 #include "zelko/plugins.h"
 
 namespace zelko {
@@ -290,3 +291,19 @@ TEST(PluginFolder, FolderPartOfTheProgram) {
 
 }  // namespace
 }  // namespace zelko
+
+TEST(BoxLinkList, ListsTwentyThenCountsTheRest) {
+    auto links = [](std::size_t n) {
+        std::vector<std::string> v;
+        for (std::size_t i = 1; i <= n; ++i) v.push_back("http://h/" + std::to_string(i));
+        return v;
+    };
+    EXPECT_EQ(zelko::BoxLinkList({}), "");
+    EXPECT_EQ(zelko::BoxLinkList(links(2)), "\r\nhttp://h/1\r\nhttp://h/2");
+    const std::string twenty = zelko::BoxLinkList(links(20));
+    EXPECT_EQ(twenty.find("more"), std::string::npos);
+    EXPECT_NE(twenty.find("\r\nhttp://h/20"), std::string::npos);
+    const std::string many = zelko::BoxLinkList(links(3000));
+    EXPECT_NE(many.find("\r\nhttp://h/20\r\nand 2980 more"), std::string::npos);
+    EXPECT_EQ(many.find("http://h/21"), std::string::npos);
+}
