@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <optional>
-#include <unordered_set>
 #include <vector>
 
 #include "common/helpers.h"
@@ -14,65 +13,65 @@ namespace {
 
 constexpr std::size_t kMaxHostBytes = 255;  // a DNS name, its trailing dot included
 constexpr std::size_t kMaxLabelBytes = 63;
+constexpr std::string_view kAcePrefix = "xn--";
 
-// The rules as the table holds them, read once.
-const std::unordered_set<std::string>& SuffixRules() {
-    static const std::unordered_set<std::string> rules = [] {
-        std::unordered_set<std::string> set;
-        const std::string_view table(kPublicSuffixTable, kPublicSuffixTableSize);
-        std::string path;                  // the labels of the rule before, joined by "."
-        std::vector<std::size_t> ends;     // where each of its labels ends in path
-        std::size_t at = 0;
-        while (at < table.size()) {
-            const std::size_t shared = static_cast<std::size_t>(table[at] - 'A');
-            std::size_t next = at + 1;
-            while (next < table.size() && !(table[next] >= 'A' && table[next] <= 'Z')) ++next;
-            ends.resize(std::min(shared, ends.size()));
-            path.resize(ends.empty() ? 0 : ends.back());
-            for (std::string_view rest = table.substr(at + 1, next - at - 1); !rest.empty();) {
-                const std::size_t dot = std::min(rest.find('.'), rest.size());
-                if (!path.empty()) path += '.';
-                path.append(rest.substr(0, dot));
-                ends.push_back(path.size());
-                rest.remove_prefix(std::min(dot + 1, rest.size()));
-            }
-            set.insert(path);
-            at = next;
-        }
-        return set;
-    }();
-    return rules;
+// RFC 3492's parameters.
+constexpr std::uint32_t kBase = 36, kTMin = 1, kTMax = 26, kSkew = 38, kDamp = 700;
+constexpr std::uint32_t kInitialN = 128, kInitialBias = 72;
+constexpr std::uint32_t kMaxValue = 0x7FFFFFFF;
+
+std::uint32_t Adapt(std::uint32_t delta, std::uint32_t points, bool first) {
+    delta = first ? delta / kDamp : delta / 2;
+    delta += delta / points;
+    std::uint32_t k = 0;
+    while (delta > ((kBase - kTMin) * kTMax) / 2) {
+        delta /= kBase - kTMin;
+        k += kBase;
+    }
+    return k + (kBase - kTMin + 1) * delta / (delta + kSkew);
 }
 
-// RFC 3492 decoding of what follows "xn--"; nothing when it is not punycode.
+std::uint32_t Threshold(std::uint32_t k, std::uint32_t bias) {
+    return k <= bias ? kTMin : k >= bias + kTMax ? kTMax : k - bias;
+}
+
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// The code points of well-formed UTF-8; nothing for other bytes.
+std::optional<std::u32string> CodePoints(std::string_view utf8) {
+    static constexpr unsigned char kLeadBits[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+    std::u32string out;
+    for (std::size_t at = 0; at < utf8.size();) {
+        const std::size_t length = common::Utf8SequenceLength(utf8, at);
+        if (length == 0) return std::nullopt;
+        char32_t cp = static_cast<unsigned char>(utf8[at]) & kLeadBits[length];
+        for (std::size_t i = 1; i < length; ++i)
+            cp = (cp << 6) | (static_cast<unsigned char>(utf8[at + i]) & 0x3F);
+        out += cp;
+        at += length;
+    }
+    return out;
+}
+
+// RFC 3492 decoding of what follows "xn--" (lower-case digits); nothing when
+// it is not punycode.
 std::optional<std::u32string> DecodePunycode(std::string_view code) {
-    constexpr std::uint32_t base = 36, tmin = 1, tmax = 26, skew = 38, damp = 700;
-    constexpr std::uint32_t maxValue = 0x7FFFFFFF;
-    auto adapt = [](std::uint32_t delta, std::uint32_t points, bool first) {
-        delta = first ? delta / damp : delta / 2;
-        delta += delta / points;
-        std::uint32_t k = 0;
-        while (delta > ((base - tmin) * tmax) / 2) {
-            delta /= base - tmin;
-            k += base;
-        }
-        return k + (base - tmin + 1) * delta / (delta + skew);
-    };
     std::u32string out;
     const std::size_t dash = code.rfind('-');
     std::size_t in = 0;
     if (dash != std::string_view::npos) {
-        for (char c : code.substr(0, dash)) {
-            if (static_cast<unsigned char>(c) >= 0x80) return std::nullopt;
-            out += static_cast<char32_t>(c);
-        }
+        if (!IsAscii(code.substr(0, dash))) return std::nullopt;
+        out.assign(code.begin(), code.begin() + static_cast<std::ptrdiff_t>(dash));
         in = dash + 1;
     }
-    std::uint32_t n = 128, i = 0, bias = 72;
+    std::uint32_t n = kInitialN, i = 0, bias = kInitialBias;
     while (in < code.size()) {
         const std::uint32_t oldi = i;
         std::uint32_t w = 1;
-        for (std::uint32_t k = base;; k += base) {
+        for (std::uint32_t k = kBase;; k += kBase) {
             if (in >= code.size()) return std::nullopt;
             const char c = code[in++];
             std::uint32_t digit;
@@ -82,16 +81,16 @@ std::optional<std::u32string> DecodePunycode(std::string_view code) {
                 digit = static_cast<std::uint32_t>(c - '0') + 26;
             else
                 return std::nullopt;
-            if (digit > (maxValue - i) / w) return std::nullopt;
+            if (digit > (kMaxValue - i) / w) return std::nullopt;
             i += digit * w;
-            const std::uint32_t t = k <= bias ? tmin : k >= bias + tmax ? tmax : k - bias;
+            const std::uint32_t t = Threshold(k, bias);
             if (digit < t) break;
-            if (w > maxValue / (base - t)) return std::nullopt;
-            w *= base - t;
+            if (w > kMaxValue / (kBase - t)) return std::nullopt;
+            w *= kBase - t;
         }
         const std::uint32_t points = static_cast<std::uint32_t>(out.size()) + 1;
-        bias = adapt(i - oldi, points, oldi == 0);
-        if (i / points > maxValue - n) return std::nullopt;
+        bias = Adapt(i - oldi, points, oldi == 0);
+        if (i / points > kMaxValue - n) return std::nullopt;
         n += i / points;
         i %= points;
         if (n > 0x10FFFF || (n >= 0xD800 && n <= 0xDFFF)) return std::nullopt;
@@ -101,16 +100,58 @@ std::optional<std::u32string> DecodePunycode(std::string_view code) {
     return out;
 }
 
-// A label as the rules spell it: punycode decoded to UTF-8.
-std::string RuleLabel(std::string_view label) {
-    if (label.size() > 4 && label.size() <= kMaxLabelBytes && label.substr(0, 4) == "xn--") {
-        if (std::optional<std::u32string> decoded = DecodePunycode(label.substr(4))) {
-            std::string utf8;
-            for (char32_t cp : *decoded) common::AppendUtf8(utf8, cp);
-            return utf8;
+// RFC 3492 encoding, without "xn--"; nothing on overflow.
+std::optional<std::string> EncodePunycode(const std::u32string& input) {
+    auto digit = [](std::uint32_t d) { return static_cast<char>(d < 26 ? 'a' + d : '0' + d - 26); };
+    std::string out;
+    for (char32_t c : input)
+        if (c < 0x80) out += static_cast<char>(c);
+    const std::uint32_t basic = static_cast<std::uint32_t>(out.size());
+    if (basic > 0) out += '-';
+    std::uint32_t n = kInitialN, delta = 0, bias = kInitialBias, handled = basic;
+    while (handled < input.size()) {
+        std::uint32_t m = kMaxValue;
+        for (char32_t c : input)
+            if (c >= n && c < m) m = c;
+        if (m - n > (kMaxValue - delta) / (handled + 1)) return std::nullopt;
+        delta += (m - n) * (handled + 1);
+        n = m;
+        for (char32_t c : input) {
+            if (c < n && ++delta > kMaxValue) return std::nullopt;
+            if (c != n) continue;
+            std::uint32_t q = delta;
+            for (std::uint32_t k = kBase;; k += kBase) {
+                const std::uint32_t t = Threshold(k, bias);
+                if (q < t) break;
+                out += digit(t + (q - t) % (kBase - t));
+                q = (q - t) / (kBase - t);
+            }
+            out += digit(q);
+            bias = Adapt(delta, handled + 1, handled == basic);
+            delta = 0;
+            ++handled;
         }
+        ++delta;
+        ++n;
     }
-    return std::string(label);
+    return out;
+}
+
+// The label as the rules spell it: an "xn--" label that is real punycode (it
+// decodes to a non-ASCII name that encodes back to the same text) as its
+// UTF-8; any other label as it is.
+std::string RuleLabel(std::string_view label) {
+    if (label.size() <= kAcePrefix.size() || label.size() > kMaxLabelBytes ||
+        label.substr(0, kAcePrefix.size()) != kAcePrefix)
+        return std::string(label);
+    const std::string_view code = label.substr(kAcePrefix.size());
+    const std::optional<std::u32string> decoded = DecodePunycode(code);
+    if (!decoded || std::all_of(decoded->begin(), decoded->end(), [](char32_t c) { return c < 0x80; }) ||
+        EncodePunycode(*decoded) != code)
+        return std::string(label);
+    std::string utf8;
+    for (char32_t cp : *decoded) common::AppendUtf8(utf8, cp);
+    return utf8;
 }
 
 std::vector<std::string_view> Labels(std::string_view host) {
@@ -123,17 +164,20 @@ std::vector<std::string_view> Labels(std::string_view host) {
     }
 }
 
+bool IsRule(std::string_view key) {
+    return std::binary_search(kPublicSuffixRules, kPublicSuffixRules + kPublicSuffixRuleCount, key);
+}
+
 // How many labels from the right form the public suffix of these labels.
 std::size_t SuffixLength(const std::vector<std::string_view>& labels) {
-    const std::unordered_set<std::string>& rules = SuffixRules();
     std::size_t longest = 1;  // the implicit rule "*"
     std::string key;          // the first k labels from the right, joined by "."
     for (std::size_t k = 1; k <= labels.size(); ++k) {
         const std::string label = RuleLabel(labels[labels.size() - k]);
         const std::string parent = key;
         key = parent.empty() ? label : parent + "." + label;
-        if (!parent.empty() && rules.count(parent + ".!" + label)) return k - 1;  // exceptions win
-        if (rules.count(key) || (!parent.empty() && rules.count(parent + ".*"))) longest = k;
+        if (!parent.empty() && IsRule(parent + ".!" + label)) return k - 1;  // exceptions win
+        if (IsRule(key) || (!parent.empty() && IsRule(parent + ".*"))) longest = k;
     }
     return longest;
 }
@@ -156,12 +200,18 @@ bool IsIpLiteral(std::string_view host) {
 std::string CanonicalHost(std::string_view host) {
     std::string lower = common::AsciiLower(std::string(host));
     if (!lower.empty() && lower.back() == '.') lower.pop_back();
-    if (IsIpLiteral(lower) || lower.find("xn--") == std::string::npos) return lower;
-    const std::vector<std::string_view> labels = Labels(lower);
+    if (IsAscii(lower)) return lower;
     std::string canonical;
-    for (std::size_t i = 0; i < labels.size(); ++i) {
-        if (i > 0) canonical += '.';
-        canonical += RuleLabel(labels[i]);
+    for (std::string_view label : Labels(lower)) {
+        if (label.data() != lower.data()) canonical += '.';
+        if (IsAscii(label)) {
+            canonical += label;
+            continue;
+        }
+        const std::optional<std::u32string> points = CodePoints(label);
+        const std::optional<std::string> code = points ? EncodePunycode(*points) : std::nullopt;
+        if (!code) return "";
+        canonical.append(kAcePrefix).append(*code);
     }
     return canonical;
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <regex>
 
@@ -50,6 +51,13 @@ TEST(RegistrableDomain, SharedHostingAddressesAndOddNames) {
         {"intranet", ""},
         {"www.xn--85x722f.\xE5\x85\xAC\xE5\x8F\xB8.cn", "xn--85x722f.\xE5\x85\xAC\xE5\x8F\xB8.cn"},
         {"shop.xn--!!", "shop.xn--!!"},  // a label that does not decode is matched as it is
+        {"a.shop.XN--55QX5D.cn", "shop.xn--55qx5d.cn"},
+        // An "xn--" label counts for a rule only as real punycode of a non-ASCII name.
+        {"a.b.co.xn--uk-", "co.xn--uk-"},
+        {"a.b.co.xn--xn--uk--", "co.xn--xn--uk--"},
+        {"a.b.xn--55qx5d-.cn", "xn--55qx5d-.cn"},
+        {"a.b.xn--55qx5d_.cn", "xn--55qx5d_.cn"},
+        {"a.b.xn--.cn", "xn--.cn"},
         {"example.com.", ""},
         {"a..example.com", ""},
         {".", ""},
@@ -61,6 +69,14 @@ TEST(RegistrableDomain, SharedHostingAddressesAndOddNames) {
     for (const Case& c : cases) EXPECT_EQ(RegistrableDomain(c.host), c.expected) << c.host;
 }
 
+// Binary search needs the order std::string_view compares in.
+TEST(PublicSuffixTable, SortedOnceEach) {
+    const std::string_view* end = kPublicSuffixRules + kPublicSuffixRuleCount;
+    EXPECT_GE(kPublicSuffixRuleCount, 1000u);
+    EXPECT_TRUE(std::is_sorted(kPublicSuffixRules, end));
+    EXPECT_EQ(std::adjacent_find(kPublicSuffixRules, end), end);
+}
+
 TEST(CanonicalHost, Forms) {
     struct Case {
         std::string host;
@@ -68,10 +84,18 @@ TEST(CanonicalHost, Forms) {
     };
     const Case cases[] = {
         {"WWW.Example.COM.", "www.example.com"},
-        {"xn--85x722f.XN--55QX5D.cn", "\xE9\xA3\x9F\xE7\x8B\xAE.\xE5\x85\xAC\xE5\x8F\xB8.cn"},
+        {"xn--85x722f.XN--55QX5D.cn", "xn--85x722f.xn--55qx5d.cn"},
+        {"www.\xE9\xA3\x9F\xE7\x8B\xAE.\xE5\x85\xAC\xE5\x8F\xB8.cn", "www.xn--85x722f.xn--55qx5d.cn"},
+        {"B\xC3\xBC" "cher.example.", "xn--bcher-kva.example"},
+        {"\xC3\xBC", "xn--tda"},
+        // "xn--" labels are never decoded, valid or not.
+        {"xn--alice-.duckdns.org", "xn--alice-.duckdns.org"},
+        {"xn--xn--alice--.duckdns.org", "xn--xn--alice--.duckdns.org"},
         {"xn--55qx5d-broken!.cn", "xn--55qx5d-broken!.cn"},
         {"xn--" + std::string(200, '9') + ".cn", "xn--" + std::string(200, '9') + ".cn"},
         {"xn--99999999999.cn", "xn--99999999999.cn"},  // a code point past U+10FFFF
+        {"b\xFC" "cher.example", ""},                    // not UTF-8
+        {"\xED\xA0\x80.example", ""},                  // a surrogate
         {"[::1]", "[::1]"},
         {"a..b", "a..b"},
     };
@@ -80,6 +104,7 @@ TEST(CanonicalHost, Forms) {
 
 TEST(CookiesMayGo, PageAndLink) {
     const std::string idnPage = "http://www.\xE9\xA3\x9F\xE7\x8B\xAE.\xE5\x85\xAC\xE5\x8F\xB8.cn/";
+    const std::string alice = "https://alice.duckdns.org/";  // duckdns.org is a public suffix
     struct Case {
         const char* name;
         std::string page;
@@ -106,6 +131,19 @@ TEST(CookiesMayGo, PageAndLink) {
         {"other bare host", "http://intranet/", "http://files/x.zip", false},
         {"IDN Unicode page, punycode link", idnPage, "http://dl.xn--85x722f.xn--55qx5d.cn/f.zip", true},
         {"IDN neighbour", idnPage, "http://shishi.xn--55qx5d.cn/f.zip", false},
+        {"Unicode page, its punycode", "http://b\xC3\xBC" "cher.example/", "http://xn--bcher-kva.example/f", true},
+        {"punycode page, its Unicode", "http://xn--bcher-kva.example/", "http://B\xC3\xBC" "cher.example/f", true},
+        {"punycode page, upper case", "http://xn--bcher-kva.example/", "http://XN--BCHER-KVA.EXAMPLE/f", true},
+        {"made-up xn-- label", alice, "https://xn--alice-.duckdns.org/f", false},
+        {"made-up XN-- label", alice, "https://XN--ALICE-.duckdns.org/f", false},
+        {"nested xn--", alice, "https://xn--xn--alice--.duckdns.org/f", false},
+        {"nested xn--, its page", "https://xn--alice-.duckdns.org/", "https://xn--xn--alice--.duckdns.org/f",
+         false},
+        {"xn-- bad digit", alice, "https://xn--alice-_.duckdns.org/f", false},
+        {"xn-- overflow", alice, "https://xn--alice-99999999999.duckdns.org/f", false},
+        {"empty xn--", alice, "https://xn--.duckdns.org/f", false},
+        {"Cyrillic look-alike", alice, "https://\xD0\xB0lice.duckdns.org/f", false},
+        {"host not UTF-8", "http://b\xFC" "cher.example/", "http://b\xFC" "cher.example/f", false},
         {"port", "http://www.shop.test/", "http://files.shop.test:8080/a.zip", true},
         {"port of other text", "http://www.shop.test/", "http://files.shop.test:80x/a.zip", false},
         {"upper case", "HTTP://WWW.SHOP.TEST/", "http://Files.Shop.Test/a.zip", true},
