@@ -1,5 +1,6 @@
 #include "zelko/aria2.h"
 
+#include "common/helpers.h"
 #include "common/json.h"
 #include "zelko/intake.h"
 #include "zelko/link_list_box.h"
@@ -12,16 +13,6 @@ using common::JsonString;
 using common::JsonValue;
 
 constexpr const char* kRequestId = "zelko";
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != prefix[i]) return false;
-    }
-    return true;
-}
 
 // aria2 puts these values into the headers of its own requests: a line
 // break or other control character would start a header of the page's
@@ -104,8 +95,8 @@ std::string LinkList(common::Platform& p, const std::vector<Aria2Link>& links,
 }  // namespace
 
 bool IsAria2Endpoint(std::string_view customTemplate) {
-    return StartsWithNoCase(customTemplate, "http://") ||
-           StartsWithNoCase(customTemplate, "https://");
+    const std::string scheme = common::AsciiLower(std::string(customTemplate.substr(0, 8)));
+    return common::StartsWith(scheme, "http://") || common::StartsWith(scheme, "https://");
 }
 
 std::string Aria2Request(const std::string& secret, const std::string& referrer,

@@ -39,9 +39,9 @@ bool MayGo(PageSite& page, std::string_view linkUrl) {
 
 }  // namespace
 
-UrlSite SiteOfUrl(std::string_view url) {
-    while (!url.empty() && IsControlOrBlank(url.front())) url.remove_prefix(1);
-    while (!url.empty() && IsControlOrBlank(url.back())) url.remove_suffix(1);
+UrlSite SiteOfUrl(std::string_view untrimmed) {
+    const std::string trimmed = common::TrimControls(std::string(untrimmed));
+    const std::string_view url = trimmed;
     const std::size_t colon = url.find(':');
     if (colon == std::string_view::npos || !IsSchemeText(url.substr(0, colon))) return {};
     UrlSite site{common::AsciiLower(std::string(url.substr(0, colon))), ""};
