@@ -7,6 +7,7 @@
 #include "common/helpers.h"
 #include "zelko/aria2.h"
 #include "zelko/flashgot.h"
+#include "zelko/intake.h"
 
 namespace zelko {
 
@@ -121,6 +122,30 @@ RequestFields QuotedFields(common::Platform& p, const RequestFields& f) {
     return q;
 }
 
+// FlashGot.exe reads the job from disk, so it gets a file holding what Zelko
+// left of it (the manager's name, only the cookies the page may pass on): the
+// job file rewritten or, where that cannot be replaced (a read-only folder, a
+// file the browser holds open), a fresh job file of Zelko's own. When none
+// can be written nothing is handed over and the job stays.
+bool HandJobToFlashGot(common::Platform& p, const JobLines& lines, const std::string& jobPath,
+                       bool rewritten, const std::string& folder) {
+    if (rewritten) {
+        HandToFlashGot(p, folder, jobPath);
+        return true;
+    }
+    const std::string ownJob = WriteNewJobFile(p, folder, lines.Text());
+    if (ownJob.empty()) {
+        p.MessageBox(0,
+                     "Zelko could not write the job for FlashGot.exe, so nothing was handed "
+                     "over. The job is kept in \"" + jobPath + "\".",
+                     kErrorTitle, common::mb::Topmost | common::mb::IconError);
+        return false;
+    }
+    HandToFlashGot(p, folder, ownJob);
+    p.DeleteFile(ownJob);
+    return true;
+}
+
 }  // namespace
 
 bool MatchesSiteList(const std::string& siteList, std::string_view text) {
@@ -230,7 +255,7 @@ bool HandOff(common::Platform& p, JobLines lines, const std::string& jobPath,
     }
 
     lines.ReplaceLine(0, header);
-    common::WriteFileAtomic(p, jobPath, lines.Text());
+    const bool rewritten = common::WriteFileAtomic(p, jobPath, lines.Text());
 
     if (!handled && n == kRequestLines && fields.post.empty())
         handled = OfferToRapGet(p, fields, s);
@@ -255,8 +280,7 @@ bool HandOff(common::Platform& p, JobLines lines, const std::string& jobPath,
                              " post=" + q.post + " cookies=" + q.cookies);
         return true;
     }
-    HandToFlashGot(p, folder, jobPath);
-    return true;
+    return HandJobToFlashGot(p, lines, jobPath, rewritten, folder);
 }
 
 }  // namespace zelko

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "tests/flow/zelko/zelko_world.h"
 #include "zelko/handoff.h"
 
@@ -177,6 +179,50 @@ TEST_F(RequestForms, JobFileCookiesGoOnlyWithinThePagesSite) {
     ASSERT_EQ(fake.StartsOf(ida).size(), 1u);
     EXPECT_EQ(fake.StartsOf(ida)[0].commandLine,
               ida + " \"http://other.co.uk/f.zip\" \"http://www.bank.co.uk/\" description=\"d\" post= cookies=");
+}
+
+// FlashGot.exe reads the job from disk. Where the browser's job file cannot be
+// replaced it gets a fresh job of Zelko's own holding what the cookie rule
+// left, or nothing: never the job as the page wrote it.
+TEST_F(RequestForms, JobFileThatCannotBeRewrittenIsNeverHandedOnAsItCame) {
+    const std::string job = "C:\\TEMP\\page.zlk";
+    const std::string page = "1;My_Download_Manager;2;;\r\nhttps://alice.duckdns.org/\r\n"
+                             "https://xn--alice-.duckdns.org/f.zip\r\nF\r\nsid=1\r\n\r\n";
+    const std::string ruled = "1;FlashGet;2;;\r\nhttps://alice.duckdns.org/\r\n"
+                              "https://xn--alice-.duckdns.org/f.zip\r\nF\r\n\r\n\r\n";
+    struct Case {
+        const char* name;
+        std::function<void(FakePlatform&)> block;
+        bool handedOn;
+    };
+    const Case cases[] = {
+        {"read-only folder", [&](FakePlatform& f) { f.FailWritesTo(job + ".~new"); }, true},
+        {"read-only job file", [&](FakePlatform& f) { f.SetReadOnly(job, true); }, true},
+        {"nowhere to write", [&](FakePlatform& f) { f.FailAllWrites(true); }, false},
+    };
+    for (const Case& c : cases) {
+        FakePlatform fake;
+        ZelkoWorld w(fake);
+        fake.AddFile(job, page);
+        c.block(fake);
+        w.Run("\"" + job + "\"");
+        if (c.handedOn) {
+            ASSERT_EQ(w.flashGotJobs.size(), 1u) << c.name;
+            EXPECT_EQ(w.flashGotJobs[0].first, kFirstJob) << c.name;
+            EXPECT_EQ(w.flashGotJobs[0].second, ruled) << c.name;
+            EXPECT_FALSE(fake.HasFile(kFirstJob)) << c.name;
+            EXPECT_TRUE(fake.MessageBoxes().empty()) << c.name;
+            continue;
+        }
+        EXPECT_TRUE(w.flashGotJobs.empty()) << c.name;
+        EXPECT_EQ(fake.FileText(job), page) << c.name;
+        ASSERT_EQ(fake.MessageBoxes().size(), 1u) << c.name;
+        EXPECT_EQ(fake.MessageBoxes()[0].text,
+                  "Zelko could not write the job for FlashGot.exe, so nothing was handed over. "
+                  "The job is kept in \"" + job + "\".");
+        EXPECT_EQ(fake.MessageBoxes()[0].title, "Zelko Error");
+        EXPECT_EQ(fake.MessageBoxes()[0].flags, 0x40000u | 0x10u);
+    }
 }
 
 TEST_F(RequestForms, BadJobFiles) {
