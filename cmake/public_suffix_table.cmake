@@ -26,7 +26,7 @@ foreach(rule IN LISTS rules)
 endforeach()
 list(SORT keys)
 list(REMOVE_DUPLICATES keys)
-list(JOIN keys "\",\n    \"" body)
+list(JOIN keys "\"sv,\n    \"" body)
 
 file(WRITE ${OUTPUT}.new
 "// Made at build time from the Public Suffix List by cmake/public_suffix_table.cmake.
@@ -34,10 +34,13 @@ file(WRITE ${OUTPUT}.new
 
 namespace zelko {
 
-const std::string_view kPublicSuffixRules[] = {
-    \"${body}\",
+using namespace std::string_view_literals;
+
+// constexpr: the table is data in the exe, with no code to run at start.
+constexpr std::string_view kPublicSuffixRules[] = {
+    \"${body}\"sv,
 };
-const std::size_t kPublicSuffixRuleCount = sizeof kPublicSuffixRules / sizeof kPublicSuffixRules[0];
+constexpr std::size_t kPublicSuffixRuleCount = sizeof kPublicSuffixRules / sizeof kPublicSuffixRules[0];
 
 }  // namespace zelko
 ")
