@@ -47,7 +47,8 @@ std::string TemplateCommand(common::Platform& p, const std::string& templateText
                             const RequestFields& quoted, const std::string& folder);
 
 // lines: the whole job, taken over (a collected page's job is large). False
-// when the receiver refused the job, which then stays for the user.
+// when the receiver refused the job or no job file could be written for
+// FlashGot.exe; the job then stays for the user.
 bool HandOff(common::Platform& p, JobLines lines, const std::string& jobPath,
              const RequestFields& fields, const ZelkoSettings& settings,
              const std::string& folder);
