@@ -3,6 +3,7 @@
 // reports, the detection file, the quoting of fields for receivers' command
 // lines, and which links a page's cookies go with. Nothing may crash, the
 // stated shapes must hold, and a quoted field is one argument.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -58,7 +59,10 @@ void CheckCookieScope(const std::string& text) {
         Check(common::EndsWith(common::AsciiLower(text), domain));
         Check(zelko::RegistrableDomain(domain) == domain);
     }
-    zelko::CanonicalHost(text);
+    // Hosts compare in their ASCII form, and that form is its own.
+    const std::string host = zelko::CanonicalHost(text);
+    Check(std::all_of(host.begin(), host.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }));
+    if (host.empty() || host.back() != '.') Check(zelko::CanonicalHost(host) == host);
     Check(zelko::CookiesMayGo(text, text) == !zelko::SiteOfUrl(text).host.empty());
     const std::size_t split = text.find('\n');
     if (split != std::string::npos && zelko::CookiesMayGo(text.substr(0, split), text.substr(split + 1)))
