@@ -31,6 +31,15 @@ public:
                    const std::string& value) const {
         return p_.IniWriteString(path_, section, key, value);
     }
+    // Writes a value that Text reads back as it is: reading strips one pair
+    // of enclosing quotes, so a value enclosed in quotes of its own goes
+    // inside another pair.
+    bool WriteTextAsIs(const std::string& section, const std::string& key,
+                       const std::string& value) const {
+        const bool enclosed = value.size() > 1 && (value[0] == '"' || value[0] == '\'') &&
+                              value.back() == value[0];
+        return WriteText(section, key, enclosed ? "\"" + value + "\"" : value);
+    }
     bool WriteInt(const std::string& section, const std::string& key, long long value) const {
         return p_.IniWriteString(path_, section, key, std::to_string(value));
     }

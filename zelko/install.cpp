@@ -3,6 +3,7 @@
 #include "common/browser.h"
 #include "common/helpers.h"
 #include "common/ini.h"
+#include "zelko/intake.h"
 
 namespace zelko {
 
@@ -66,13 +67,18 @@ std::string InstallValue(const FileTypeRow& row, const std::string& entry) {
 
 std::string JobTypeValue(const std::string& entry) { return "3," + entry + ",,,,|"; }
 
+std::string MissingProfileText(const std::string& profile) {
+    return "The browser's profile \"" + profile +
+           "\" does not exist. Start the browser once to make it, then try again.";
+}
+
 namespace {
 
 // One run of InstallIntoBrowser: the profile and what has been found in it.
 struct Run {
     InstallContext& c;
     common::IniFile profile;
-    common::IniFile backup;    // the profile as it was before Zelko first changed it
+    common::IniFile settings;  // Zelko.ini: "FullInstall" and the values Zelko replaced
     std::string scriptFolder;  // ANSI; empty when none is configured
     bool scriptsOn = false;    // "User JavaScript" set (or set by us)
     int types = installed::Nothing;  // file types pointing at Zelko.exe: 0, 1 or 2
@@ -120,21 +126,46 @@ bool WriteScript(Run& r) {
     return common::WriteFileAtomic(p, ScriptPath(r.scriptFolder, kScriptFile), *script);
 }
 
-// What a row goes back to: the user's own value from the first backup; the
-// fixed reset value where the backup has none, or holds Zelko's own entry
-// (a backup made by another program after Zelko was installed).
-std::string UserValue(const Run& r, const FileTypeRow& row) {
-    std::string value = r.backup.Text(browser::kSectionFileTypes, row.type);
-    if (value.empty() || common::Contains(common::AsciiLower(value), "zelko.exe")) return row.reset;
-    return value;
+bool NamesZelko(const std::string& value) {
+    return common::Contains(common::AsciiLower(value), common::AsciiLower(kProgramName));
 }
 
-// entry: the program entry to install; nullptr puts the user's values back.
-bool WriteRows(Run& r, const FileTypeRow* rows, std::size_t count, const std::string* entry) {
+// Keeps, in Zelko.ini, each row's value as it stands just before Zelko's
+// entry replaces it. A row that already names Zelko.exe keeps what an
+// earlier install kept. False when a value could not be kept.
+bool KeepReplacedValues(Run& r, const FileTypeRow* rows, std::size_t count) {
     bool ok = true;
     for (std::size_t i = 0; i < count; ++i) {
-        std::string value = entry ? InstallValue(rows[i], *entry) : UserValue(r, rows[i]);
-        ok = r.profile.WriteText(browser::kSectionFileTypes, rows[i].type, value) && ok;
+        const std::string value = r.profile.Text(browser::kSectionFileTypes, rows[i].type);
+        if (NamesZelko(value)) continue;
+        ok = r.settings.WriteTextAsIs(kSectionReplacedTypes, rows[i].type, value) && ok;
+    }
+    return ok;
+}
+
+// What a row of Zelko's goes back to: the value it replaced, else the
+// browser's reset value.
+std::string ReplacedValue(const Run& r, const FileTypeRow& row) {
+    std::string value = r.settings.Text(kSectionReplacedTypes, row.type);
+    return value.empty() || NamesZelko(value) ? row.reset : value;
+}
+
+bool InstallRows(Run& r, const FileTypeRow* rows, std::size_t count, const std::string& entry) {
+    bool ok = true;
+    for (std::size_t i = 0; i < count; ++i)
+        ok = r.profile.WriteText(browser::kSectionFileTypes, rows[i].type,
+                                 InstallValue(rows[i], entry)) && ok;
+    return ok;
+}
+
+// Only rows that still name Zelko.exe are Zelko's to undo; one the user has
+// pointed elsewhere since stays as the user set it.
+bool RestoreRows(Run& r, const FileTypeRow* rows, std::size_t count) {
+    bool ok = true;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!NamesZelko(r.profile.Text(browser::kSectionFileTypes, rows[i].type))) continue;
+        ok = r.profile.WriteTextAsIs(browser::kSectionFileTypes, rows[i].type,
+                                     ReplacedValue(r, rows[i])) && ok;
     }
     return ok;
 }
@@ -148,11 +179,16 @@ bool MediaRowsUntouched(const Run& r) {
 
 void InstallFileTypes(Run& r) {
     const std::string entry = ProgramEntry(r.c.p, r.c.folder);
+    const bool media = MediaRowsUntouched(r);
+    // No row is replaced whose value could not be kept for "Don't catch links".
+    if (!KeepReplacedValues(r, kArchiveRows, std::size(kArchiveRows)) ||
+        (media && !KeepReplacedValues(r, kMediaRows, std::size(kMediaRows))))
+        return;
     bool ok = r.profile.WriteText(browser::kSectionFileTypes, kJobType, JobTypeValue(entry));
-    ok = WriteRows(r, kArchiveRows, std::size(kArchiveRows), &entry) && ok;
+    ok = InstallRows(r, kArchiveRows, std::size(kArchiveRows), entry) && ok;
     if (!ok) return;
     r.types = installed::FileTypes;
-    if (MediaRowsUntouched(r) && WriteRows(r, kMediaRows, std::size(kMediaRows), &entry))
+    if (media && InstallRows(r, kMediaRows, std::size(kMediaRows), entry))
         r.types = installed::FileTypesAndMedia;
     r.profile.WriteInt(browser::kSectionFileTypesInfo, "Version", 2);
     r.profile.WriteText(browser::kSectionFileTypesExtension, kJobType, ",0");
@@ -170,9 +206,9 @@ void SetScriptAside(Run& r) {
 }
 
 void RemoveFileTypes(Run& r) {
-    bool ok = WriteRows(r, kArchiveRows, std::size(kArchiveRows), nullptr);
+    bool ok = RestoreRows(r, kArchiveRows, std::size(kArchiveRows));
     if (r.types == installed::FileTypesAndMedia)
-        ok = WriteRows(r, kMediaRows, std::size(kMediaRows), nullptr) && ok;
+        ok = RestoreRows(r, kMediaRows, std::size(kMediaRows)) && ok;
     SetScriptAside(r);
     if (ok) r.types = installed::Nothing;
 }
@@ -202,11 +238,13 @@ void InstallIntoBrowser(InstallContext& c, int mode) {
     const std::string browserFolder = BrowserFolder(p, c.folder);
     const std::string profilePath = ProfileFile(p, browserFolder);
     if (!p.FileExists(profilePath)) {
+        p.MessageBox(c.view.Owner(), MissingProfileText(profilePath), kErrorTitle,
+                     common::mb::Topmost | common::mb::IconError);
         SetCatchMode(c.view, mode);
         return;
     }
     const std::string backupPath = profilePath + ".bak";
-    Run r{c, common::IniFile(p, profilePath), common::IniFile(p, backupPath), "", false,
+    Run r{c, common::IniFile(p, profilePath), common::IniFile(p, IniPath(c.folder)), "", false,
           TypesOf(c.settings.fullInstall)};
     const bool runFlag = ProfileRunFlag(r);
     r.scriptsOn = r.profile.Bool(browser::kSectionUserPrefs, browser::kKeyUserJavaScript, false);
@@ -214,9 +252,9 @@ void InstallIntoBrowser(InstallContext& c, int mode) {
     r.scriptFolder =
         p.Utf8ToAnsi(r.profile.Text(browser::kSectionUserPrefs, browser::kKeyUserJavaScriptFile));
 
-    // The first copy keeps the user's own values for a later removal, so it
-    // is never replaced. No change to a profile whose original could not be kept.
-    if (!p.FileExists(backupPath) && !p.CopyFile(profilePath, backupPath, true)) {
+    // The browser's own convention: a copy of the profile before each change.
+    // No change to a profile whose copy could not be made.
+    if (!p.CopyFile(profilePath, backupPath, false)) {
         c.view.ShowCatchState(CatchStateOfFullInstall(c.settings.fullInstall));
         return;
     }
@@ -258,8 +296,7 @@ void InstallIntoBrowser(InstallContext& c, int mode) {
     }
     c.settings.fullInstall = FullInstallOf(r);
 
-    common::IniFile(p, IniPath(c.folder))
-        .WriteInt(kSectionMain, "FullInstall", c.settings.fullInstall);
+    r.settings.WriteInt(kSectionMain, "FullInstall", c.settings.fullInstall);
 
     if (restart) {
         std::string program = BrowserProgram(p, browserFolder);

@@ -18,6 +18,9 @@ inline constexpr const char* kScriptSetAside = "Zelko.js.xx";
 inline constexpr const char* kScriptFolderName = "userjs";
 inline constexpr const char* kProgramName = "Zelko.exe";
 inline constexpr const char* kQuestionTitle = "Zelko";
+// Section of Zelko.ini keeping each "File Types" row as it was before Zelko
+// replaced it, for "Don't catch links".
+inline constexpr const char* kSectionReplacedTypes = "Replaced File Types";
 inline constexpr std::uint32_t kBrowserEndWaitMs = 30000;
 inline constexpr std::uint32_t kWaitStepMs = 1000;
 
@@ -68,6 +71,8 @@ extern const FileTypeRow kMediaRows[4];
 inline constexpr const char* kJobType = "text/zlk";
 std::string InstallValue(const FileTypeRow& row, const std::string& entry);
 std::string JobTypeValue(const std::string& entry);
+// The error shown when the catch mode cannot be set for want of a profile.
+std::string MissingProfileText(const std::string& profile);
 
 struct InstallContext {
     common::Platform& p;

@@ -106,7 +106,10 @@ TEST(InstallIntoBrowser, ModesOnAStoppedBrowser) {
         BrowserWorld w(p);
         w.Set("FullInstall", std::to_string(c.fullInstallBefore));
         if (c.scriptsOn) w.ScriptsOn();
-        if (c.mode == 0) p.AddFile(kUserJs + "\\Zelko.js", "old script");
+        if (c.mode == 0) {
+            p.AddFile(kUserJs + "\\Zelko.js", "old script");
+            w.TypesInstalled(c.fullInstallBefore == 2);
+        }
         for (const auto& [type, value] : c.userRows) w.SetProfile("File Types", type, value);
         RecordingCatchView view;
         w.Install(view, c.mode);
@@ -283,19 +286,40 @@ TEST(InstallIntoBrowser, ProfileLocation) {
     }
 }
 
-TEST(InstallIntoBrowser, MissingProfileWritesNothingAndPutsTheBoxBack) {
-    for (int mode = 0; mode < 3; ++mode) {
-        SCOPED_TRACE(mode);
+// A profile the browser has not made yet (a user who never started it):
+// the box says which file is missing and what to do, and nothing changes.
+TEST(InstallIntoBrowser, MissingProfileIsNamedAndNothingChanges) {
+    const std::string appData = "C:\\Users\\Ann\\Application Data";
+    const std::string multiUser = appData + "\\opera\\Opera\\profile\\opera6.ini";
+    struct Case {
+        int mode;
+        bool multiUser;
+    };
+    const Case cases[] = {{0, false}, {1, false}, {2, false}, {1, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
         FakePlatform p;
         BrowserWorld w(p);
+        w.Set("FullInstall", c.mode == 0 ? "1" : "0");
         p.RemovePath(kProfile);
+        if (c.multiUser) {
+            p.AddFile(kDefaults, "[System]\r\nMulti User=1\r\n");
+            p.SetRegistryUserString(common::browser::kShellFoldersKey, "AppData", appData);
+        }
         const std::string iniBefore = *p.FileText(kIni);
         RecordingCatchView view;
-        w.Install(view, mode);
-        EXPECT_EQ(view.states, (std::vector<int>{(mode + 1) % 3}));
+        w.Install(view, c.mode);
+        EXPECT_EQ(view.states, (std::vector<int>{(c.mode + 1) % 3}));
         EXPECT_EQ(p.FileText(kIni), iniBefore);
         EXPECT_FALSE(p.HasFolder(kUserJs));
-        EXPECT_TRUE(p.MessageBoxes().empty());
+        ASSERT_EQ(p.MessageBoxes().size(), 1u);
+        const auto& box = p.MessageBoxes()[0];
+        EXPECT_EQ(box.title, "Zelko Error");
+        EXPECT_EQ(box.text, "The browser's profile \"" + (c.multiUser ? multiUser : kProfile) +
+                                "\" does not exist. Start the browser once to make it, then try again.");
+        EXPECT_EQ(box.flags, 0x10u | 0x40000u);
+        EXPECT_EQ(box.owner, 0x777u);
+        EXPECT_TRUE(p.Starts().empty());
     }
 }
 
@@ -399,6 +423,7 @@ TEST(InstallIntoBrowser, FullInstallIsWhatIsReallyInstalled) {
         w.Set("FullInstall", std::to_string(c.fullBefore));
         if (c.scriptsOn) w.ScriptsOn();
         if (c.scriptThere) p.AddFile(kUserJs + "\\Zelko.js", "old script");
+        if (c.fullBefore == 1 || c.fullBefore == 2) w.TypesInstalled(c.fullBefore == 2);
         switch (c.fault) {
             case Fault::None: break;
             case Fault::ScriptNotSetAside: p.FailWritesTo(kUserJs + "\\Zelko.js.xx"); break;
@@ -445,9 +470,10 @@ TEST(InstallIntoBrowser, RestartStartsTheBrowserQuotedInItsOwnFolder) {
     }
 }
 
-// Removal puts back what the user had before Zelko first changed the
-// profile, however often the box was clicked in between.
-TEST(InstallIntoBrowser, RemovalPutsBackTheUsersOwnTypesFromTheFirstBackup) {
+// Removal puts back what the user had before Zelko changed the profile,
+// however often the box was clicked in between; ".bak" is the profile as it
+// was before each call.
+TEST(InstallIntoBrowser, RemovalPutsBackTheUsersOwnTypes) {
     const char* const kMine = "5,C:\\7-Zip\\7zFM.exe,,,zip,|";
     struct Row {
         const char* type;
@@ -461,6 +487,8 @@ TEST(InstallIntoBrowser, RemovalPutsBackTheUsersOwnTypesFromTheFirstBackup) {
         {"application/x-gzip", "", "0,,,,gz,gzip,tgz,|"},
         // Zelko's own entry, left by an older copy in another folder.
         {"application/x-rar-compressed", "7,D:\\Old\\ZELKO.EXE,,,rar,|", "0,,,,rar,|"},
+        // Quotes of the value's own survive being kept.
+        {"application/x-tar", "\"'5,C:\\Tar.exe,,,tar,|'\"", "'5,C:\\Tar.exe,,,tar,|'"},
         {"audio/mpeg", nullptr, "0,,,,mp3,mp2,mpga,|"},
     };
     FakePlatform p;
@@ -468,14 +496,73 @@ TEST(InstallIntoBrowser, RemovalPutsBackTheUsersOwnTypesFromTheFirstBackup) {
     w.ScriptsOn();
     for (const Row& row : rows)
         if (row.before) w.SetProfile("File Types", row.type, row.before);
-    const std::string original = *p.FileText(kProfile);
     RecordingCatchView view;
     for (int mode : {1, 0, 1, 0}) {
+        const std::string before = *p.FileText(kProfile);
         w.Install(view, mode);
-        EXPECT_EQ(p.FileText(kProfile + ".bak"), original) << "after mode " << mode;
+        EXPECT_EQ(p.FileText(kProfile + ".bak"), before) << "after mode " << mode;
     }
     EXPECT_EQ(w.Get("FullInstall"), "0");
     for (const Row& row : rows) EXPECT_EQ(w.Profile("File Types", row.type), row.afterRemoval) << row.type;
+}
+
+// What "Don't catch links" puts back after a sequence of steps: the value
+// each install replaced, not one from an older install or from a ".bak" that
+// another program has rewritten since.
+TEST(InstallIntoBrowser, RemovalPutsBackTheValueTheLastInstallReplaced) {
+    enum Step { Catch, DontCatch, UserSetsB, UserSetsC, BakRewritten };
+    struct Case {
+        const char* name;
+        std::vector<Step> steps;
+        const char* zipAfter;
+    };
+    const char* const A = "5,C:\\A.exe,,,zip,|";
+    const char* const B = "5,C:\\B.exe,,,zip,|";
+    const char* const C = "5,C:\\C.exe,,,zip,|";
+    const Case cases[] = {
+        {"A, catch, don't catch", {Catch, DontCatch}, A},
+        {"the user changes A to B in between", {Catch, DontCatch, UserSetsB, Catch, DontCatch}, B},
+        {"the profile's .bak rewritten while Zelko catches", {Catch, BakRewritten, DontCatch}, A},
+        {"caught twice: the second install keeps A", {Catch, Catch, DontCatch}, A},
+        {"the user points zip elsewhere while Zelko catches", {Catch, UserSetsC, DontCatch}, C},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePlatform p;
+        BrowserWorld w(p);
+        w.ScriptsOn();
+        w.SetProfile("File Types", "application/zip", A);
+        RecordingCatchView view;
+        for (Step step : c.steps) {
+            switch (step) {
+                case Catch: w.Install(view, catch_mode::All); break;
+                case DontCatch: w.Install(view, catch_mode::None); break;
+                case UserSetsB: w.SetProfile("File Types", "application/zip", B); break;
+                case UserSetsC: w.SetProfile("File Types", "application/zip", C); break;
+                // As a path correction leaves it: a copy holding Zelko's entries.
+                case BakRewritten: p.AddFile(kProfile + ".bak", *p.FileText(kProfile)); break;
+            }
+        }
+        EXPECT_EQ(w.Profile("File Types", "application/zip"), c.zipAfter);
+        EXPECT_EQ(w.Profile("File Types", "application/x-arj"), "0,,,,arj,|");
+        EXPECT_EQ(w.Get("FullInstall"), "0");
+    }
+}
+
+// A value that cannot be kept in Zelko.ini is not replaced.
+TEST(InstallIntoBrowser, NoRowIsReplacedWhoseValueCannotBeKept) {
+    FakePlatform p;
+    BrowserWorld w(p);
+    w.ScriptsOn();
+    w.SetProfile("File Types", "application/zip", "5,C:\\A.exe,,,zip,|");
+    p.SetReadOnly(kIni, true);
+    RecordingCatchView view;
+    w.Install(view, catch_mode::All);
+    EXPECT_EQ(w.Profile("File Types", "application/zip"), "5,C:\\A.exe,,,zip,|");
+    EXPECT_EQ(w.Profile("File Types", "application/x-arj"), "<none>");
+    EXPECT_EQ(w.Profile("File Types", "text/zlk"), "<none>");
+    EXPECT_TRUE(p.HasFile(kUserJs + "\\Zelko.js"));
+    EXPECT_EQ(view.Last(), catch_mode::CtrlClick);
 }
 
 }  // namespace

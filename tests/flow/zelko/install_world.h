@@ -55,6 +55,14 @@ public:
     void SetProfile(const std::string& section, const std::string& key, const std::string& v) {
         p.IniWriteString(profile, section, key, v);
     }
+    // The file types as a catch-all install leaves them (media: the four
+    // audio/video rows too).
+    void TypesInstalled(bool media) {
+        const std::string entry = ProgramEntry(p, kFolder);
+        for (const FileTypeRow& row : kArchiveRows) SetProfile("File Types", row.type, InstallValue(row, entry));
+        if (media)
+            for (const FileTypeRow& row : kMediaRows) SetProfile("File Types", row.type, InstallValue(row, entry));
+    }
     void ScriptsOn() {
         p.AddFolder(kUserJs);
         SetProfile("User Prefs", "User JavaScript", "1");
