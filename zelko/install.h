@@ -1,6 +1,7 @@
 // Installing Zelko into the browser's profile: the page script, user scripts
 // switched on, and the file types that hand downloads to Zelko.exe, around a
-// restart of a running browser. "FullInstall" in Zelko.ini records the result.
+// restart of a running browser. "FullInstall" in Zelko.ini records the result;
+// the file-type values Zelko replaces are kept there too, for their removal.
 #pragma once
 
 #include <cstdint>

@@ -32,6 +32,7 @@ constexpr std::size_t kKinds = common::FakePlatform::kOpKinds;
 // Texts of the boxes a failure may end with (the start of each text).
 const std::vector<std::string> kNamedFailureBoxes = {
     "Not exist file ",                      // Zelko: job file; Tarvel: no browser
+    "The browser's profile \"",             // Zelko's catch box: no profile to install into
     "%Error:",                              // a site plug-in's error report
     "The window of Opera is not found!",
     "There is not enough free space on the disk!",
