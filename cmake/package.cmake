@@ -3,12 +3,13 @@
 #   tarvel.exe, tarvel.ini.sample, tarvel.txt     beside opera.exe
 #   Zelko\Zelko.exe, Zelko_lang.ini, ...           Zelko's browser folder is its parent
 #   Mirsa\Mirsa.exe, ...                           anywhere; hhc.exe, isiloxc.exe beside it
+#   Zelko\buttons.html, Mirsa\buttons.html        links that make the browser's toolbar buttons
 # The read-mes, samples and language file get CRLF line ends for Notepad.
 set(oc_package_files ${CMAKE_BINARY_DIR}/package_files)
 set(zelko_folder Zelko)
-set(zelko_files Zelko.txt Zelko.ini.sample Zelko_lang.ini)
+set(zelko_files Zelko.txt Zelko.ini.sample Zelko_lang.ini buttons.html)
 set(mirsa_folder Mirsa)
-set(mirsa_files Mirsa.txt Mirsa.ini.sample)
+set(mirsa_files Mirsa.txt Mirsa.ini.sample buttons.html)
 set(tarvel_folder .)
 set(tarvel_files tarvel.txt tarvel.ini.sample)
 
@@ -26,13 +27,22 @@ foreach(file Zelko.txt Zelko.ini.sample Mirsa.txt Mirsa.ini.sample tarvel.txt ta
   configure_file(${CMAKE_SOURCE_DIR}/package/${file} ${oc_package_files}/${file}
                  @ONLY NEWLINE_STYLE CRLF)
 endforeach()
+# One page of toolbar buttons per program, each showing that program's buttons.
+foreach(part zelko mirsa)
+  get_target_property(BUTTONS_PROGRAM ${part}_exe OC_PRODUCT)
+  configure_file(${CMAKE_SOURCE_DIR}/package/buttons.html
+                 ${oc_package_files}/${part}/buttons.html @ONLY NEWLINE_STYLE CRLF)
+endforeach()
 
 foreach(part zelko mirsa tarvel)
   foreach(component ${part} all)
     install(TARGETS ${part}_exe RUNTIME DESTINATION ${${part}_folder} COMPONENT ${component})
     foreach(file ${${part}_files})
-      install(FILES ${oc_package_files}/${file} DESTINATION ${${part}_folder}
-              COMPONENT ${component})
+      set(made ${oc_package_files}/${file})
+      if(file STREQUAL buttons.html)
+        set(made ${oc_package_files}/${part}/${file})
+      endif()
+      install(FILES ${made} DESTINATION ${${part}_folder} COMPONENT ${component})
     endforeach()
   endforeach()
 endforeach()

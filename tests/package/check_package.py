@@ -18,11 +18,12 @@ from check_resources import parse_expectation, problems as exe_problems
 
 # Where each program's files lie below the browser's program folder.
 LAYOUT = {
-    "Zelko": ["Zelko/Zelko.exe", "Zelko/Zelko_lang.ini", "Zelko/Zelko.ini.sample", "Zelko/Zelko.txt"],
-    "Mirsa": ["Mirsa/Mirsa.exe", "Mirsa/Mirsa.ini.sample", "Mirsa/Mirsa.txt"],
+    "Zelko": ["Zelko/Zelko.exe", "Zelko/Zelko_lang.ini", "Zelko/Zelko.ini.sample", "Zelko/Zelko.txt",
+              "Zelko/buttons.html"],
+    "Mirsa": ["Mirsa/Mirsa.exe", "Mirsa/Mirsa.ini.sample", "Mirsa/Mirsa.txt", "Mirsa/buttons.html"],
     "Tarvel": ["tarvel.exe", "tarvel.ini.sample", "tarvel.txt"],
 }
-TEXT_SUFFIXES = (".txt", ".ini", ".sample")
+TEXT_SUFFIXES = (".txt", ".ini", ".sample", ".html")
 BOM = b"\xef\xbb\xbf"
 
 
