@@ -280,11 +280,15 @@ void PostKey(HWND control, WPARAM key) {
 
 // Measures captions as a program's window draws them: in the face the
 // request names ("font"; none: the system's message font) at "fontHeight"
-// pixels, and notes for each control with a caption the width it needs
-// ("need") and the width it leaves for it ("room").
+// pixels (none: 13 at 96 DPI, scaled to the screen's DPI), and notes for each
+// control with a caption the width it needs ("need") and the width it leaves
+// for it ("room").
 class CaptionRuler {
 public:
     explicit CaptionRuler(const Record& req) {
+        HDC screen = GetDC(nullptr);
+        dpi_ = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
         LOGFONTA face{};
         NONCLIENTMETRICSA metrics{};
         metrics.cbSize = sizeof metrics;
@@ -295,14 +299,18 @@ public:
             lstrcpynA(face.lfFaceName, req.Get("font", "Tahoma").c_str(), LF_FACESIZE);
             face.lfCharSet = DEFAULT_CHARSET;
         }
-        face.lfHeight = IntOf(req, "fontHeight", 13);
+        face.lfHeight = IntOf(req, "fontHeight", MulDiv(13, dpi_, 96));
         face.lfWidth = 0;
         font_ = CreateFontIndirectA(&face);
         dc_ = CreateCompatibleDC(nullptr);
         old_ = SelectObject(dc_, font_);
-        // Wine's buttons draw a 13-pixel mark and half a digit's gap before the caption.
-        mark_ = 13 + Width("0") / 2;
+        // Wine's buttons draw a mark of 13 pixels at 96 DPI, and half a
+        // digit's gap before the caption.
+        mark_ = Mark() + Width("0") / 2;
     }
+    int Dpi() const { return dpi_; }
+    // The width of the mark Wine draws in a check box or radio button.
+    int Mark() const { return 12 * dpi_ / 96 + 1; }
     ~CaptionRuler() {
         SelectObject(dc_, old_);
         DeleteDC(dc_);
@@ -349,8 +357,15 @@ private:
     HFONT font_ = nullptr;
     HDC dc_ = nullptr;
     HGDIOBJ old_ = nullptr;
+    int dpi_ = 96;
     int mark_ = 0;
 };
+
+void NoteRuler(const CaptionRuler& ruler, Record& out) {
+    out.Set("face", ruler.Face());
+    out.Set("dpi", std::to_string(ruler.Dpi()));
+    out.Set("mark", std::to_string(ruler.Mark()));
+}
 
 // A top-level window's place, size and styles.
 void NoteWindow(HWND window, const std::string& prefix, Record& out) {
@@ -409,7 +424,7 @@ void Form(const Record& req, Record& out) {
     }
     out.Set("found", "1");
     const CaptionRuler ruler(req);
-    out.Set("face", ruler.Face());
+    NoteRuler(ruler, out);
     NoteControls(window, "s0.", ruler, out);
     for (int n = 1; req.Has("step." + std::to_string(n)); ++n) {
         const std::string step = req.Get("step." + std::to_string(n));
@@ -495,6 +510,8 @@ BOOL CALLBACK NoteChild(HWND child, LPARAM into) {
         out.Set(key + "check", std::to_string(SendMessageA(child, BM_GETCHECK, 0, 0)));
     RECT r{};
     GetWindowRect(child, &r);
+    out.Set(key + "rect", std::to_string(r.left) + " " + std::to_string(r.top) + " " +
+                              std::to_string(r.right) + " " + std::to_string(r.bottom));
     HDC screen = GetDC(nullptr);
     COLORREF c = GetPixel(screen, r.left + 1, r.top);
     ReleaseDC(nullptr, screen);
@@ -544,7 +561,7 @@ void Window(const Record& req, Record& out) {
         out.Set("focus", std::to_string(focus ? GetDlgCtrlID(focus) : 0));
         out.Set("quick", req.Get("quick", "0"));
         const CaptionRuler ruler(req);
-        out.Set("face", ruler.Face());
+        NoteRuler(ruler, out);
         ChildNotes notes{out, ruler};
         EnumChildWindows(window, NoteChild, reinterpret_cast<LPARAM>(&notes));
     }
@@ -565,6 +582,12 @@ const std::map<std::string, std::function<void(const Record&, Record&)>>& Verbs(
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // Places and sizes in the screen's own pixels, as the DPI-aware programs
+    // see them (Vista and later; the probe runs only under Wine).
+    using DpiAware = BOOL(WINAPI*)();
+    if (auto aware = reinterpret_cast<DpiAware>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleA("user32.dll"), "SetProcessDPIAware"))))
+        aware();
     std::string requestPath = P().GetEnv("PROBE_REQUEST").value_or("");
     if (requestPath.empty()) {
         std::vector<std::string> args = standin::SplitArgs(P().CommandLine());

@@ -7,6 +7,7 @@
 #include "common/win32/form_window.h"
 #include "common/win32/win32_platform.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -32,6 +33,7 @@ class Win32SettingsView : public zelko::SettingsView {
 public:
     HWND window = nullptr;
     HFONT font = nullptr;
+    common::ScreenMetrics screen;
     HBRUSH panelBrush = nullptr;
     bool updating = false;  // text set by us, not typed
     bool fitted = false;    // placed for the captions once; each new caption places again
@@ -150,17 +152,25 @@ void FitCaptions() {
         if (!zelko::FollowsCaption(c)) continue;
         HWND control = view.Control(c.id);
         sizes[c.id] = common::CaptionExtent(control, view.font, Win32SettingsView::WindowText(control),
-                                            zelko::HasCheckMark(c));
+                                            zelko::HasCheckMark(c), view.screen);
     }
-    const zelko::SettingsPlaces places = zelko::PlaceSettingsControls(sizes);
+    // The client height the work area leaves below the caption bar (0: no limit known).
+    RECT frame = {0, 0, 0, 0};
+    AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+    const int work = view.screen.workArea.height;
+    const int frameHeight = static_cast<int>(frame.bottom - frame.top);
+    const int maxClientHeight = work > 0 ? std::max(work - frameHeight, 1) : 0;
+    const zelko::SettingsPlaces places =
+        zelko::PlaceSettingsControls(sizes, view.screen, maxClientHeight);
     for (const auto& [id, box] : places.boxes)
         if (HWND control = view.Control(id))
             SetWindowPos(control, nullptr, box.left, box.top, box.width, box.height,
                          SWP_NOZORDER | SWP_NOACTIVATE);
-    RECT frame = {0, 0, places.clientWidth, places.clientHeight};
+    frame = {0, 0, places.clientWidth, places.clientHeight};
     AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
     SetWindowPos(view.window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    common::KeepInWorkArea(view.window);
 }
 
 HFONT MakeFont() {
@@ -171,7 +181,7 @@ HFONT MakeFont() {
         face = metrics.lfMessageFont;
     else
         GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof face, &face);
-    face.lfHeight = zelko::look::kFontHeight;
+    face.lfHeight = common::ScaleToDpi(zelko::look::kFontHeight, common::ScreenDpi());
     face.lfWidth = 0;
     return CreateFontIndirectA(&face);
 }
@@ -179,6 +189,7 @@ HFONT MakeFont() {
 void StartSettings(HWND window) {
     const zelko::ZelkoSettings& s = g_app->start.settings;
     SetWindowPos(window, nullptr, s.left, s.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    g_app->view.screen = common::MeasureScreen(window, g_app->view.font);  // of the screen it is on now
     g_app->texts = zelko::LoadLanguage(g_app->platform, g_app->start.folder, s.language);
     g_app->controller = std::make_unique<zelko::SettingsController>(
         g_app->platform, g_app->start, g_app->texts, g_app->view);

@@ -14,8 +14,9 @@ constexpr int kCaptionSized = 0, kCheckHeight = 17;
 std::vector<ControlLayout> SettingsLayout() {
     using K = ControlKind;
     std::vector<ControlLayout> layout = {
-        {control::UpperPanel, K::Panel, 0, 0, 0, 179, 480},
-        {control::LowerPanel, K::Panel, 0, 0, 480, 179, 114},
+        {control::UpperPanel, K::Panel, 0, 0, 0, look::kPanelWidth, look::kUpperPanelHeight},
+        {control::LowerPanel, K::Panel, 0, 0, look::kUpperPanelHeight, look::kPanelWidth,
+         look::kLowerPanelHeight},
     };
     for (std::size_t i = 0; i < kManagerCount; ++i)
         layout.push_back({control::Manager(i), K::Radio, control::UpperPanel, look::kManagerX,

@@ -32,11 +32,15 @@ inline int Manager(std::size_t index) { return FirstManager + static_cast<int>(i
 // The window's look.
 namespace look {
 inline constexpr const char* kCaption = " Zelko 2.5";
-constexpr int kClientWidth = 177, kClientHeight = 591;
 constexpr std::uint32_t kWindowColour = 0xECE6E1;  // RGB(225, 230, 236) as COLORREF
 constexpr std::uint32_t kPanelColour = 0xFBF4F2;   // RGB(242, 244, 251) as COLORREF
 constexpr int kFontHeight = 13;
 constexpr int kManagerX = 8, kManagerTop = 6, kManagerStep = 18;
+// The upper panel holds one row per manager with a margin above and below.
+constexpr int kUpperPanelHeight = 2 * kManagerTop + kManagerStep * static_cast<int>(kManagerCount);
+constexpr int kPanelWidth = 179, kLowerPanelHeight = 114;
+constexpr int kLowerClientHeight = 111;  // the client area below the upper panel
+constexpr int kClientWidth = 177, kClientHeight = kUpperPanelHeight + kLowerClientHeight;
 }  // namespace look
 
 enum class ControlKind { Panel, Radio, Label, CheckBox, ThreeState, Edit, DefaultButton, Button };

@@ -8,8 +8,6 @@ namespace common {
 namespace {
 
 constexpr const char* kFormClass = "OcSettingsForm";
-constexpr int kCheckMarkGap = 4;  // between the mark and the caption
-constexpr int kCheckBoxMinHeight = 17;
 
 const ControlSpec* SpecOf(const FormSpec& form, int id) {
     for (const ControlSpec& c : form.controls)
@@ -33,24 +31,25 @@ bool RegisterFormClass() {
 }  // namespace
 
 Win32Form::Win32Form(const FormSpec& spec, std::function<void(int id)> onCommand)
-    : spec_(spec), onCommand_(std::move(onCommand)) {
+    : spec_(ScaleFormSpec(spec, ScreenDpi())), onCommand_(std::move(onCommand)) {
     if (!RegisterFormClass()) return;
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-    const DWORD exStyle = spec.toolWindow ? WS_EX_TOOLWINDOW : 0;
-    RECT frame = {0, 0, spec.clientWidth, spec.clientHeight};
+    const DWORD exStyle = spec_.toolWindow ? WS_EX_TOOLWINDOW : 0;
+    RECT frame = {0, 0, spec_.clientWidth, spec_.clientHeight};
     AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-    window_ = CreateWindowExA(exStyle, kFormClass, spec.caption.c_str(), style, spec.left, spec.top,
+    window_ = CreateWindowExA(exStyle, kFormClass, spec_.caption.c_str(), style, spec_.left, spec_.top,
                               frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
                               GetModuleHandleA(nullptr), nullptr);
     if (!window_) return;
     SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32Form::WindowProc));
-    font_ = CreateFontA(spec.fontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+    font_ = CreateFontA(spec_.fontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                         DEFAULT_PITCH | FF_SWISS, "Tahoma");
-    linkFont_ = CreateFontA(spec.fontHeight, 0, 0, 0, FW_NORMAL, FALSE, TRUE, FALSE,
+    linkFont_ = CreateFontA(spec_.fontHeight, 0, 0, 0, FW_NORMAL, FALSE, TRUE, FALSE,
                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Tahoma");
+    screen_ = MeasureScreen(window_, font_);
     CreateControls();
 }
 
@@ -92,6 +91,53 @@ void Win32Form::CreateControls() {
     LayOut();
 }
 
+int ScreenDpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+    if (screen) ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : kBaseDpi;
+}
+
+namespace {
+
+Box BoxOf(const RECT& r) { return {r.left, r.top, r.right - r.left, r.bottom - r.top}; }
+
+Box WorkAreaOf(HWND window) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    HMONITOR monitor = MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST);
+    if (monitor && GetMonitorInfoA(monitor, &info)) return BoxOf(info.rcWork);
+    RECT work{};
+    return SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0) ? BoxOf(work) : Box{};
+}
+
+}  // namespace
+
+ScreenMetrics MeasureScreen(HWND window, HFONT font) {
+    ScreenMetrics m;
+    m.dpi = ScreenDpi();
+    m.checkMark = GetSystemMetrics(SM_CXMENUCHECK);
+    m.workArea = WorkAreaOf(window);
+    HDC dc = GetDC(window);
+    if (!dc) return m;
+    HGDIOBJ old = SelectObject(dc, font);
+    TEXTMETRICA text{};
+    if (GetTextMetricsA(dc, &text)) m.textHeight = text.tmHeight;
+    SelectObject(dc, old);
+    ReleaseDC(window, dc);
+    return m;
+}
+
+void KeepInWorkArea(HWND window) {
+    RECT r{};
+    if (!window || !GetWindowRect(window, &r)) return;
+    const Box now = BoxOf(r);
+    const Box kept = KeepInWorkArea(now, WorkAreaOf(window));
+    if (kept.left != now.left || kept.top != now.top)
+        SetWindowPos(window, nullptr, kept.left, kept.top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 SIZE TextExtent(HWND control, HFONT font, const std::string& text) {
     HDC dc = GetDC(control);
     HGDIOBJ old = SelectObject(dc, font);
@@ -102,14 +148,10 @@ SIZE TextExtent(HWND control, HFONT font, const std::string& text) {
     return size;
 }
 
-Extent CaptionExtent(HWND control, HFONT font, const std::string& caption, bool checkMark) {
+Extent CaptionExtent(HWND control, HFONT font, const std::string& caption, bool checkMark,
+                     const ScreenMetrics& screen) {
     const SIZE size = TextExtent(control, font, caption);
-    Extent e{size.cx + 2, size.cy};
-    if (checkMark) {
-        e.width += GetSystemMetrics(SM_CXMENUCHECK) + kCheckMarkGap;
-        e.height = std::max(e.height, kCheckBoxMinHeight);
-    }
-    return e;
+    return CaptionExtentOf({size.cx, size.cy}, checkMark, screen);
 }
 
 // What a caption-sized control needs for its caption in its font.
@@ -117,7 +159,7 @@ Extent Win32Form::CaptionSize(const ControlSpec& c) {
     HWND control = Control(c.id);
     if (!control) return {};
     return CaptionExtent(control, c.kind == ControlKind::Link ? linkFont_ : font_, Text(c.id),
-                         c.kind == ControlKind::CheckBox);
+                         c.kind == ControlKind::CheckBox, screen_);
 }
 
 // Places every control (and sizes the window) as the layout gives them for
@@ -137,6 +179,7 @@ void Win32Form::LayOut() {
                        static_cast<DWORD>(GetWindowLongPtrA(window_, GWL_EXSTYLE)));
     SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    KeepInWorkArea(window_);
 }
 
 HWND Win32Form::Control(int id) const {
@@ -241,7 +284,9 @@ void Win32Form::Focus(int id) {
 }
 
 void Win32Form::Move(int left, int top) {
-    if (window_) SetWindowPos(window_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (!window_) return;
+    SetWindowPos(window_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    KeepInWorkArea(window_);
 }
 
 void Win32Form::Position(int& left, int& top) {

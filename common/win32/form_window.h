@@ -6,17 +6,29 @@
 #include <map>
 #include <string>
 
+#include "common/dpi.h"
 #include "common/form.h"
 #include "common/win32/win32_api.h"
 
 namespace common {
+
+// The screen's DPI (LOGPIXELSY), for the fonts made before a window is.
+int ScreenDpi();
+
+// What the layout needs to know of the screen a window (or, before there is
+// one, the primary screen) is on, with the window's font.
+ScreenMetrics MeasureScreen(HWND window, HFONT font);
+
+// Moves the window the least that keeps it inside its screen's work area.
+void KeepInWorkArea(HWND window);
 
 // The size of text drawn in font on the control's screen.
 SIZE TextExtent(HWND control, HFONT font, const std::string& text);
 
 // What a control needs to show its caption whole in font: the text, and for
 // a check box or radio button the mark before it.
-Extent CaptionExtent(HWND control, HFONT font, const std::string& caption, bool checkMark);
+Extent CaptionExtent(HWND control, HFONT font, const std::string& caption, bool checkMark,
+                     const ScreenMetrics& screen);
 
 class Win32Form : public FormView {
 public:
@@ -53,6 +65,7 @@ private:
     HWND window_ = nullptr;
     HFONT font_ = nullptr;
     HFONT linkFont_ = nullptr;
+    ScreenMetrics screen_;
     std::map<int, HWND> controls_;
 };
 

@@ -327,5 +327,49 @@ TEST(MirsaE2E, SettingsWindow) {
     }
 }
 
+// At 150 % and 200 % text size (Xvfb's screen is 1280 x 1024): the window,
+// its font and its boxes grow with the DPI, every caption whole in the scaled
+// font and clear of the others in both languages, the window on the screen.
+// A quick PNG still holds the stand-in's page view at its size in pixels.
+TEST(MirsaE2E, FollowsTheScreensDpi) {
+    for (int dpi : {144, 192}) {
+        SCOPED_TRACE(std::to_string(dpi) + " DPI");
+        PrefixDpi screen(dpi);
+        ASSERT_TRUE(screen.set());
+        MirsaSetup m;
+        Background mirsa = m.Start("");
+        Record r = DriveForm(m, {"click 112"});  // English, and the window stays
+        ASSERT_EQ(r.Get("found"), "1");
+        ASSERT_EQ(r.Get("dpi"), std::to_string(dpi));
+        EXPECT_TRUE(Screenshot(r, std::string(OC_E2E_WORK) + "/screenshots/mirsa-settings-" +
+                                      std::to_string(dpi) + "dpi.png", "s1."));
+        EXPECT_GE(IntOf(r, "s0.clientWidth"), 282 * dpi / 96);
+        EXPECT_EQ(IntOf(r, "s0.clientHeight"), (224 * dpi + 48) / 96);
+        for (const char* state : {"s0.", "s1."}) {
+            int count = 0;
+            EXPECT_EQ(Collisions(r, state, count), "") << state;
+            EXPECT_EQ(CutCaptions(r, state), "") << state;
+            EXPECT_EQ(count, 14) << state;
+            EXPECT_GE(IntOf(r, std::string(state) + "left"), 0);
+            EXPECT_GE(IntOf(r, std::string(state) + "top"), 0);
+            EXPECT_LE(IntOf(r, std::string(state) + "right"), 1280);
+            EXPECT_LE(IntOf(r, std::string(state) + "bottom"), 1024);
+        }
+        EXPECT_EQ(DriveForm(m, {"click 2"}).Get("closedAt"), "1");
+        EXPECT_TRUE(mirsa.Wait(30000).has_value());
+        if (dpi != 144) continue;
+        StubBrowser browser(m.Browser("Shot Page", {}));
+        ASSERT_TRUE(browser.ready());
+        Record run = m.Run(" /format=png /method=quick");
+        ASSERT_EQ(run.Get("started"), "1") << run.Get("output");
+        auto png = ReadPngFile(m, m.pages() + "Shot Page.png");
+        ASSERT_TRUE(png);
+        const Record ready = Ready(browser);
+        EXPECT_EQ(png->width, IntOf(ready, "viewWidth"));
+        EXPECT_EQ(png->height, IntOf(ready, "viewHeight"));
+        ExpectQuadrants(png->image, 0, png->width, png->height);
+    }
+}
+
 }  // namespace
 }  // namespace e2e

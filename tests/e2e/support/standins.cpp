@@ -1,5 +1,8 @@
 #include "tests/e2e/support/standins.h"
 
+#include <cstdlib>
+#include <filesystem>
+
 namespace e2e {
 
 std::vector<Record> ReadRecords(const std::string& hostPath) {
@@ -92,6 +95,18 @@ std::string CutCaptions(const Record& probed, const std::string& prefix) {
             cut += id + " (needs " + value + ", has " + (room.empty() ? "none" : room) + ") ";
     }
     return cut;
+}
+
+bool Screenshot(const Record& probed, const std::string& pngPath, const std::string& prefix) {
+    if (!probed.Has(prefix + "right")) return false;
+    const int l = std::stoi(probed.Get(prefix + "left")), t = std::stoi(probed.Get(prefix + "top"));
+    const int r = std::stoi(probed.Get(prefix + "right"));
+    const int b = std::stoi(probed.Get(prefix + "bottom"));
+    std::filesystem::create_directories(std::filesystem::path(pngPath).parent_path());
+    const std::string cmd = "import -window root -crop " + std::to_string(r - l) + "x" +
+                            std::to_string(b - t) + "+" + std::to_string(l) + "+" +
+                            std::to_string(t) + " +repage '" + pngPath + "' 2>/dev/null";
+    return std::system(cmd.c_str()) == 0 && HostFileExists(pngPath);
 }
 
 StubBrowser::~StubBrowser() {

@@ -40,6 +40,10 @@ Record RunProbe(const std::string& folder, Record request, int timeoutSec = 60,
 // and "<prefix><id>.room" ("c" for a window state, "s0." for a form's first state).
 std::string CutCaptions(const Record& probed, const std::string& prefix);
 
+// A probed window's screen area ("<prefix>left", ... "<prefix>bottom") cut
+// from the X display into a PNG on the host.
+bool Screenshot(const Record& probed, const std::string& pngPath, const std::string& prefix = "");
+
 // The browser stand-in installed as <folder><exeName>, with its INI
 // (<exe base>.ini) holding the settings, started and ready (window and DDE up).
 class StubBrowser {

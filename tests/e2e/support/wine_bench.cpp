@@ -359,6 +359,25 @@ void WineBench::RemoveDrive(char letter) const {
 
 // --- drives ---
 
+namespace {
+const char kDesktopKey[] = "HKCU\\Control Panel\\Desktop";
+}
+
+PrefixDpi::PrefixDpi(int dpi) {
+    const WineBench& bench = WineBench::Get();
+    before_ = bench.RegQuery(kDesktopKey, "LogPixels");
+    set_ = bench.RegAdd(kDesktopKey, "LogPixels", std::to_string(dpi), "REG_DWORD");
+}
+
+PrefixDpi::~PrefixDpi() {
+    const WineBench& bench = WineBench::Get();
+    if (before_)  // as reg query shows it: "0x60"
+        bench.RegAdd(kDesktopKey, "LogPixels", std::to_string(std::stoul(*before_, nullptr, 0)),
+                     "REG_DWORD");
+    else
+        bench.Run({"reg", "delete", kDesktopKey, "/v", "LogPixels", "/f"}, 60);
+}
+
 TmpfsDrive::TmpfsDrive(char letter, const std::string& hostFolder, const std::string& size)
     : letter_(letter), folder_(hostFolder) {
     WineBench& bench = WineBench::Get();  // set up first: it clears old mounts

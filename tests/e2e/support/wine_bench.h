@@ -107,6 +107,22 @@ private:
     int ownXvfb_ = -1;
 };
 
+// The prefix's screen at another DPI for the programs started while this
+// lives: Wine reads "LogPixels" when a program starts. The value before is
+// put back (or removed) at the end, so later tests see the screen as it was.
+class PrefixDpi {
+public:
+    explicit PrefixDpi(int dpi);
+    ~PrefixDpi();
+    PrefixDpi(const PrefixDpi&) = delete;
+    PrefixDpi& operator=(const PrefixDpi&) = delete;
+    bool set() const { return set_; }
+
+private:
+    std::optional<std::string> before_;
+    bool set_ = false;
+};
+
 // A small tmpfs (root only) behind a drive letter, for free-space questions.
 // Unmounted when it goes out of scope; what a killed test left mounted is
 // unmounted when the next bench starts.

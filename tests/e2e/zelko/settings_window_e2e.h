@@ -5,6 +5,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <sstream>
 #include <string>
 
 #include "tests/e2e/zelko/zelko_install.h"
@@ -51,16 +53,44 @@ inline bool WaitForText(const ZelkoInstall& z, int id, const std::string& text,
     return WaitUntil([&] { return WindowState(z, true).Get(key) == text; }, timeoutMs, 300);
 }
 
-// The window's screen area cut from the X display into a PNG.
-inline bool Screenshot(const Record& state, const std::string& pngPath) {
-    if (!state.Has("right")) return false;
-    const int l = std::stoi(state.Get("left")), t = std::stoi(state.Get("top"));
-    const int r = std::stoi(state.Get("right")), b = std::stoi(state.Get("bottom"));
-    std::filesystem::create_directories(std::filesystem::path(pngPath).parent_path());
-    std::string cmd = "import -window root -crop " + std::to_string(r - l) + "x" +
-                      std::to_string(b - t) + "+" + std::to_string(l) + "+" + std::to_string(t) +
-                      " +repage '" + pngPath + "' 2>/dev/null";
-    return std::system(cmd.c_str()) == 0 && HostFileExists(pngPath);
+// A control's place on the screen as the probe noted it ("c<id>.rect").
+struct ScreenRect {
+    int left = 0, top = 0, right = 0, bottom = 0;
+};
+inline ScreenRect RectOf(const Record& state, const std::string& key) {
+    ScreenRect r;
+    std::istringstream(state.Get(key)) >> r.left >> r.top >> r.right >> r.bottom;
+    return r;
+}
+
+// The visible controls (panels left out) that share pixels, as "119/120 ",
+// and those not inside the window, as "207! "; the custom label and the
+// template edit share their place by design.
+inline std::string Overlaps(const Record& state) {
+    std::map<int, ScreenRect> shown;
+    for (const auto& [key, value] : state.fields) {
+        const std::size_t dot = key.find(".rect");
+        if (key[0] != 'c' || dot == std::string::npos) continue;
+        const std::string id = key.substr(1, dot - 1);
+        if (id == "301" || id == "302" || state.Get("c" + id + ".visible") != "1") continue;
+        shown[std::stoi(id)] = RectOf(state, key);
+    }
+    const ScreenRect window{std::stoi(state.Get("left", "0")), std::stoi(state.Get("top", "0")),
+                            std::stoi(state.Get("right", "0")), std::stoi(state.Get("bottom", "0"))};
+    std::string found;
+    for (auto a = shown.begin(); a != shown.end(); ++a) {
+        const ScreenRect& p = a->second;
+        if (p.left < window.left || p.top < window.top || p.right > window.right ||
+            p.bottom > window.bottom)
+            found += std::to_string(a->first) + "! ";
+        for (auto b = std::next(a); b != shown.end(); ++b) {
+            const ScreenRect& q = b->second;
+            if (a->first == 201 && b->first == 203) continue;
+            if (p.left < q.right && q.left < p.right && p.top < q.bottom && q.top < p.bottom)
+                found += std::to_string(a->first) + "/" + std::to_string(b->first) + " ";
+        }
+    }
+    return found;
 }
 
 // Zelko.exe without arguments: its window's state once shown, with

@@ -3,6 +3,7 @@
 #include <map>
 #include <string>
 
+#include "common/dpi.h"
 #include "common/form.h"
 #include "mirsa/settings_window.h"
 
@@ -80,6 +81,42 @@ TEST(MirsaSettingsLayout, EveryCaptionWholeAndClearOfTheOthers) {
             EXPECT_EQ(b.left, left) << c.name << ", control " << s.id;
             EXPECT_EQ(b.top, s.top) << c.name << ", control " << s.id;
             EXPECT_EQ(b.width, width) << c.name << ", control " << s.id;
+        }
+    }
+}
+
+// Wine's English captions at 100 % to 200 % text size: the form scaled, the
+// captions measured in the scaled font with the screen's check mark. Every
+// caption whole, clear of the others and inside the window, which grows with
+// the DPI and beyond only as far as the captions need.
+TEST(MirsaSettingsLayout, FollowsTheScreensDpi) {
+    struct Case {
+        int dpi, checkMark, clientWidth;
+    } cases[] = {{96, 13, 316}, {120, 16, 396}, {144, 19, 473}, {192, 26, 632}};
+    // Text widths at 96 DPI, by control: labels and link as they are, boxes with a mark.
+    const std::map<int, std::pair<int, bool>> texts = {
+        {control::PagesLabel, {186, false}}, {control::ImagesLabel, {193, false}},
+        {control::History, {170, true}},     {control::OpenHistory, {104, false}},
+        {control::NewestFirst, {284, true}}, {control::Description, {234, true}},
+        {control::Opera9, {49, true}},       {control::English, {43, true}}};
+    for (const Case& c : cases) {
+        common::ScreenMetrics screen;
+        screen.dpi = c.dpi;
+        screen.checkMark = c.checkMark;
+        screen.textHeight = common::ScaleToDpi(13, c.dpi);
+        Sizes sizes;
+        for (const auto& [id, text] : texts)
+            sizes[id] = common::CaptionExtentOf(
+                {common::ScaleToDpi(text.first, c.dpi), screen.textHeight}, text.second, screen);
+        const common::FormSpec spec = common::ScaleFormSpec(SettingsFormSpec(), c.dpi);
+        EXPECT_EQ(spec.fontHeight, common::ScaleToDpi(13, c.dpi));
+        const common::FormLayout layout = common::LayOutForm(spec, sizes);
+        EXPECT_EQ(Collisions(layout.boxes, layout.clientWidth, layout.clientHeight), "") << c.dpi;
+        EXPECT_EQ(layout.clientWidth, c.clientWidth) << c.dpi;
+        EXPECT_EQ(layout.clientHeight, common::ScaleToDpi(224, c.dpi)) << c.dpi;
+        for (const auto& [id, size] : sizes) {
+            EXPECT_EQ(layout.boxes.at(id).width, size.width) << c.dpi << ", control " << id;
+            EXPECT_EQ(layout.boxes.at(id).height, size.height) << c.dpi << ", control " << id;
         }
     }
 }
