@@ -363,10 +363,10 @@ namespace {
 const char kDesktopKey[] = "HKCU\\Control Panel\\Desktop";
 }
 
-PrefixDpi::PrefixDpi(int dpi) {
-    const WineBench& bench = WineBench::Get();
-    before_ = bench.RegQuery(kDesktopKey, "LogPixels");
-    set_ = bench.RegAdd(kDesktopKey, "LogPixels", std::to_string(dpi), "REG_DWORD");
+PrefixDpi::PrefixDpi() : before_(WineBench::Get().RegQuery(kDesktopKey, "LogPixels")) {}
+
+bool PrefixDpi::Set(int dpi) const {
+    return WineBench::Get().RegAdd(kDesktopKey, "LogPixels", std::to_string(dpi), "REG_DWORD");
 }
 
 PrefixDpi::~PrefixDpi() {

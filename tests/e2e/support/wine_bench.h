@@ -107,20 +107,19 @@ private:
     int ownXvfb_ = -1;
 };
 
-// The prefix's screen at another DPI for the programs started while this
+// The prefix's screen at other DPIs for the programs started while this
 // lives: Wine reads "LogPixels" when a program starts. The value before is
 // put back (or removed) at the end, so later tests see the screen as it was.
 class PrefixDpi {
 public:
-    explicit PrefixDpi(int dpi);
+    PrefixDpi();
     ~PrefixDpi();
     PrefixDpi(const PrefixDpi&) = delete;
     PrefixDpi& operator=(const PrefixDpi&) = delete;
-    bool set() const { return set_; }
+    bool Set(int dpi) const;
 
 private:
     std::optional<std::string> before_;
-    bool set_ = false;
 };
 
 // A small tmpfs (root only) behind a drive letter, for free-space questions.

@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <sstream>
 #include <string>
 
@@ -61,36 +60,6 @@ inline ScreenRect RectOf(const Record& state, const std::string& key) {
     ScreenRect r;
     std::istringstream(state.Get(key)) >> r.left >> r.top >> r.right >> r.bottom;
     return r;
-}
-
-// The visible controls (panels left out) that share pixels, as "119/120 ",
-// and those not inside the window, as "207! "; the custom label and the
-// template edit share their place by design.
-inline std::string Overlaps(const Record& state) {
-    std::map<int, ScreenRect> shown;
-    for (const auto& [key, value] : state.fields) {
-        const std::size_t dot = key.find(".rect");
-        if (key[0] != 'c' || dot == std::string::npos) continue;
-        const std::string id = key.substr(1, dot - 1);
-        if (id == "301" || id == "302" || state.Get("c" + id + ".visible") != "1") continue;
-        shown[std::stoi(id)] = RectOf(state, key);
-    }
-    const ScreenRect window{std::stoi(state.Get("left", "0")), std::stoi(state.Get("top", "0")),
-                            std::stoi(state.Get("right", "0")), std::stoi(state.Get("bottom", "0"))};
-    std::string found;
-    for (auto a = shown.begin(); a != shown.end(); ++a) {
-        const ScreenRect& p = a->second;
-        if (p.left < window.left || p.top < window.top || p.right > window.right ||
-            p.bottom > window.bottom)
-            found += std::to_string(a->first) + "! ";
-        for (auto b = std::next(a); b != shown.end(); ++b) {
-            const ScreenRect& q = b->second;
-            if (a->first == 201 && b->first == 203) continue;
-            if (p.left < q.right && q.left < p.right && p.top < q.bottom && q.top < p.bottom)
-                found += std::to_string(a->first) + "/" + std::to_string(b->first) + " ";
-        }
-    }
-    return found;
 }
 
 // Zelko.exe without arguments: its window's state once shown, with

@@ -111,95 +111,62 @@ TEST(ZelkoSettingsFit, EveryCaptionWholeAndTheWindowWideOnlyWhereNeeded) {
     }
 }
 
-// Captions as Wine draws them at 96 DPI (text widths), on a screen of dpi:
-// the text, mark and font scaled as the view would measure them.
-struct DpiScreen {
-    common::ScreenMetrics metrics;
+// Wine's captions (text widths at 96 DPI) measured on a screen of dpi.
+Sizes MeasuredAt(const common::ScreenMetrics& screen) {
     Sizes sizes;
-};
-
-DpiScreen ScreenAt(int dpi, int checkMark) {
-    DpiScreen s;
-    s.metrics.dpi = dpi;
-    s.metrics.checkMark = checkMark;
-    s.metrics.textHeight = common::ScaleToDpi(13, dpi);
-    const auto measure = [&](int textWidth, bool mark) {
-        return common::CaptionExtentOf(
-            {common::ScaleToDpi(textWidth, dpi), s.metrics.textHeight}, mark, s.metrics);
+    const auto measure = [&](int text, bool mark) {
+        return common::CaptionExtentOf({common::ScaleToDpi(text, screen.dpi), screen.textHeight},
+                                       mark, screen);
     };
     for (const ControlLayout& c : SettingsLayout())
-        if (FollowsCaption(c)) s.sizes[c.id] = measure(100, HasCheckMark(c));
-    s.sizes[kIda] = measure(146, true);
-    s.sizes[control::UsdBox] = measure(141, true);
-    s.sizes[control::CatchModeBox] = measure(132, true);
-    s.sizes[control::CustomLabel] = measure(124, false);
-    return s;
+        if (FollowsCaption(c)) sizes[c.id] = measure(100, HasCheckMark(c));
+    sizes[kIda] = measure(146, true);
+    sizes[control::UsdBox] = measure(141, true);
+    sizes[control::CustomLabel] = measure(124, false);
+    return sizes;
 }
 
 // At 100 % to 200 % text size the window grows with the DPI: every caption
 // whole, the custom box's mark clear of the label and the edit beside it,
 // nothing outside the window, which fits the height the work area leaves
-// (1000 pixels here: at 200 % the managers take two columns), and is no
-// wider than its captions need.
+// (the managers taking more columns where it is low) and is no wider than
+// its captions need.
 TEST(ZelkoSettingsFit, FollowsTheScreensDpi) {
-    constexpr int kMaxClientHeight = 1000;
-    struct Case {
-        int dpi, checkMark;
+    const struct {
+        int dpi, checkMark, maxClientHeight;
         int clientWidth, clientHeight, columns;
     } cases[] = {
-        {96, 13, 177, 591, 1},
-        {120, 16, 222, 739, 1},  // "Internet Download Accelerator" a pixel wider
-        {144, 19, 266, 887, 1},
-        {192, 26, 608, 714, 2},
-        {192, 40, 636, 779, 2},  // a mark taller and wider than the listed box
+        {96, 13, 1000, 177, 591, 1},
+        {120, 16, 1000, 222, 739, 1},  // "Internet Download Accelerator" a pixel wider
+        {144, 19, 1000, 266, 887, 1},
+        {192, 26, 1000, 608, 714, 2},
+        {192, 40, 1000, 636, 779, 2},  // a mark taller and wider than the listed box
+        {96, 13, 300, 431, 285, 3},
+        {96, 13, 1, 3352, 141, 26},    // no room at all: one row
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.dpi) + " DPI, mark " + std::to_string(c.checkMark));
-        const DpiScreen screen = ScreenAt(c.dpi, c.checkMark);
-        const SettingsPlaces places =
-            PlaceSettingsControls(screen.sizes, screen.metrics, kMaxClientHeight);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.dpi) + " DPI, mark " + std::to_string(c.checkMark) +
+                     ", height " + std::to_string(c.maxClientHeight));
+        common::ScreenMetrics screen;
+        screen.dpi = c.dpi;
+        screen.checkMark = c.checkMark;
+        screen.textHeight = common::ScaleToDpi(13, c.dpi);
+        const Sizes sizes = MeasuredAt(screen);
+        const SettingsPlaces places = PlaceSettingsControls(sizes, screen, c.maxClientHeight);
         EXPECT_EQ(Collisions(places), "");
         EXPECT_EQ(places.clientWidth, c.clientWidth);
         EXPECT_EQ(places.clientHeight, c.clientHeight);
         EXPECT_EQ(places.managerColumns, c.columns);
         const std::map<int, Box> boxes = InWindow(places);
-        for (const auto& [id, box] : boxes) {
-            EXPECT_LE(box.Bottom(), places.clientHeight) << id;
-            if (!screen.sizes.count(id)) continue;
-            EXPECT_GE(box.width, screen.sizes.at(id).width) << id;
-            EXPECT_GE(box.height, screen.sizes.at(id).height) << id;
+        for (const auto& [id, size] : sizes) {
+            EXPECT_GE(boxes.at(id).width, size.width) << id;
+            EXPECT_GE(boxes.at(id).height, size.height) << id;
+            EXPECT_LE(boxes.at(id).Bottom(), places.clientHeight) << id;
         }
-        const Box& mark = boxes.at(control::CustomBox);
-        for (int beside : {control::CustomLabel, control::TemplateEdit})
-            EXPECT_GE(boxes.at(beside).left, mark.left + common::CheckBoxRoom(screen.metrics))
-                << beside;
-        // The buttons hold a line of the font.
-        EXPECT_GE(boxes.at(control::Ok).height, screen.metrics.textHeight + 8);
-        EXPECT_GE(boxes.at(control::TemplateEdit).height, screen.metrics.textHeight + 4);
-    }
-}
-
-// With no room at all every manager still gets a place: one row of columns.
-TEST(ZelkoSettingsFit, ManagersTakeAsManyColumnsAsTheHeightAsks) {
-    const DpiScreen screen = ScreenAt(96, 13);
-    struct Case {
-        int maxClientHeight, columns, rows;
-    } cases[] = {{0, 1, 26}, {591, 1, 26}, {590, 2, 13}, {300, 3, 9}, {1, 26, 1}};
-    for (const Case& c : cases) {
-        const SettingsPlaces places =
-            PlaceSettingsControls(screen.sizes, screen.metrics, c.maxClientHeight);
-        EXPECT_EQ(places.managerColumns, c.columns) << c.maxClientHeight;
-        EXPECT_EQ(places.clientHeight, 12 + 18 * c.rows + 111) << c.maxClientHeight;
-        EXPECT_EQ(Collisions(places), "") << c.maxClientHeight;
-        // Table order: down the first column, then on to the next.
-        const Box& first = places.boxes.at(control::Manager(0));
-        if (c.rows > 1) {
-            EXPECT_EQ(places.boxes.at(control::Manager(1)).left, first.left);
-        }
-        if (c.columns > 1) {
-            const std::size_t next = static_cast<std::size_t>(c.rows);
-            EXPECT_GT(places.boxes.at(control::Manager(next)).left, first.Right());
-        }
+        const int clear = boxes.at(control::CustomBox).left + common::CheckBoxRoom(screen);
+        EXPECT_GE(boxes.at(control::CustomLabel).left, clear);
+        EXPECT_GE(boxes.at(control::TemplateEdit).left, clear);
+        EXPECT_GE(boxes.at(control::Ok).height, screen.textHeight + 8);
     }
 }
 
