@@ -22,7 +22,7 @@ bool IsControlOrBlank(unsigned char c) { return c >= 1 && c <= 32; }
 
 }  // namespace
 
-void RunProgram(Platform& p, const std::string& commandLine, int showWindow, bool waitUntilReady,
+bool RunProgram(Platform& p, const std::string& commandLine, int showWindow, bool waitUntilReady,
                 const std::string& currentFolder) {
     ProcessStart start = StartOf(commandLine, showWindow);
     // The folder part of the whole command line: usually no folder when the
@@ -31,11 +31,12 @@ void RunProgram(Platform& p, const std::string& commandLine, int showWindow, boo
                                                : currentFolder;
     if (!folder.empty() && p.FolderExists(folder)) start.currentFolder = folder;
     ProcessId process = p.StartProcess(start);
-    if (process == 0) return;
+    if (process == 0) return false;
     if (waitUntilReady) {
         while (p.WaitForInputIdle(process, kPumpStepMs) == WaitResult::Timeout) p.PumpOneMessage();
     }
     p.CloseProcess(process);
+    return true;
 }
 
 void DispatchWaitingMessages(Platform& p, std::size_t limit) {

@@ -16,8 +16,9 @@ namespace common {
 // Starts the command line with the given show state; with waitUntilReady, waits
 // (pumping one message per 100 ms) until the new program waits for input.
 // currentFolder: the new program's folder; empty: the folder part of the
-// command line when that names a folder, else the caller's.
-void RunProgram(Platform& p, const std::string& commandLine, int showWindow, bool waitUntilReady,
+// command line when that names a folder, else the caller's. False when the
+// program could not be started.
+bool RunProgram(Platform& p, const std::string& commandLine, int showWindow, bool waitUntilReady,
                 const std::string& currentFolder = "");
 
 // Waits for a process to end, at most limitMs, taking one waiting message of

@@ -1,8 +1,9 @@
 // HandOff on the fake platform with an arbitrary site list and job: the
 // ".add" list against a plain model (listed links in page order, each URL
 // once), the job written back without them and with its count corrected,
-// and the started command lines, split as a receiver's runtime splits them,
-// holding exactly the arguments of the template or of the direct start.
+// and the started command lines, one per link left, split as a receiver's
+// runtime splits them, holding exactly the arguments of the template or of
+// the direct start; a job handed to nobody is kept, with a box.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -52,10 +53,6 @@ Lines ExpectedTransfer(const Lines& lines, const std::string& siteList, bool gat
 // What a field becomes as one argument: its exact ANSI bytes.
 std::string FieldArgument(common::Platform& p, const std::string& utf8) {
     return p.Utf8ToAnsi(utf8);
-}
-
-void AddIfSet(std::vector<std::string>& args, common::Platform& p, const std::string& utf8) {
-    if (!utf8.empty()) args.push_back(FieldArgument(p, utf8));
 }
 
 void RequireArguments(const std::string& commandLine, const std::vector<std::string>& expected) {
@@ -129,7 +126,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         rest[0] = common::ReplaceAll(rest[0], zelko::kPlaceholderManager, s.dm);
         handled = s.usdPresent && gate && zelko::MatchesSiteList(s.transferToUsd, fields.url);
     }
-    Require(p.FileText(kJob).value_or("") == Joined(rest));
+    // Handed to nobody: a box, and the job keeps its whole links under the
+    // header the request came with.
+    const std::size_t links = (rest.size() - 2) / 4;
+    const bool refused = !handled && receiver == 0 && links > 0;
+    if (refused) {
+        Lines kept(rest.begin(), rest.begin() + 2 + 4 * links);
+        kept[0] = std::to_string(links) + lines[0].substr(lines[0].find(';'));
+        Require(p.FileText(kJob).value_or("") == Joined(kept));
+    } else {
+        Require(p.FileText(kJob).value_or("") == Joined(rest));
+    }
+    Require(p.MessageBoxes().size() == (refused ? 1u : 0u));
     Require(p.FilesUnder("C:\\TEMP\\").size() == 1);  // no temporary file left
 
     std::vector<std::string> receivers;
@@ -142,26 +150,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (char c : url) Require(static_cast<unsigned char>(c) > 32 && c != '"');
         RequireArguments(receivers.at(next++), {kUsd, url});
     }
-    if (!handled && receiver == 1) {
-        std::vector<std::string> args = {kTemplateExe};
-        AddIfSet(args, p, fields.url);
-        args.push_back("-r");
-        AddIfSet(args, p, fields.referrer);
-        AddIfSet(args, p, p.AnsiToUtf8(common::CleanDescription(p.Utf8ToAnsi(fields.description))));
-        AddIfSet(args, p, fields.cookies);
-        AddIfSet(args, p, fields.post);
-        RequireArguments(receivers.at(next++), args);
-    } else if (!handled && receiver == 2) {
-        auto quoted = [&](const std::string& utf8) {
-            return utf8.empty() ? std::string() : FieldArgument(p, utf8);
-        };
-        std::vector<std::string> args = {kIda};
-        AddIfSet(args, p, fields.url);
-        AddIfSet(args, p, fields.referrer);
-        args.push_back("description=" + quoted(p.AnsiToUtf8(
-                                            common::CleanDescription(p.Utf8ToAnsi(fields.description)))));
-        args.push_back("post=" + quoted(fields.post));
-        args.push_back("cookies=" + quoted(fields.cookies));
+    // One start per whole link left, in order, each field one argument.
+    for (std::size_t urlAt = 2; !handled && receiver != 0 && urlAt + 4 <= rest.size(); urlAt += 4) {
+        const std::string description =
+            p.AnsiToUtf8(common::CleanDescription(p.Utf8ToAnsi(rest[urlAt + 1])));
+        std::vector<std::string> args;
+        if (receiver == 1) {
+            args = {kTemplateExe, FieldArgument(p, rest[urlAt]), "-r", FieldArgument(p, rest[1]),
+                    FieldArgument(p, description), FieldArgument(p, rest[urlAt + 2]),
+                    FieldArgument(p, rest[urlAt + 3])};
+        } else {
+            args = {kIda, FieldArgument(p, rest[urlAt]), FieldArgument(p, rest[1]),
+                    "description=" + FieldArgument(p, description),
+                    "post=" + FieldArgument(p, rest[urlAt + 3]),
+                    "cookies=" + FieldArgument(p, rest[urlAt + 2])};
+        }
         RequireArguments(receivers.at(next++), args);
     }
     Require(next == receivers.size());

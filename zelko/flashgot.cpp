@@ -42,21 +42,22 @@ Detection ParseFlashGotTest(const std::string& content) {
     return d;
 }
 
-void RunFlashGot(common::Platform& p, const std::string& folder, const std::string& parameters) {
+bool RunFlashGot(common::Platform& p, const std::string& folder, const std::string& parameters) {
     common::ProcessStart start;
     start.commandLine = "\"" + folder + kFlashGotExe + "\" " + parameters;
     start.showWindow = common::sw::Hide;
     start.creationFlags = common::create_flags::NewConsole | common::create_flags::NoWindow;
     start.currentFolder = folder;
     common::ProcessId process = p.StartProcess(start);
-    if (process == 0) return;
+    if (process == 0) return false;
     // The settings window waits here on Refresh: it stays painted and answering.
     common::WaitForProcessPumping(p, process, kFlashGotWaitMs);
     p.CloseProcess(process);
+    return true;
 }
 
-void HandToFlashGot(common::Platform& p, const std::string& folder, const std::string& jobPath) {
-    RunFlashGot(p, folder, "\"" + jobPath + "\"");
+bool HandToFlashGot(common::Platform& p, const std::string& folder, const std::string& jobPath) {
+    return RunFlashGot(p, folder, "\"" + jobPath + "\"");
 }
 
 std::string DetectManagers(common::Platform& p, const std::string& folder,

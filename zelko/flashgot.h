@@ -23,9 +23,10 @@ struct Detection {
 Detection ParseFlashGotTest(const std::string& content);
 
 // Starts FlashGot.exe hidden in its own console with the parameter text and
-// waits for it at most 100 s, taking this thread's messages meanwhile.
-void RunFlashGot(common::Platform& p, const std::string& folder, const std::string& parameters);
-void HandToFlashGot(common::Platform& p, const std::string& folder, const std::string& jobPath);
+// waits for it at most 100 s, taking this thread's messages meanwhile. False
+// when it could not be started.
+bool RunFlashGot(common::Platform& p, const std::string& folder, const std::string& parameters);
+bool HandToFlashGot(common::Platform& p, const std::string& folder, const std::string& jobPath);
 
 // Runs the detection, sets settings.allDm and returns the default manager.
 std::string DetectManagers(common::Platform& p, const std::string& folder, ZelkoSettings& settings);

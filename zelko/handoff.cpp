@@ -8,6 +8,7 @@
 #include "zelko/aria2.h"
 #include "zelko/flashgot.h"
 #include "zelko/intake.h"
+#include "zelko/link_list_box.h"
 
 namespace zelko {
 
@@ -37,8 +38,80 @@ std::string ReplaceFirst(const std::string& text, const std::string& oldText,
     return result;
 }
 
-void StartReceiver(common::Platform& p, const std::string& commandLine) {
-    common::RunProgram(p, commandLine, common::sw::Show, true);
+bool StartReceiver(common::Platform& p, const std::string& commandLine) {
+    return common::RunProgram(p, commandLine, common::sw::Show, true);
+}
+
+// The header with its link count (the text up to its first ";") replaced.
+std::string WithLinkCount(const std::string& header, std::size_t count) {
+    const std::string old = header.substr(0, header.find(';') + 1);
+    return ReplaceFirst(header, old, std::to_string(count) + ";");
+}
+
+// Where each whole link of the job begins (its URL line).
+std::vector<std::size_t> LinkStarts(const JobLines& lines) {
+    std::vector<std::size_t> starts;
+    for (std::size_t urlAt = 2; urlAt + 4 <= lines.size(); urlAt += 4) starts.push_back(urlAt);
+    return starts;
+}
+
+RequestFields LinkFields(const JobLines& lines, std::size_t urlAt) {
+    return {std::string(lines[0]),         std::string(lines[1]),
+            std::string(lines[urlAt]),     std::string(lines[urlAt + 1]),
+            std::string(lines[urlAt + 2]), std::string(lines[urlAt + 3])};
+}
+
+// The program a command line starts, without its quotes.
+std::string ProgramOf(const std::string& commandLine) {
+    std::string program = common::TrimControls(
+        commandLine.substr(0, commandLine.size() - common::CommandLineTail(commandLine).size()));
+    program.erase(std::remove(program.begin(), program.end(), '"'), program.end());
+    return program;
+}
+
+// The links at the refused starts stay in the job file, under the header as
+// the request came (a manager named later fills it in when the job is sent
+// again); a box says why and lists them. False: the job stays for the user.
+bool KeepRefused(common::Platform& p, const JobLines& lines, const std::string& jobPath,
+                 const std::string& requestHeader, const std::vector<std::size_t>& refused,
+                 const std::string& cause) {
+    if (refused.empty()) return true;
+    std::vector<std::string_view> kept = {std::string_view(), lines[1]};
+    std::vector<std::string> urls;
+    for (std::size_t urlAt : refused) {
+        for (std::size_t i = urlAt; i < urlAt + 4; ++i) kept.push_back(lines[i]);
+        urls.push_back(p.Utf8ToAnsi(std::string(lines[urlAt])));
+    }
+    const std::string header = WithLinkCount(requestHeader, refused.size());
+    kept[0] = header;
+    common::WriteFileAtomic(p, jobPath, JoinJobLines(kept));
+    p.MessageBox(0,
+                 cause + "\r\n" + BoxLinkList(urls) + "\r\n\r\nThe job is kept in " + jobPath +
+                     "; to send it again: Zelko.exe \"" + jobPath + "\"",
+                 kErrorTitle, common::mb::Topmost | common::mb::IconError);
+    return false;
+}
+
+// Starts the command made for each link of the job, in order, each once
+// ready for input before the next.
+template <typename MakeCommand>
+bool StartEachLink(common::Platform& p, const JobLines& lines, const std::string& jobPath,
+                   const std::string& requestHeader, MakeCommand makeCommand) {
+    std::vector<std::size_t> refused;
+    std::string program;
+    for (std::size_t urlAt : LinkStarts(lines)) {
+        const std::string command = makeCommand(LinkFields(lines, urlAt));
+        if (StartReceiver(p, command)) continue;
+        refused.push_back(urlAt);
+        program = ProgramOf(command);
+    }
+    return KeepRefused(p, lines, jobPath, requestHeader, refused, program + " could not be started");
+}
+
+// Every link of the job is refused.
+bool KeepAll(common::Platform& p, const JobLines& lines, const std::string& jobPath,
+             const std::string& requestHeader, const std::string& cause) {
+    return KeepRefused(p, lines, jobPath, requestHeader, LinkStarts(lines), cause);
 }
 
 // Of the listed URL lines (line numbers in page order), the ones sent: each
@@ -76,9 +149,6 @@ bool TransferListedLinks(common::Platform& p, JobLines& lines, std::string& head
     }
     const std::size_t kept = n - 4 * listed.size();
     const std::vector<bool> send = FirstPlaces(lines, std::move(listed));
-
-    const std::string count = header.substr(0, header.find(';') + 1);
-    header = ReplaceFirst(header, count, std::to_string((kept - 2) / 4) + ";");
     // In ANSI a line at a time, so the list is not copied whole; ANSI text is
     // no longer than its UTF-8.
     std::size_t size = 0;
@@ -91,9 +161,12 @@ bool TransferListedLinks(common::Platform& p, JobLines& lines, std::string& head
     if (!list.empty()) {
         common::MutexId lock = p.AcquireMutex(kUsdListMutex, kUsdListWaitMs);
         p.WriteFile(WithExtension(s.usdPath, ".add"), list);
-        StartReceiver(p, s.usdPath + " /addlinks");
+        const bool started = StartReceiver(p, s.usdPath + " /addlinks");
         if (lock != 0) p.ReleaseMutex(lock);
+        // Its links then go on to the next receivers.
+        if (!started) return false;
     }
+    header = WithLinkCount(header, (kept - 2) / 4);
     lines.RemoveLines(removed);
     return kept < 3;
 }
@@ -104,8 +177,7 @@ bool OfferToRapGet(common::Platform& p, const RequestFields& f, const ZelkoSetti
          p.IniSectionNames(WithExtension(s.rapGetPath, ".ini"), kRapGetSectionBuffer)) {
         if (section.find('.') == std::string::npos || f.url.find(section) == std::string::npos)
             continue;
-        StartReceiver(p, s.rapGetPath + " -l=" + BareUrlArgument(p, f.url));
-        return true;
+        return StartReceiver(p, s.rapGetPath + " -l=" + BareUrlArgument(p, f.url));
     }
     return false;
 }
@@ -126,12 +198,14 @@ RequestFields QuotedFields(common::Platform& p, const RequestFields& f) {
 // left of it (the manager's name, only the cookies the page may pass on): the
 // job file rewritten or, where that cannot be replaced (a read-only folder, a
 // file the browser holds open), a fresh job file of Zelko's own. When none
-// can be written nothing is handed over and the job stays.
+// can be written nothing is handed over and the job stays, as it does when
+// FlashGot.exe cannot be started.
 bool HandJobToFlashGot(common::Platform& p, const JobLines& lines, const std::string& jobPath,
-                       bool rewritten, const std::string& folder) {
+                       bool rewritten, const std::string& folder, const std::string& requestHeader) {
+    const std::string cannotStart = folder + kFlashGotExe + " could not be started";
     if (rewritten) {
-        HandToFlashGot(p, folder, jobPath);
-        return true;
+        return HandToFlashGot(p, folder, jobPath) ||
+               KeepAll(p, lines, jobPath, requestHeader, cannotStart);
     }
     const std::string ownJob = WriteNewJobFile(p, folder, lines.Text());
     if (ownJob.empty()) {
@@ -141,9 +215,9 @@ bool HandJobToFlashGot(common::Platform& p, const JobLines& lines, const std::st
                      kErrorTitle, common::mb::Topmost | common::mb::IconError);
         return false;
     }
-    HandToFlashGot(p, folder, ownJob);
+    const bool started = HandToFlashGot(p, folder, ownJob);
     p.DeleteFile(ownJob);
-    return true;
+    return started || KeepAll(p, lines, jobPath, requestHeader, cannotStart);
 }
 
 }  // namespace
@@ -161,7 +235,6 @@ bool MatchesSiteList(const std::string& siteList, std::string_view text) {
 }
 
 std::string QuoteField(common::Platform& p, const std::string& utf8) {
-    if (utf8.empty()) return "";
     // Escaped the way the C runtime splits a command line, so that the
     // receiver reads back the exact bytes: a quote becomes \" and the
     // backslashes in front of a quote (inner or closing) are doubled.
@@ -249,8 +322,8 @@ bool HandOff(common::Platform& p, JobLines lines, const std::string& jobPath,
         if (header.find(";2;;") != std::string::npos) {
             handled = TransferListedLinks(p, lines, header, s, gate);
         } else {
-            handled = gate && MatchesSiteList(s.transferToUsd, fields.url);
-            if (handled) StartReceiver(p, s.usdPath + " " + BareUrlArgument(p, fields.url));
+            handled = gate && MatchesSiteList(s.transferToUsd, fields.url) &&
+                      StartReceiver(p, s.usdPath + " " + BareUrlArgument(p, fields.url));
         }
     }
 
@@ -261,14 +334,17 @@ bool HandOff(common::Platform& p, JobLines lines, const std::string& jobPath,
         handled = OfferToRapGet(p, fields, s);
 
     if (handled) return true;
-    if (s.customDmEnabled && IsAria2Endpoint(s.customDm))
+    const bool customDm = s.customDmEnabled && !common::TrimControls(s.customDm).empty();
+    if (customDm && IsAria2Endpoint(s.customDm))
         return HandToAria2(p, lines, s.customDm, s.aria2Secret);
-    const RequestFields q = QuotedFields(p, fields);
-    if (s.customDmEnabled) {
-        StartReceiver(p, TemplateCommand(p, s.customDm, q, folder));
-        return true;
+    if (customDm) {
+        return StartEachLink(p, lines, jobPath, fields.header, [&](const RequestFields& link) {
+            return TemplateCommand(p, s.customDm, QuotedFields(p, link), folder);
+        });
     }
-    if (s.dm == kNoManager) return true;
+    if (s.dm == kNoManager)
+        return KeepAll(p, lines, jobPath, fields.header,
+                       "No download manager is chosen: start Zelko.exe to choose one");
 
     std::string exe;
     if (s.advanced && header.find(";0;;") != std::string::npos && s.dm == kDownloadMaster)
@@ -276,11 +352,17 @@ bool HandOff(common::Platform& p, JobLines lines, const std::string& jobPath,
     else if (s.dm == kInternetDownloadAccelerator)
         exe = p.RegistryUserString(kInternetDownloadAcceleratorKey, kExeFileValue).value_or("");
     if (!exe.empty() && p.FileExists(exe)) {
-        StartReceiver(p, exe + " " + q.url + " " + q.referrer + " description=" + q.description +
-                             " post=" + q.post + " cookies=" + q.cookies);
-        return true;
+        return StartEachLink(p, lines, jobPath, fields.header, [&](const RequestFields& link) {
+            const RequestFields q = QuotedFields(p, link);
+            return exe + " " + q.url + " " + q.referrer + " description=" + q.description +
+                   " post=" + q.post + " cookies=" + q.cookies;
+        });
     }
-    return HandJobToFlashGot(p, lines, jobPath, rewritten, folder);
+    if (!p.FileExists(folder + kFlashGotExe))
+        return KeepAll(p, lines, jobPath, fields.header,
+                       std::string(kFlashGotExe) + " is not in " +
+                           common::WithoutTrailingBackslash(folder));
+    return HandJobToFlashGot(p, lines, jobPath, rewritten, folder, fields.header);
 }
 
 }  // namespace zelko

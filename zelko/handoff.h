@@ -31,8 +31,9 @@ inline constexpr std::uint32_t kUsdListWaitMs = 60000;
 // the text (case-sensitive).
 bool MatchesSiteList(const std::string& siteList, std::string_view text);
 
-// Empty stays empty; otherwise the UTF-8 text in ANSI as one double-quoted
-// command-line argument that the receiver's runtime reads back unchanged.
+// The UTF-8 text in ANSI as one double-quoted command-line argument that the
+// receiver's runtime reads back unchanged; empty text is "" so that the
+// arguments after it keep their places.
 std::string QuoteField(common::Platform& p, const std::string& utf8);
 
 // A URL given to a receiver without quotes: ANSI, with double quotes, blanks
@@ -46,9 +47,12 @@ std::string WithExtension(const std::string& path, const std::string& extension)
 std::string TemplateCommand(common::Platform& p, const std::string& templateText,
                             const RequestFields& quoted, const std::string& folder);
 
-// lines: the whole job, taken over (a collected page's job is large). False
-// when the receiver refused the job or no job file could be written for
-// FlashGot.exe; the job then stays for the user.
+// lines: the whole job, taken over (a collected page's job is large). The
+// template and the directly started managers are started once per link.
+// False when links were handed to nobody (no manager chosen, FlashGot.exe
+// missing, a program that could not be started, no job file that could be
+// written for FlashGot.exe) or a receiver refused them: a box has said so and
+// the job file, holding just those links, stays for the user.
 bool HandOff(common::Platform& p, JobLines lines, const std::string& jobPath,
              const RequestFields& fields, const ZelkoSettings& settings,
              const std::string& folder);

@@ -283,8 +283,23 @@ void SettingsController::Save() {
     ini.WriteInt(kSectionPosition, "Top", top);
 }
 
+bool SettingsController::PassesDownloadsOn() const {
+    const ZelkoSettings& s = start_.settings;
+    const bool manager = !s.dm.empty() && s.dm != kNoManager;
+    const bool custom = State(control::CustomBox).check != 0 &&
+                        !common::TrimControls(s.customDm).empty();
+    return manager || custom || State(control::RapGetBox).check != 0 ||
+           State(control::UsdBox).check != 0;
+}
+
 void SettingsController::OnOk() {
     if (Busy() || closed_) return;
+    // Easily done by accident (a second click on the custom box unticks it):
+    // every download would then be refused.
+    if (!PassesDownloadsOn() &&
+        p_.MessageBox(view_.Handle(), kNoReceiverQuestion, kQuestionTitle,
+                      common::mb::YesNo | common::mb::IconQuestion) != common::answer::Yes)
+        return;
     Save();
     CloseNow();
 }

@@ -56,6 +56,8 @@ struct ControlLayout {
 std::vector<ControlLayout> SettingsLayout();
 
 inline constexpr const char* kProgramFilter = "Program files|*.exe";
+inline constexpr const char* kNoReceiverQuestion =
+    "Zelko will pass no download on. Keep these settings?";
 inline constexpr const char* kTemplateTail = " [url]";
 
 struct ControlState {
@@ -123,6 +125,8 @@ private:
     void CustomLabelCaption();
     std::optional<std::string> AskProgram(const std::string& configured,
                                           const std::string& fileName);
+    // Some receiver would take a download with the settings as they stand.
+    bool PassesDownloadsOn() const;
     void Save();
     void CloseNow();
 

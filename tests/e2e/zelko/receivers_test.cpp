@@ -179,7 +179,7 @@ TEST(ZelkoReceivers, DownloadMasterAndIdaStartDirectly) {
     ASSERT_EQ(dmStarts.size(), 1u);
     EXPECT_EQ(dmStarts[0].Get("commandLine"),
               dm + " \"http://files.example/m.zip\" \"http://ref.example/\" description=\"Manual\" "
-                   "post= cookies=");
+                   "post=\"\" cookies=\"\"");
     ASSERT_EQ(z.Jobs().size(), 1u);
     EXPECT_EQ(z.Jobs()[0].substr(0, 25), "1;Download Master;2;;\r\nht");
 
@@ -202,20 +202,27 @@ TEST(ZelkoReceivers, TemplateTakesEveryRequestForm) {
     z.main["CustomDMEnabled"] = "1";
     z.main["CustomDM"] = tool + " [url] [referrer] [description]";
     const std::string page = z.root + "p.htm";
-    WriteHostFile(bench.HostPath(page), "<a href=\"/one.zip\">One</a><a href=two.zip>Two</a>");
+    WriteHostFile(bench.HostPath(page),
+                  "<a href=\"/one.zip\">One</a><a href=two.zip>Two</a><a href='three.zip'>Three</a>");
     const std::string job = z.root + "j.zlk";
     WriteHostFile(bench.HostPath(job), "1;My_Download_Manager;2;;\r\nhttp://r.example/\r\n"
                                        "http://files.example/j.zip\r\nJ\r\n\r\n\r\n");
     ASSERT_EQ(z.Run({"http://files.example/u.zip"}).exitCode, 0);
     ASSERT_EQ(z.Run({page, "http://s.example/d/p.htm", "DOWNLOAD", "LNK"}).exitCode, 0);
     ASSERT_EQ(z.Run({job}).exitCode, 0);
+    // Each link of the page is a start of its own; an empty field keeps its place.
     auto starts = z.Starts("grab");
-    ASSERT_EQ(starts.size(), 3u);
+    ASSERT_EQ(starts.size(), 5u);
     EXPECT_EQ(starts[0].Get("commandLine"),
-              tool + " \"http://files.example/u.zip\" \"http://files.example/\" ");
+              tool + " \"http://files.example/u.zip\" \"http://files.example/\" \"\"");
+    EXPECT_EQ(starts[0].Get("argc"), "4");
     EXPECT_EQ(starts[1].Get("commandLine"),
               tool + " \"http://s.example/one.zip\" \"http://s.example/d/p.htm\" \"One\"");
     EXPECT_EQ(starts[2].Get("commandLine"),
+              tool + " \"http://s.example/d/two.zip\" \"http://s.example/d/p.htm\" \"Two\"");
+    EXPECT_EQ(starts[3].Get("commandLine"),
+              tool + " \"http://s.example/d/three.zip\" \"http://s.example/d/p.htm\" \"Three\"");
+    EXPECT_EQ(starts[4].Get("commandLine"),
               tool + " \"http://files.example/j.zip\" \"http://r.example/\" \"J\"");
     EXPECT_TRUE(z.Starts("FlashGot").empty());
     EXPECT_TRUE(z.LeftJobs().empty());
@@ -236,11 +243,31 @@ TEST(ZelkoReceivers, RunningBrowserIsNotAskedWithoutItsLibrary) {
     EXPECT_TRUE(RecordsOfKind(browser.LogHostPath(), "dde").empty());
 }
 
-TEST(ZelkoReceivers, NoManagerStartsNothing) {
+// With no receiver the box says so, and the job it keeps goes out as the
+// box tells once a manager is chosen.
+TEST(ZelkoReceivers, NoReceiverShowsWhyAndKeepsTheJob) {
     ZelkoInstall z(false);
     z.main["DM"] = "No";
+    WineBench& bench = WineBench::Get();
+    const std::string seen = z.root + "nobody.txt";
+    Background clicker = bench.Start({bench.BinFolder() + "boxclick.exe", "Zelko Error", seen, "1", "90000"});
     ASSERT_EQ(z.Run({"http://files.example/z.zip"}).exitCode, 0);
+    ASSERT_TRUE(clicker.Wait(60000).has_value());
+    auto box = ReadRecords(bench.HostPath(seen));
+    ASSERT_EQ(box.size(), 1u);
+    const std::string kept = z.folder + "flashgot.fgt";
+    EXPECT_EQ(box[0].Get("text"), "No download manager is chosen: start Zelko.exe to choose one\r\n"
+                                  "\r\nhttp://files.example/z.zip\r\n\r\nThe job is kept in " + kept +
+                                      "; to send it again: Zelko.exe \"" + kept + "\"");
     EXPECT_TRUE(z.Starts("FlashGot").empty());
+    EXPECT_EQ(z.LeftJobs(), std::vector<std::string>{"flashgot.fgt"});
+    EXPECT_EQ(ReadHostFile(bench.HostPath(kept)),
+              UrlJob("My_Download_Manager", "http://files.example/", "http://files.example/z.zip"));
+
+    z.main["DM"] = "FlashGet";
+    ASSERT_EQ(z.Run({kept}).exitCode, 0);
+    EXPECT_EQ(z.Jobs(), std::vector<std::string>{
+                            UrlJob("FlashGet", "http://files.example/", "http://files.example/z.zip")});
     EXPECT_TRUE(z.LeftJobs().empty());
 }
 

@@ -8,7 +8,8 @@
 namespace e2e {
 namespace {
 
-constexpr int kOk = 1, kCancel = 2, kFirstManager = 100, kCatchModeBox = 207;
+constexpr int kOk = 1, kCancel = 2, kFirstManager = 100, kCustomLabel = 201,
+              kTemplateEdit = 203, kCatchModeBox = 207;
 constexpr int kReGet = kFirstManager + 19;
 
 std::string ReadOr(const std::string& hostPath) { return ReadHostFile(hostPath).value_or("<missing>"); }
@@ -92,6 +93,40 @@ TEST(ZelkoSettingsWindow, ShowsOnceAndWritesZelkoIniOnOkOnly) {
     EXPECT_EQ(IniValueOf(after, "FullInstall"), "0");
     EXPECT_EQ(IniValueOf(after, "Left"), "574");
     EXPECT_EQ(IniValueOf(after, "Top"), "303");
+}
+
+// The guide's steps for aria2 in the real window: the label opens a program
+// picker, cancelled; the typed address ticks the box; OK keeps it on. The
+// window after typing is the guide's picture.
+TEST(ZelkoSettingsWindow, GuideAria2StepsKeepTheTemplateOn) {
+    ZelkoInstall z(false);
+    z.main["AllDM"] = "FlashGet;";
+    z.WriteIni();
+    WineBench& bench = WineBench::Get();
+    Background zelko = bench.Start({z.exe});
+    ASSERT_TRUE(WaitForWindow(z));
+    const std::string picker = z.root + "picker.txt";
+    Background canceller = bench.Start({bench.BinFolder() + "boxclick.exe", "Open", picker, "2", "60000"});
+    PostToWindow(z, "click", kCustomLabel);
+    ASSERT_TRUE(canceller.Wait(90000).has_value());
+    auto opened = ReadRecords(bench.HostPath(picker));
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].Get("found"), "1");
+    ASSERT_TRUE(WaitUntil([&] { return WindowState(z).Get("c203.visible") == "1"; }, 20000, 200));
+
+    const std::string address = "http://127.0.0.1:6800/jsonrpc";
+    PostToWindow(z, "settext", kTemplateEdit, address);
+    ASSERT_TRUE(WaitUntil([&] { return WindowState(z).Get("c202.check") == "1"; }, 20000, 200));
+    Record s = WindowState(z);
+    EXPECT_EQ(s.Get("c203.text"), address);
+    EXPECT_EQ(s.Get("c201.text"), "aria2");
+    EXPECT_TRUE(Screenshot(s, std::string(OC_E2E_WORK) + "/screenshots/zelko-settings-aria2.png"));
+
+    PostToWindow(z, "click", kOk);
+    ASSERT_TRUE(zelko.Wait(30000).has_value());
+    EXPECT_EQ(z.IniValue("CustomDMEnabled"), "1");
+    EXPECT_EQ(z.IniValue("CustomDM"), address);
+    EXPECT_EQ(z.IniValue("DM"), "No");
 }
 
 // The browser stand-in as Opera.exe beside opera.dll, single-user, running.

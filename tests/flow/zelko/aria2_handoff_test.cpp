@@ -233,11 +233,12 @@ TEST_F(Aria2Flow, TemplatesThatAreNoAddressStartPrograms) {
         const char* name;
         std::string customDm;
         bool enabled;
+        bool kept;  // no program to start: the job stays, with a box
     };
     const Case cases[] = {
-        {"program template", "C:\\Tools\\get.exe [url]", true},
-        {"address, template off", kEndpoint, false},
-        {"ftp address", "ftp://127.0.0.1/x", true},
+        {"program template", "C:\\Tools\\get.exe [url]", true, false},
+        {"address, template off", kEndpoint, false, false},
+        {"ftp address", "ftp://127.0.0.1/x", true, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -246,11 +247,13 @@ TEST_F(Aria2Flow, TemplatesThatAreNoAddressStartPrograms) {
         w.Set("CustomDMEnabled", c.enabled ? "1" : "0");
         w.Set("CustomDM", c.customDm);
         fresh.SetHttpResponder(Accept);
+        fresh.AddFile("C:\\Tools\\get.exe", "MZ");
         fresh.AddFile(kJob, Job("http://f.org/", Link("http://e.org/1")));
         w.Run(kJob);
         EXPECT_TRUE(fresh.HttpPosts().empty());
         EXPECT_EQ(fresh.Starts().size(), 1u);
-        EXPECT_FALSE(fresh.HasFile(kJob));
+        EXPECT_EQ(fresh.HasFile(kJob), c.kept);
+        EXPECT_EQ(fresh.MessageBoxes().size(), c.kept ? 1u : 0u);
     }
 }
 

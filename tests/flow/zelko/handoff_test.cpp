@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include "common/helpers.h"
 #include "tests/flow/zelko/zelko_world.h"
 #include "zelko/flashgot.h"
 #include "zelko/handoff.h"
@@ -10,6 +13,7 @@ namespace {
 using common::FakePlatform;
 
 const std::string kJob = "C:\\TEMP\\job.zlk";
+const std::string kIda = "C:\\IDA\\ida.exe";
 
 std::string Link(const std::string& url, const std::string& description = "",
                  const std::string& cookies = "", const std::string& post = "") {
@@ -26,7 +30,10 @@ protected:
     FakePlatform p;
     ZelkoWorld world{p};
 
-    void SetUp() override { world.Set("Advanced", "0"); }
+    void SetUp() override {
+        world.Set("Advanced", "0");
+        p.AddFile("c:\\dm\\get.exe", "MZ");
+    }
 
     void RunJob(const std::string& text) {
         p.AddFile(kJob, text);
@@ -181,7 +188,7 @@ TEST_F(HandOffFlow, CustomTemplateGetsQuotedFields) {
     RunJob("1;M;0;;\r\nhttp://ref/\r\nhttp://h/a\"b.zip\r\nSay \"hi\"|\r\n\r\n\r\n");
     EXPECT_EQ(world.CommandLines(),
               std::vector<std::string>{
-                  "c:\\dm\\get.exe \"http://h/a\\\"b.zip\" -r \"http://ref/\" -d \"Say 'hi'\" "});
+                  "c:\\dm\\get.exe \"http://h/a\\\"b.zip\" -r \"http://ref/\" -d \"Say 'hi'\" \"\"\"\""});
     EXPECT_TRUE(world.flashGotJobs.empty());
 }
 
@@ -218,18 +225,19 @@ TEST_F(HandOffFlow, PlaceholdersInsideFieldsStayText) {
     const Case cases[] = {
         {"url names cookies",
          "1;M;0;;\r\nhttp://evil.example/\r\nhttp://evil.example/[cookies]\r\nd\r\na b -x\r\n\r\n",
-         "t.exe \"http://evil.example/[cookies]\" \"d\" \"a b -x\" "},
+         "t.exe \"http://evil.example/[cookies]\" \"d\" \"a b -x\" \"\""},
         {"description names post",
          "1;M;0;;\r\n[url]\r\nhttp://h/f\r\n[post]\r\n\r\np q\r\n",
-         "t.exe \"http://h/f\" \"[post]\"  \"p q\""},
+         "t.exe \"http://h/f\" \"[post]\" \"\" \"p q\""},
         {"placeholder glued to text", "1;M;0;;\r\nr\r\nu\r\n[url]x\r\n\r\n\r\n",
-         "t.exe \"u\" \"[url]x\"  "},
+         "t.exe \"u\" \"[url]x\" \"\" \"\""},
     };
     for (const Case& c : cases) {
         FakePlatform fake;
         ZelkoWorld w(fake);
         w.Set("CustomDMEnabled", "1");
         w.Set("CustomDM", "t.exe [url] [description] [cookies] [post]");
+        fake.AddFile(kFolder + "t.exe", "MZ");
         fake.AddFile(kJob, c.job);
         w.Run(kJob);
         EXPECT_EQ(w.CommandLines(), std::vector<std::string>{kFolder + c.command}) << c.name;
@@ -241,6 +249,7 @@ TEST_F(HandOffFlow, CustomTemplateRelativeAndFieldsAreNotExpanded) {
     world.Set("CustomDMEnabled", "1");
     world.Set("CustomDM", "%DMDIR%get.exe [url]");
     p.SetEnv("DMDIR", "tools\\");
+    p.AddFile(kFolder + "tools\\get.exe", "MZ");
     RunJob(UrlJob("M", "r", "http://h/%SECRET%\\"));
     EXPECT_EQ(world.CommandLines(),
               std::vector<std::string>{kFolder + "tools\\get.exe \"http://h/%SECRET%\\\\\""});
@@ -284,16 +293,10 @@ TEST_F(HandOffFlow, DirectlyStartedManagers) {
         ASSERT_EQ(direct.size(), c.direct ? 1u : 0u) << c.name;
         if (c.direct)
             EXPECT_EQ(direct[0].commandLine, exe + " \"http://h/f.zip\" \"http://ref/\" "
-                                                   "description=\"Desc\" post= cookies=")
+                                                   "description=\"Desc\" post=\"\" cookies=\"\"")
                 << c.name;
         EXPECT_EQ(w.flashGotJobs.size(), c.direct ? 0u : 1u) << c.name;
     }
-}
-
-TEST_F(HandOffFlow, NoManagerStartsNothing) {
-    world.Set("DM", "No");
-    RunJob(UrlJob("My_Download_Manager", "r", "http://h/f"));
-    EXPECT_TRUE(p.Starts().empty());
 }
 
 TEST_F(HandOffFlow, OrderUsdBeforeRapGetBeforeTemplate) {
@@ -314,6 +317,213 @@ TEST_F(HandOffFlow, BareUrlCannotAddArguments) {
               std::vector<std::string>{kUsd + " http://h.com/a%22%20-evil%20%22b%20c"});
 }
 
+FakePlatform::ProgramBehaviour FailsToStart() {
+    FakePlatform::ProgramBehaviour b;
+    b.failStart = true;
+    return b;
+}
+
+std::string Links(std::size_t count) {
+    std::string links;
+    for (std::size_t i = 1; i <= count; ++i)
+        links += Link("http://forum.org/" + std::to_string(i) + ".zip", "D" + std::to_string(i),
+                      i % 2 ? "" : "c=" + std::to_string(i));
+    return links;
+}
+
+std::string UrlList(std::size_t from, std::size_t to) {
+    std::string list;
+    for (std::size_t i = from; i <= to; ++i) list += "\r\nhttp://forum.org/" + std::to_string(i) + ".zip";
+    return list;
+}
+
+std::string KeptLine(const std::string& job) {
+    return "\r\n\r\nThe job is kept in " + job + "; to send it again: Zelko.exe \"" + job + "\"";
+}
+
+// A request that reaches nobody says why, lists its links and stays, under
+// the header it came with, to be sent again.
+TEST(HandOffRefused, EveryRequestHandedToNobodyShowsWhyAndKeepsTheJob) {
+    struct Case {
+        const char* name;
+        std::function<void(FakePlatform&, ZelkoWorld&)> setUp;
+        std::string cause;
+    };
+    const Case cases[] = {
+        {"no manager chosen", [](FakePlatform&, ZelkoWorld& w) { w.Set("DM", "No"); },
+         "No download manager is chosen: start Zelko.exe to choose one"},
+        {"template switched on but empty",
+         [](FakePlatform&, ZelkoWorld& w) {
+             w.Set("DM", "No");
+             w.Set("CustomDMEnabled", "1");
+             w.Set("CustomDM", " ");
+         },
+         "No download manager is chosen: start Zelko.exe to choose one"},
+        {"FlashGot.exe missing", [](FakePlatform& p, ZelkoWorld&) { p.RemovePath(kFlashGot); },
+         "FlashGot.exe is not in C:\\Opera\\Zelko"},
+        {"FlashGot.exe cannot start",
+         [](FakePlatform& p, ZelkoWorld&) {
+             p.OnProgram("FlashGot.exe", FailsToStart());
+         },
+         kFlashGot + " could not be started"},
+        {"template program missing",
+         [](FakePlatform&, ZelkoWorld& w) {
+             w.Set("CustomDMEnabled", "1");
+             w.Set("CustomDM", "\"C:\\Get It\\get.exe\" [url]");
+         },
+         "C:\\Get It\\get.exe could not be started"},
+        {"manager started directly cannot start",
+         [](FakePlatform& p, ZelkoWorld& w) {
+             w.Set("DM", kInternetDownloadAccelerator);
+             p.AddFile(kIda, "MZ");
+             p.SetRegistryUserString(kInternetDownloadAcceleratorKey, "ExeFile", kIda);
+             p.OnProgram(kIda, FailsToStart());
+         },
+         kIda + " could not be started"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePlatform p;
+        ZelkoWorld w(p);
+        w.Set("Advanced", "0");
+        c.setUp(p, w);
+        const std::string job = PageJob(22, "http://forum.org/t", Links(22));
+        p.AddFile(kJob, job);
+        w.Run(kJob);
+        ASSERT_EQ(p.MessageBoxes().size(), 1u);
+        const auto& box = p.MessageBoxes()[0];
+        EXPECT_EQ(box.title, "Zelko Error");
+        EXPECT_EQ(box.flags, common::mb::Topmost | common::mb::IconError);
+        EXPECT_EQ(box.text, c.cause + "\r\n" + UrlList(1, 20) + "\r\nand 2 more" + KeptLine(kJob));
+        EXPECT_EQ(p.FileText(kJob), job);
+        EXPECT_TRUE(w.flashGotJobs.empty());
+    }
+}
+
+TEST(HandOffRefused, OnlyTheLinksWhoseStartFailedAreKept) {
+    FakePlatform p;
+    ZelkoWorld w(p);
+    w.Set("CustomDMEnabled", "1");
+    w.Set("CustomDM", "C:\\dm\\get.exe [url]");
+    p.AddFile("C:\\dm\\get.exe", "MZ");
+    // Too long a command line for the system, say: only this link's start fails.
+    p.OnProgramMatching(
+        [](const FakePlatform::StartRecord& r) { return r.commandLine.find("/2.zip") != std::string::npos; },
+        FailsToStart());
+    p.AddFile(kJob, PageJob(3, "http://forum.org/t", Links(3), "FlashGet"));
+    w.Run(kJob);
+    EXPECT_EQ(p.Starts().size(), 3u);
+    ASSERT_EQ(p.MessageBoxes().size(), 1u);
+    EXPECT_EQ(p.MessageBoxes()[0].text,
+              "C:\\dm\\get.exe could not be started\r\n" + UrlList(2, 2) + KeptLine(kJob));
+    EXPECT_EQ(p.FileText(kJob),
+              PageJob(1, "http://forum.org/t", Link("http://forum.org/2.zip", "D2", "c=2"), "FlashGet"));
+}
+
+// A receiver of some links that cannot be started leaves them to the next.
+TEST(HandOffRefused, LinksOfAProgramThatCannotStartGoToTheNextReceiver) {
+    for (bool rapGet : {false, true}) {
+        SCOPED_TRACE(rapGet ? "RapGet" : "Universal Share Downloader");
+        FakePlatform p;
+        ZelkoWorld w(p);
+        w.Set("Advanced", "0");
+        if (rapGet) {
+            p.AddFile(kRapGet, "MZ");
+            p.AddFile("C:\\RapGet\\rapget.ini", "[h.example]\r\n");
+            w.Set("RapGet", kRapGet);
+        } else {
+            w.WithUsd("h.example;");
+        }
+        p.OnProgram(rapGet ? "rapget.exe" : "USDownloader.exe",
+                    FailsToStart());
+        const std::string job = rapGet ? PageJob(1, "http://forum.org/t", Links(1))
+                                       : PageJob(3, "http://forum.org/t", Links(3));
+        p.AddFile(kJob, job);
+        w.Run(kJob);
+        ASSERT_EQ(w.flashGotJobs.size(), 1u);
+        EXPECT_EQ(w.flashGotJobs[0].second, common::ReplaceAll(job, "My_Download_Manager", "FlashGet"));
+        EXPECT_TRUE(p.MessageBoxes().empty());
+        EXPECT_FALSE(p.HasFile(kJob));
+    }
+}
+
+// Each link of the job reaches a template or a manager started directly, in
+// page order with its own fields, each waited for until ready for input.
+TEST(HandOffEachLink, EveryLinkStartsItsOwnCommand) {
+    struct Case {
+        const char* name;
+        std::function<void(FakePlatform&, ZelkoWorld&)> setUp;
+        std::string exe;
+        std::function<std::string(std::size_t)> command;  // for link i (from 1)
+    };
+    auto url = [](std::size_t i) { return "\"http://forum.org/" + std::to_string(i) + ".zip\""; };
+    auto cookies = [](std::size_t i) { return i % 2 ? std::string("\"\"") : "\"c=" + std::to_string(i) + "\""; };
+    const Case cases[] = {
+        {"template",
+         [](FakePlatform&, ZelkoWorld& w) {
+             w.Set("CustomDMEnabled", "1");
+             w.Set("CustomDM", "C:\\dm\\get.exe [url] [referrer] [description] [cookies] [post]");
+         },
+         "C:\\dm\\get.exe",
+         [&](std::size_t i) {
+             return "C:\\dm\\get.exe " + url(i) + " \"http://forum.org/t\" \"D" + std::to_string(i) +
+                    "\" " + cookies(i) + " \"\"";
+         }},
+        {"Internet Download Accelerator",
+         [](FakePlatform& p, ZelkoWorld& w) {
+             w.Set("DM", kInternetDownloadAccelerator);
+             p.SetRegistryUserString(kInternetDownloadAcceleratorKey, "ExeFile", kIda);
+         },
+         kIda,
+         [&](std::size_t i) {
+             return kIda + " " + url(i) + " \"http://forum.org/t\" description=\"D" + std::to_string(i) +
+                    "\" post=\"\" cookies=" + cookies(i);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePlatform p;
+        ZelkoWorld w(p);
+        w.Set("Advanced", "0");
+        c.setUp(p, w);
+        p.AddFile(c.exe, "MZ");
+        FakePlatform::ProgramBehaviour slow;
+        slow.idleAfterMs = 300;
+        slow.exitAfterMs = std::nullopt;
+        p.OnProgram(c.exe, slow);
+        p.AddFile(kJob, PageJob(200, "http://forum.org/t", Links(200)));
+        w.Run(kJob);
+        const auto starts = p.StartsOf(c.exe);
+        ASSERT_EQ(starts.size(), 200u);
+        for (std::size_t i = 1; i <= 200; ++i) {
+            EXPECT_EQ(starts[i - 1].commandLine, c.command(i)) << i;
+            EXPECT_EQ(starts[i - 1].showWindow, common::sw::Show);
+        }
+        EXPECT_GE(p.ElapsedMs(), 200u * 300u);  // each one ready before the next
+        EXPECT_TRUE(p.MessageBoxes().empty());
+        EXPECT_FALSE(p.HasFile(kJob));
+        EXPECT_TRUE(w.flashGotJobs.empty());
+    }
+}
+
+// Links that Universal Share Downloader took are not started again.
+TEST(HandOffEachLink, TemplateGetsTheLinksLeftAfterTheTransfer) {
+    FakePlatform p;
+    ZelkoWorld w(p);
+    w.Set("Advanced", "0");
+    w.WithUsd("share.example;");
+    w.Set("CustomDMEnabled", "1");
+    w.Set("CustomDM", "C:\\dm\\get.exe [url] [description]");
+    p.AddFile("C:\\dm\\get.exe", "MZ");
+    p.AddFile(kJob, PageJob(3, "http://forum.org/t",
+                            Link("http://share.example/a", "A") + Link("http://x.org/b") +
+                                Link("http://x.org/c", "C")));
+    w.Run(kJob);
+    EXPECT_EQ(w.CommandLines(),
+              (std::vector<std::string>{kUsd + " /addlinks", "C:\\dm\\get.exe \"http://x.org/b\" \"\"",
+                                        "C:\\dm\\get.exe \"http://x.org/c\" \"C\""}));
+}
+
 TEST(QuoteField, Forms) {
     FakePlatform p;
     struct Case {
@@ -321,7 +531,7 @@ TEST(QuoteField, Forms) {
         std::string quoted;
     };
     const Case cases[] = {
-        {"", ""},
+        {"", "\"\""},
         {"http://h/", "\"http://h/\""},
         {"caf\xC3\xA9", "\"caf\xE9\""},
         {"a\"b", "\"a\\\"b\""},

@@ -178,7 +178,7 @@ TEST_F(RequestForms, JobFileCookiesGoOnlyWithinThePagesSite) {
     w.Run("\"" + job + "\"");
     ASSERT_EQ(fake.StartsOf(ida).size(), 1u);
     EXPECT_EQ(fake.StartsOf(ida)[0].commandLine,
-              ida + " \"http://other.co.uk/f.zip\" \"http://www.bank.co.uk/\" description=\"d\" post= cookies=");
+              ida + " \"http://other.co.uk/f.zip\" \"http://www.bank.co.uk/\" description=\"d\" post=\"\" cookies=\"\"");
 }
 
 // FlashGot.exe reads the job from disk. Where the browser's job file cannot be
@@ -420,7 +420,10 @@ TEST_F(RequestForms, FirstRunWithoutFlashGotSelectsNo) {
     world.Run("http://h.com/f.zip");
     EXPECT_EQ(world.Get("DM"), "No");
     EXPECT_EQ(world.Get("AllDM"), "");
-    EXPECT_FALSE(p.HasFile(kFirstJob));
+    // Handed to nobody: the job stays and a box says so.
+    EXPECT_TRUE(p.HasFile(kFirstJob));
+    ASSERT_EQ(p.MessageBoxes().size(), 1u);
+    EXPECT_EQ(p.MessageBoxes()[0].text.substr(0, 40), "No download manager is chosen: start Zel");
 }
 
 TEST_F(RequestForms, FlashGotIsWaitedForAtMost100Seconds) {

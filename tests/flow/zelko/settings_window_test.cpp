@@ -2,6 +2,8 @@
 // event, OK and Cancel, the catch-mode cycle, and the language file.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "tests/flow/zelko/install_world.h"
 #include "zelko/settings_window.h"
 
@@ -384,6 +386,102 @@ TEST(SettingsWindow, OkWritesExactlyTheListedKeysAndCancelNothing) {
     EXPECT_EQ(w.Get("FullInstall"), "0");
     EXPECT_EQ(p.IniReadString(kIni, "Position", "Left", ""), "12");
     EXPECT_EQ(p.IniReadString(kIni, "Position", "Top", ""), "-4");
+}
+
+// OK that would leave every download to nobody asks first; No keeps the
+// window open with nothing written.
+TEST(SettingsWindow, OkWithNoReceiverAsksFirst) {
+    struct Case {
+        const char* name;
+        std::function<void(FakePlatform&, BrowserWorld&)> ini;
+        std::function<void(SettingsRun&)> clicks;
+        bool asked;
+    };
+    auto none = [](FakePlatform&, BrowserWorld& w) { w.Set("DM", "No"); };
+    auto nothing = [](SettingsRun&) {};
+    const Case cases[] = {
+        {"nothing chosen", none, nothing, true},
+        {"template unticked by a second click", none,
+         [](SettingsRun& r) {
+             r.c->OnTemplateChanged("http://127.0.0.1:6800/jsonrpc");
+             r.c->OnCustomBoxClick();
+         },
+         true},
+        {"box ticked on an empty template", [](FakePlatform&, BrowserWorld& w) {
+             w.Set("DM", "No");
+             w.Set("CustomDMEnabled", "1");
+         },
+         nothing, true},
+        {"a manager", [](FakePlatform&, BrowserWorld&) {}, nothing, false},
+        {"a template", none, [](SettingsRun& r) { r.c->OnTemplateChanged("C:\\x.exe [url]"); }, false},
+        {"RapGet", [](FakePlatform& p, BrowserWorld& w) {
+             w.Set("DM", "No");
+             p.AddFile(kRapGet, "MZ");
+             w.Set("RapGet", kRapGet);
+         },
+         nothing, false},
+        {"Universal Share Downloader", [](FakePlatform& p, BrowserWorld& w) {
+             w.Set("DM", "No");
+             p.AddFile(kUsd, "MZ");
+             w.Set("USD", kUsd);
+             w.Set("TransferToUSD", "share.example;");
+         },
+         nothing, false},
+    };
+    for (const Case& c : cases) {
+        for (int answer : {common::answer::No, common::answer::Yes}) {
+            SCOPED_TRACE(std::string(c.name) + (answer == common::answer::Yes ? ", Yes" : ", No"));
+            FakePlatform p;
+            BrowserWorld w(p);
+            w.Set("Advanced", "0");
+            c.ini(p, w);
+            SettingsRun run(w);
+            c.clicks(run);
+            const std::string before = *p.FileText(kIni);
+            p.QueueMessageBoxAnswer(answer);
+            run.c->OnOk();
+            ASSERT_EQ(p.MessageBoxes().size(), c.asked ? 1u : 0u);
+            const bool kept = c.asked && answer == common::answer::No;
+            EXPECT_EQ(run.view.closes, kept ? 0 : 1);
+            EXPECT_EQ(*p.FileText(kIni) == before, kept);
+            if (!c.asked) continue;
+            const auto& box = p.MessageBoxes()[0];
+            EXPECT_EQ(box.text, "Zelko will pass no download on. Keep these settings?");
+            EXPECT_EQ(box.title, "Zelko");
+            EXPECT_EQ(box.flags, common::mb::YesNo | common::mb::IconQuestion);
+            EXPECT_EQ(box.owner, 0x999u);
+        }
+    }
+}
+
+// The steps of the guide's "Zelko and aria2", done as written.
+TEST(SettingsWindow, GuideAria2StepsLeaveTheTemplateOn) {
+    FakePlatform p;
+    BrowserWorld w(p);
+    w.Set("Advanced", "0");
+    w.Set("AllDM", "FlashGet;");
+    SettingsRun run(w);
+    // "Click the text Custom download manager: a program picker opens. Press Cancel in it."
+    ASSERT_EQ(run.S(control::CustomLabel).caption, "Custom download manager");
+    p.QueueFileDialogAnswer(std::nullopt);
+    run.c->OnCustomLabelClick();
+    ASSERT_EQ(p.FileDialogs().size(), 1u);
+    // "A text field is now where the label was, with the cursor in it."
+    EXPECT_TRUE(run.S(control::TemplateEdit).visible);
+    EXPECT_EQ(run.c->Focused(), control::TemplateEdit);
+    // "Type the address ...: the box before it ticks itself as you type."
+    const std::string address = "http://127.0.0.1:6800/jsonrpc";
+    for (std::size_t typed = 1; typed <= address.size(); ++typed)
+        run.c->OnTemplateChanged(address.substr(0, typed));
+    EXPECT_EQ(run.S(control::CustomBox).check, 1);
+    EXPECT_EQ(run.S(control::CustomLabel).caption, "aria2");
+    // "Do not click the box ... Press OK."
+    run.c->OnOk();
+    EXPECT_TRUE(p.MessageBoxes().empty());
+    EXPECT_EQ(run.view.closes, 1);
+    EXPECT_EQ(w.Get("CustomDMEnabled"), "1");
+    EXPECT_EQ(w.Get("CustomDM"), address);
+    EXPECT_EQ(w.Get("DM"), "No");
 }
 
 TEST(SettingsWindow, CatchModeBoxCyclesThroughTheThreeModes) {
