@@ -429,15 +429,16 @@ TEST(HandOffRefused, LinksOfAProgramThatCannotStartGoToTheNextReceiver) {
         w.Set("Advanced", "0");
         if (rapGet) {
             p.AddFile(kRapGet, "MZ");
-            p.AddFile("C:\\RapGet\\rapget.ini", "[h.example]\r\n");
+            p.AddFile("C:\\RapGet\\rapget.ini", "[share.example]\r\n");
             w.Set("RapGet", kRapGet);
         } else {
-            w.WithUsd("h.example;");
+            w.WithUsd("share.example;");
         }
         p.OnProgram(rapGet ? "rapget.exe" : "USDownloader.exe",
                     FailsToStart());
-        const std::string job = rapGet ? PageJob(1, "http://forum.org/t", Links(1))
-                                       : PageJob(3, "http://forum.org/t", Links(3));
+        const std::string listed = Link("http://share.example/1.zip", "One");
+        const std::string job = rapGet ? PageJob(1, "http://forum.org/t", listed)
+                                       : PageJob(3, "http://forum.org/t", Links(1) + listed + Links(1));
         p.AddFile(kJob, job);
         w.Run(kJob);
         ASSERT_EQ(w.flashGotJobs.size(), 1u);
