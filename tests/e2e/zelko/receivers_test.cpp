@@ -215,7 +215,8 @@ TEST(ZelkoReceivers, TemplateTakesEveryRequestForm) {
     ASSERT_EQ(starts.size(), 5u);
     EXPECT_EQ(starts[0].Get("commandLine"),
               tool + " \"http://files.example/u.zip\" \"http://files.example/\" \"\"");
-    EXPECT_EQ(starts[0].Get("argc"), "4");
+    EXPECT_EQ(starts[0].Get("argc"), "3");
+    EXPECT_EQ(starts[0].Get("arg.3"), "");
     EXPECT_EQ(starts[1].Get("commandLine"),
               tool + " \"http://s.example/one.zip\" \"http://s.example/d/p.htm\" \"One\"");
     EXPECT_EQ(starts[2].Get("commandLine"),

@@ -22,6 +22,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "common/helpers.h"
 #include "tests/support/fake_platform.h"
 
 namespace {
@@ -40,7 +41,11 @@ const std::vector<std::string> kNamedFailureBoxes = {
     "Unable to update MirsaHistory.html!",
     "Found a Multi User installation.",
     "Bad installation of Opera. Exit.",
+    "No download manager is chosen:",       // Zelko: a request handed to nobody
+    "FlashGot.exe is not in ",
 };
+// Boxes that name a program first ("<program> could not be started").
+const std::vector<std::string> kNamedFailureParts = {" could not be started"};
 
 struct FileState {
     std::string before, after;  // content hashes; after "-" = gone
@@ -183,6 +188,8 @@ bool IsNamedFailureBox(const std::string& box) {
     const std::string text = box.substr(box.find('\t') + 1);
     for (const auto& named : kNamedFailureBoxes)
         if (text.rfind(named, 0) == 0) return true;
+    for (const auto& part : kNamedFailureParts)
+        if (common::Contains(text, part)) return true;
     return false;
 }
 
@@ -224,9 +231,16 @@ std::vector<std::string> Judge(const RunReport& clean, const RunReport& faulted)
     }
     std::set<std::string> temporaries;
     for (const auto& path : clean.transient) temporaries.insert(Shape(path));
+    // A job that nothing took stays on purpose when a named box gives its path.
+    auto named = [&](const std::string& path) {
+        for (const auto& box : faulted.boxes)
+            if (IsNamedFailureBox(box) && common::Contains(Upper(box), path)) return true;
+        return false;
+    };
     for (const auto& [path, hash] : faulted.made) {
         if (clean.made.count(path) || !temporaries.count(Shape(path))) continue;
         if (faulted.injectedKind == "delete" && Upper(faulted.injectedPath) == path) continue;
+        if (named(path)) continue;
         problems.push_back("left behind " + path);
     }
     for (const auto& box : faulted.boxes)
