@@ -392,51 +392,33 @@ TEST(SettingsWindow, OkWritesExactlyTheListedKeysAndCancelNothing) {
 // window open with nothing written.
 TEST(SettingsWindow, OkWithNoReceiverAsksFirst) {
     struct Case {
-        const char* name;
-        std::function<void(FakePlatform&, BrowserWorld&)> ini;
-        std::function<void(SettingsRun&)> clicks;
+        std::vector<std::pair<std::string, std::string>> ini;  // over DM=No
+        std::string typed;      // into the template field
+        bool secondClick;       // on the custom box after typing: unticks it
         bool asked;
     };
-    auto none = [](FakePlatform&, BrowserWorld& w) { w.Set("DM", "No"); };
-    auto nothing = [](SettingsRun&) {};
     const Case cases[] = {
-        {"nothing chosen", none, nothing, true},
-        {"template unticked by a second click", none,
-         [](SettingsRun& r) {
-             r.c->OnTemplateChanged("http://127.0.0.1:6800/jsonrpc");
-             r.c->OnCustomBoxClick();
-         },
-         true},
-        {"box ticked on an empty template", [](FakePlatform&, BrowserWorld& w) {
-             w.Set("DM", "No");
-             w.Set("CustomDMEnabled", "1");
-         },
-         nothing, true},
-        {"a manager", [](FakePlatform&, BrowserWorld&) {}, nothing, false},
-        {"a template", none, [](SettingsRun& r) { r.c->OnTemplateChanged("C:\\x.exe [url]"); }, false},
-        {"RapGet", [](FakePlatform& p, BrowserWorld& w) {
-             w.Set("DM", "No");
-             p.AddFile(kRapGet, "MZ");
-             w.Set("RapGet", kRapGet);
-         },
-         nothing, false},
-        {"Universal Share Downloader", [](FakePlatform& p, BrowserWorld& w) {
-             w.Set("DM", "No");
-             p.AddFile(kUsd, "MZ");
-             w.Set("USD", kUsd);
-             w.Set("TransferToUSD", "share.example;");
-         },
-         nothing, false},
+        {{}, "", false, true},
+        {{}, "http://127.0.0.1:6800/jsonrpc", true, true},
+        {{{"CustomDMEnabled", "1"}}, "", false, true},  // ticked, no template
+        {{{"DM", "FlashGet"}}, "", false, false},
+        {{}, "C:\\x.exe [url]", false, false},
+        {{{"RapGet", kRapGet}}, "", false, false},
+        {{{"USD", kUsd}, {"TransferToUSD", "share.example;"}}, "", false, false},
     };
     for (const Case& c : cases) {
         for (int answer : {common::answer::No, common::answer::Yes}) {
-            SCOPED_TRACE(std::string(c.name) + (answer == common::answer::Yes ? ", Yes" : ", No"));
+            SCOPED_TRACE(c.typed + (c.ini.empty() ? "" : c.ini[0].first) + std::to_string(answer));
             FakePlatform p;
             BrowserWorld w(p);
+            p.AddFile(kRapGet, "MZ");
+            p.AddFile(kUsd, "MZ");
             w.Set("Advanced", "0");
-            c.ini(p, w);
+            w.Set("DM", "No");
+            for (const auto& [key, value] : c.ini) w.Set(key, value);
             SettingsRun run(w);
-            c.clicks(run);
+            if (!c.typed.empty()) run.c->OnTemplateChanged(c.typed);
+            if (c.secondClick) run.c->OnCustomBoxClick();
             const std::string before = *p.FileText(kIni);
             p.QueueMessageBoxAnswer(answer);
             run.c->OnOk();
@@ -445,11 +427,10 @@ TEST(SettingsWindow, OkWithNoReceiverAsksFirst) {
             EXPECT_EQ(run.view.closes, kept ? 0 : 1);
             EXPECT_EQ(*p.FileText(kIni) == before, kept);
             if (!c.asked) continue;
-            const auto& box = p.MessageBoxes()[0];
-            EXPECT_EQ(box.text, "Zelko will pass no download on. Keep these settings?");
-            EXPECT_EQ(box.title, "Zelko");
-            EXPECT_EQ(box.flags, common::mb::YesNo | common::mb::IconQuestion);
-            EXPECT_EQ(box.owner, 0x999u);
+            EXPECT_EQ(p.MessageBoxes()[0].text, "Zelko will pass no download on. Keep these settings?");
+            EXPECT_EQ(p.MessageBoxes()[0].title, "Zelko");
+            EXPECT_EQ(p.MessageBoxes()[0].flags, common::mb::YesNo | common::mb::IconQuestion);
+            EXPECT_EQ(p.MessageBoxes()[0].owner, 0x999u);
         }
     }
 }
@@ -459,29 +440,26 @@ TEST(SettingsWindow, GuideAria2StepsLeaveTheTemplateOn) {
     FakePlatform p;
     BrowserWorld w(p);
     w.Set("Advanced", "0");
-    w.Set("AllDM", "FlashGet;");
     SettingsRun run(w);
-    // "Click the text Custom download manager: a program picker opens. Press Cancel in it."
+    // 1. "Click the text Custom download manager: a program picker opens. Press Cancel in it."
     ASSERT_EQ(run.S(control::CustomLabel).caption, "Custom download manager");
     p.QueueFileDialogAnswer(std::nullopt);
     run.c->OnCustomLabelClick();
     ASSERT_EQ(p.FileDialogs().size(), 1u);
-    // "A text field is now where the label was, with the cursor in it."
+    // 2. "A text field is now where the label was, with the cursor in it. Type the address:
+    //    the box before it ticks itself as you type."
     EXPECT_TRUE(run.S(control::TemplateEdit).visible);
     EXPECT_EQ(run.c->Focused(), control::TemplateEdit);
-    // "Type the address ...: the box before it ticks itself as you type."
     const std::string address = "http://127.0.0.1:6800/jsonrpc";
     for (std::size_t typed = 1; typed <= address.size(); ++typed)
         run.c->OnTemplateChanged(address.substr(0, typed));
     EXPECT_EQ(run.S(control::CustomBox).check, 1);
-    EXPECT_EQ(run.S(control::CustomLabel).caption, "aria2");
-    // "Do not click the box ... Press OK."
+    // 3. "Do not click the box. Press OK. The text then reads aria2, CustomDMEnabled=1."
     run.c->OnOk();
     EXPECT_TRUE(p.MessageBoxes().empty());
-    EXPECT_EQ(run.view.closes, 1);
+    EXPECT_EQ(run.S(control::CustomLabel).caption, "aria2");
     EXPECT_EQ(w.Get("CustomDMEnabled"), "1");
     EXPECT_EQ(w.Get("CustomDM"), address);
-    EXPECT_EQ(w.Get("DM"), "No");
 }
 
 TEST(SettingsWindow, CatchModeBoxCyclesThroughTheThreeModes) {
