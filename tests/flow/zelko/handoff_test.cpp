@@ -391,8 +391,8 @@ TEST(HandOffRefused, OnlyTheLinksWhoseStartFailedAreKept) {
     w.Run(kJob);
     EXPECT_EQ(p.Starts().size(), 3u);
     ASSERT_EQ(p.MessageBoxes().size(), 1u);
-    EXPECT_EQ(p.MessageBoxes()[0].text.substr(0, 61),
-              "C:\\dm\\get.exe could not be started\r\n\r\nhttp://forum.org/2.zip\r\n\r\n");
+    EXPECT_EQ(p.MessageBoxes()[0].text.substr(0, 62),
+              "C:\\dm\\get.exe could not be started\r\n\r\nhttp://forum.org/2.zip\r\n");
     EXPECT_EQ(p.FileText(kJob),
               PageJob(1, "http://forum.org/t", Link("http://forum.org/2.zip", "D2", "c=2"), "FlashGet"));
 }
