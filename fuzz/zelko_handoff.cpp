@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     s.advanced = flags & 2;
     s.transferToUsd = pieces[0];
     s.dm = "No";
-    const int receiver = (flags >> 5) & 3;  // 0 none, 1 template, 2 direct start
+    const int receiver = (flags >> 5) & 3;  // 1 template, 2 direct start, else none
     if (receiver == 1) {
         s.customDmEnabled = true;
         s.customDm = kTemplateExe + " [url] -r [referrer] [description] [cookies] [post]";
@@ -129,7 +129,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Handed to nobody: a box, and the job keeps its whole links under the
     // header the request came with.
     const std::size_t links = (rest.size() - 2) / 4;
-    const bool refused = !handled && receiver == 0 && links > 0;
+    const bool starts = receiver == 1 || receiver == 2;
+    const bool refused = !handled && !starts && links > 0;
     if (refused) {
         Lines kept(rest.begin(), rest.begin() + 2 + 4 * links);
         kept[0] = std::to_string(links) + lines[0].substr(lines[0].find(';'));
@@ -151,7 +152,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         RequireArguments(receivers.at(next++), {kUsd, url});
     }
     // One start per whole link left, in order, each field one argument.
-    for (std::size_t urlAt = 2; !handled && receiver != 0 && urlAt + 4 <= rest.size(); urlAt += 4) {
+    for (std::size_t urlAt = 2; !handled && starts && urlAt + 4 <= rest.size(); urlAt += 4) {
         const std::string description =
             p.AnsiToUtf8(common::CleanDescription(p.Utf8ToAnsi(rest[urlAt + 1])));
         std::vector<std::string> args;
