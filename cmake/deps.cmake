@@ -24,6 +24,7 @@ if(WIN32)
   add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501)
   set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
   set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  include(${CMAKE_CURRENT_LIST_DIR}/delay_imports.cmake)
 endif()
 
 # A Windows GUI program of ours: portable core library + the Win32 entry.
@@ -32,8 +33,8 @@ function(oc_windows_program target output_name)
   set(manifest_rc ${CMAKE_SOURCE_DIR}/common/win32/manifest.rc)
   set_source_files_properties(${manifest_rc} PROPERTIES
     OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/common/win32/app.manifest)
-  # user32 and gdi32 are bound on first use (see lazy_imports.cpp): its import
-  # slots are part of the program, so the import libraries never supply them.
+  # user32, gdi32 and winhttp are bound on first use: the hooks of
+  # lazy_imports.cpp must be in the program itself to replace the runtime's.
   add_executable(${target} WIN32 ${ARGN} ${manifest_rc}
                  ${CMAKE_SOURCE_DIR}/common/win32/lazy_imports.cpp)
   set_target_properties(${target} PROPERTIES OUTPUT_NAME ${output_name})
