@@ -25,6 +25,36 @@ if(WIN32)
   set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
   set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
   include(${CMAKE_CURRENT_LIST_DIR}/delay_imports.cmake)
+
+  # Reproducible exes: the PE time stamp is SOURCE_DATE_EPOCH (given, or the
+  # last commit's time, read again after each commit), which ld takes from the
+  # environment; no source folder is written into them.
+  if(DEFINED ENV{SOURCE_DATE_EPOCH})
+    set(OC_SOURCE_DATE_EPOCH $ENV{SOURCE_DATE_EPOCH})
+  else()
+    execute_process(COMMAND git log -1 --format=%ct WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
+                    OUTPUT_VARIABLE OC_SOURCE_DATE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE
+                    RESULT_VARIABLE rc ERROR_QUIET)
+    execute_process(COMMAND git rev-parse --absolute-git-dir WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
+                    OUTPUT_VARIABLE git_dir OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+    if(EXISTS ${git_dir}/logs/HEAD)
+      set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${git_dir}/logs/HEAD)
+    endif()
+    if(NOT rc EQUAL 0 OR OC_SOURCE_DATE_EPOCH STREQUAL "")
+      set(OC_SOURCE_DATE_EPOCH 0)
+    endif()
+  endif()
+  foreach(language C CXX)
+    set(CMAKE_${language}_LINKER_LAUNCHER
+        ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${OC_SOURCE_DATE_EPOCH})
+    # Paths relative to the sources in ccache's key, so that a second build
+    # folder beside this one (the reproducibility test) compiles nothing again.
+    if(CMAKE_${language}_COMPILER_LAUNCHER)
+      set(CMAKE_${language}_COMPILER_LAUNCHER ${CMAKE_COMMAND} -E env
+          CCACHE_BASEDIR=${CMAKE_SOURCE_DIR} CCACHE_NOHASHDIR=1 ${CMAKE_${language}_COMPILER_LAUNCHER})
+    endif()
+  endforeach()
+  add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=)
 endif()
 
 # A Windows GUI program of ours: portable core library + the Win32 entry.
