@@ -2,8 +2,8 @@
 set(allowed kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll shlwapi.dll
     comdlg32.dll comctl32.dll ole32.dll oleaut32.dll msvcrt.dll ws2_32.dll version.dll
     winmm.dll winhttp.dll)
-# The programs bind user32, gdi32 and winhttp on first use (common/win32/lazy_imports.cpp):
-# a function missing from its table turns up here as an import of its library.
+# The programs bind user32, gdi32 and winhttp on first use (cmake/delay_imports.cmake):
+# one linked from the plain import library turns up here as an import at load.
 set(bound_on_first_use zelko.exe mirsa.exe tarvel.exe)
 file(GLOB binaries ${BIN_DIR}/*.exe ${BIN_DIR}/*.plg ${BIN_DIR}/*.dll)
 list(LENGTH binaries count)
@@ -31,8 +31,8 @@ foreach(binary ${binaries})
       message(FATAL_ERROR "${binary} imports ${dll}, which is not a Windows system DLL")
     endif()
     if(NOT late EQUAL -1 AND dll MATCHES "^(user32|gdi32|winhttp)\\.dll$")
-      message(FATAL_ERROR "${binary} imports ${dll}: add the functions it lists to "
-                          "common/win32/lazy_imports.cpp")
+      message(FATAL_ERROR "${binary} imports ${dll} at load: link its delay-load "
+                          "library (cmake/delay_imports.cmake) before the plain one")
     endif()
   endforeach()
   message(STATUS "ok: ${binary}")

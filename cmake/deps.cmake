@@ -24,6 +24,37 @@ if(WIN32)
   add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501)
   set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
   set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  include(${CMAKE_CURRENT_LIST_DIR}/delay_imports.cmake)
+
+  # Reproducible exes: the PE time stamp is SOURCE_DATE_EPOCH (given, or the
+  # last commit's time, read again after each commit), which ld takes from the
+  # environment; no source folder is written into them.
+  if(DEFINED ENV{SOURCE_DATE_EPOCH})
+    set(OC_SOURCE_DATE_EPOCH $ENV{SOURCE_DATE_EPOCH})
+  else()
+    execute_process(COMMAND git log -1 --format=%ct WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
+                    OUTPUT_VARIABLE OC_SOURCE_DATE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE
+                    RESULT_VARIABLE rc ERROR_QUIET)
+    execute_process(COMMAND git rev-parse --absolute-git-dir WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
+                    OUTPUT_VARIABLE git_dir OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+    if(EXISTS ${git_dir}/logs/HEAD)
+      set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${git_dir}/logs/HEAD)
+    endif()
+    if(NOT rc EQUAL 0 OR OC_SOURCE_DATE_EPOCH STREQUAL "")
+      set(OC_SOURCE_DATE_EPOCH 0)
+    endif()
+  endif()
+  foreach(language C CXX)
+    set(CMAKE_${language}_LINKER_LAUNCHER
+        ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${OC_SOURCE_DATE_EPOCH})
+    # Paths relative to the sources in ccache's key, so that a second build
+    # folder beside this one (the reproducibility test) compiles nothing again.
+    if(CMAKE_${language}_COMPILER_LAUNCHER)
+      set(CMAKE_${language}_COMPILER_LAUNCHER ${CMAKE_COMMAND} -E env
+          CCACHE_BASEDIR=${CMAKE_SOURCE_DIR} CCACHE_NOHASHDIR=1 ${CMAKE_${language}_COMPILER_LAUNCHER})
+    endif()
+  endforeach()
+  add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=)
 endif()
 
 # A Windows GUI program of ours: portable core library + the Win32 entry.
@@ -32,8 +63,8 @@ function(oc_windows_program target output_name)
   set(manifest_rc ${CMAKE_SOURCE_DIR}/common/win32/manifest.rc)
   set_source_files_properties(${manifest_rc} PROPERTIES
     OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/common/win32/app.manifest)
-  # user32 and gdi32 are bound on first use (see lazy_imports.cpp): its import
-  # slots are part of the program, so the import libraries never supply them.
+  # user32, gdi32 and winhttp are bound on first use: the hooks of
+  # lazy_imports.cpp must be in the program itself to replace the runtime's.
   add_executable(${target} WIN32 ${ARGN} ${manifest_rc}
                  ${CMAKE_SOURCE_DIR}/common/win32/lazy_imports.cpp)
   set_target_properties(${target} PROPERTIES OUTPUT_NAME ${output_name})

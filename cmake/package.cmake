@@ -64,12 +64,18 @@ set(CPACK_ARCHIVE_MIRSA_FILE_NAME ${mirsa_archive}${oc_archive_suffix})
 set(CPACK_ARCHIVE_TARVEL_FILE_NAME ${tarvel_archive}${oc_archive_suffix})
 set(CPACK_ARCHIVE_ALL_FILE_NAME
     ${zelko_archive}-${mirsa_archive}-${tarvel_archive}${oc_archive_suffix})
+# The same sources give the same ZIPs anywhere: sorted entries, one time
+# stamp, fixed permissions; SHA256SUMS beside them.
+find_package(Python3 COMPONENTS Interpreter REQUIRED)
+set(CPACK_OC_PYTHON ${Python3_EXECUTABLE})
+set(CPACK_OC_REPRODUCIBLE_ZIPS ${CMAKE_CURRENT_LIST_DIR}/reproducible_zips.py)
+set(CPACK_OC_SOURCE_DATE_EPOCH ${OC_SOURCE_DATE_EPOCH})
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/package_post_build.cmake)
 include(CPack)
 
 # The ZIPs made afresh and checked: layout, each exe's resources, CRLF text,
 # samples that set nothing.
 enable_testing()
-find_package(Python3 COMPONENTS Interpreter)
 if(Python3_FOUND)
   oc_program_expectations(oc_package_expectations)
   add_test(NAME package_zips_unpack_into_the_browser_folder
@@ -78,4 +84,10 @@ if(Python3_FOUND)
                    --work ${CMAKE_BINARY_DIR}/package_check --company ${OC_COMPANY}
                    "--suffix=${oc_archive_suffix}" ${oc_package_expectations})
   set_tests_properties(package_zips_unpack_into_the_browser_folder PROPERTIES LABELS package)
+  add_test(NAME package_builds_twice_to_the_same_bytes
+           COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tests/package/check_reproducible.py
+                   --source ${CMAKE_SOURCE_DIR} --toolchain ${CMAKE_TOOLCHAIN_FILE}
+                   --first ${CMAKE_BINARY_DIR} --second ${CMAKE_BINARY_DIR}-again
+                   --work ${CMAKE_BINARY_DIR}/reproducible zelko_exe mirsa_exe tarvel_exe)
+  set_tests_properties(package_builds_twice_to_the_same_bytes PROPERTIES LABELS package)
 endif()

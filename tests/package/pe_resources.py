@@ -1,5 +1,6 @@
-"""Reads the resources of a PE file (32- or 64-bit): the version resource, the
-icon groups with their pictures, the manifest."""
+"""Reads a PE file (32- or 64-bit): its headers, the functions it imports, and
+its resources: the version resource, the icon groups with their pictures, the
+manifest."""
 import struct
 
 RT_ICON = 3
@@ -20,34 +21,110 @@ def _u32(data, at):
     return struct.unpack_from("<I", data, at)[0]
 
 
-def resources(data):
-    """{type: {name: bytes}} of the first language of each resource; names and
-    types are numbers or strings."""
-    if data[:2] != b"MZ":
-        raise PeError("no MZ header")
-    pe = _u32(data, 0x3C)
-    if data[pe:pe + 4] != b"PE\0\0":
-        raise PeError("no PE header")
-    sections = _u16(data, pe + 6)
-    optional_size = _u16(data, pe + 20)
-    optional = pe + 24
-    magic = _u16(data, optional)
-    directories = optional + {0x10B: 96, 0x20B: 112}.get(magic, -1)
-    if directories < optional:
-        raise PeError(f"unknown optional header {magic:#x}")
-    rsrc_rva, rsrc_size = struct.unpack_from("<II", data, directories + 2 * 8)
-    if rsrc_rva == 0:
-        return {}
-    table = optional + optional_size
+class Layout:
+    """The headers of a PE file: its kind, versions, data directories and a
+    way from an RVA to a file offset."""
 
-    def offset_of(rva):
-        for i in range(sections):
-            s = table + 40 * i
-            size, address, raw_size, raw_at = struct.unpack_from("<IIII", data, s + 8)
+    def __init__(self, data):
+        if data[:2] != b"MZ":
+            raise PeError("no MZ header")
+        pe = _u32(data, 0x3C)
+        if data[pe:pe + 4] != b"PE\0\0":
+            raise PeError("no PE header")
+        self.data = data
+        self.sections = _u16(data, pe + 6)
+        self.time_stamp = _u32(data, pe + 8)
+        optional_size = _u16(data, pe + 20)
+        optional = pe + 24
+        magic = _u16(data, optional)
+        directories = optional + {0x10B: 96, 0x20B: 112}.get(magic, -1)
+        if directories < optional:
+            raise PeError(f"unknown optional header {magic:#x}")
+        self.is64 = magic == 0x20B
+        self.image_base = struct.unpack_from("<Q" if self.is64 else "<I", data,
+                                             optional + (24 if self.is64 else 28))[0]
+        self.os_version = struct.unpack_from("<HH", data, optional + 40)
+        self.subsystem_version = struct.unpack_from("<HH", data, optional + 48)
+        self.directories = directories
+        self.table = optional + optional_size
+
+    def directory(self, index):
+        """(RVA, size) of data directory index (1 imports, 2 resources)."""
+        return struct.unpack_from("<II", self.data, self.directories + 8 * index)
+
+    def offset_of(self, rva):
+        for i in range(self.sections):
+            s = self.table + 40 * i
+            size, address, raw_size, raw_at = struct.unpack_from("<IIII", self.data, s + 8)
             if address <= rva < address + max(size, raw_size):
                 return rva - address + raw_at
         raise PeError(f"RVA {rva:#x} in no section")
 
+    def section_spans(self):
+        """(start, end) file offsets of each section's raw data."""
+        for i in range(self.sections):
+            raw_size, raw_at = struct.unpack_from("<II", self.data, self.table + 40 * i + 16)
+            yield raw_at, min(raw_at + raw_size, len(self.data))
+
+    def text_at(self, rva):
+        at = self.offset_of(rva)
+        return self.data[at:self.data.index(b"\0", at)].decode("latin-1")
+
+
+def imports(data):
+    """[(dll, function)] the file binds at load (import table) and on first use
+    (delay-load table); a function imported by ordinal is "#n"."""
+    layout = Layout(data)
+    out = []
+
+    def names(dll_rva, thunks_rva, bias):
+        dll = layout.text_at(dll_rva - bias)
+        width, ordinal = (8, 1 << 63) if layout.is64 else (4, 1 << 31)
+        at = layout.offset_of(thunks_rva - bias)
+        while True:
+            thunk = int.from_bytes(data[at:at + width], "little")
+            if thunk == 0:
+                break
+            if thunk & ordinal:
+                out.append((dll, f"#{thunk & 0xFFFF}"))
+            else:
+                out.append((dll, layout.text_at(thunk - bias + 2)))
+            at += width
+
+    rva, _ = layout.directory(1)
+    at = layout.offset_of(rva) if rva else None
+    while at is not None:
+        lookup, _, _, name, first = struct.unpack_from("<IIIII", data, at)
+        if name == 0:
+            break
+        names(name, lookup or first, 0)
+        at += 20
+    # GNU ld leaves the delay-load directory empty: the descriptors of
+    # dlltool's delay-load libraries are found by their shape (attributes 1,
+    # RVAs of a ".dll" name and of a name table, the last three fields zero).
+    for start, end in layout.section_spans():
+        for at in range(start, end - 31, 4):
+            attributes, name, _, table, lookup, bound, unload, stamp = \
+                struct.unpack_from("<8I", data, at)
+            if attributes != 1 or bound or unload or stamp or not (name and table and lookup):
+                continue
+            try:
+                if not layout.text_at(name).lower().endswith(".dll"):
+                    continue
+                names(name, lookup, 0)
+            except (PeError, ValueError, UnicodeDecodeError):
+                continue
+    return out
+
+
+def resources(data):
+    """{type: {name: bytes}} of the first language of each resource; names and
+    types are numbers or strings."""
+    layout = Layout(data)
+    rsrc_rva, _ = layout.directory(2)
+    if rsrc_rva == 0:
+        return {}
+    offset_of = layout.offset_of
     root = offset_of(rsrc_rva)
 
     def name_of(entry):
