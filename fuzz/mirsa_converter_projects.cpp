@@ -3,12 +3,9 @@
 // element (iSiloX) and adds no line, option or element; the output named in
 // the project lies in the target folder; the converter gets exactly one
 // project argument; the temporary folder goes again; a converter that writes
-// nothing leaves the page in the target folder instead; the files folder's
-// new name in a page of any declared charset stays one address.
-#include <cctype>
+// nothing leaves the page in the target folder instead.
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
 
 #include "common/helpers.h"
@@ -98,28 +95,6 @@ void CheckConversion(const std::string& converter, const std::string& title,
     Require(!p.HasFolder(kTemp) && p.FilesUnder(kTarget) == std::vector<std::string>{kept});
 }
 
-// The folder's new name as a page's addresses spell it: nothing in it can end
-// an attribute, a CSS url() or the path; a UTF-8 page gets it in ASCII.
-void CheckFolderAddress(const std::string& page, const std::string& folderName) {
-    common::FakePlatform p;
-    const std::string address = mirsa::FolderAddressFor(p, page, folderName + "_files");
-    for (std::size_t i = 0; i < address.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(address[i]);
-        auto hex = [&](std::size_t at) {
-            return at < address.size() && std::isxdigit(static_cast<unsigned char>(address[at]));
-        };
-        if (c == '%')
-            Require(hex(i + 1) && hex(i + 2));
-        else
-            Require(c >= 0x80 || std::isalnum(c) ||
-                    (c != 0 && std::strchr("-_.~!$*+,;=@[]", c) != nullptr));
-    }
-    if (mirsa::CodePageOfCharset(mirsa::DeclaredCharset(page)) == mirsa::kUtf8CodePage)
-        for (char c : address) Require(static_cast<unsigned char>(c) < 0x80);
-    Require(mirsa::RelinkFilesFolder("src=\"index_files/a\"", "index_files", address) ==
-            "src=\"" + address + "/a\"");
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -129,7 +104,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string textName = cut == std::string::npos ? "" : input.substr(cut + 1);
     CheckHhcProject(title);
     CheckIsiloProject(title);
-    CheckFolderAddress(textName, title);
     for (bool writes : {true, false}) {
         CheckConversion(mirsa::kHhcConverter, title, textName, writes);
         CheckConversion(mirsa::kIsiloConverter, title, textName, writes);
