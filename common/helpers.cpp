@@ -66,6 +66,14 @@ WaitResult WaitForProcessPumping(Platform& p, ProcessId process, std::uint32_t l
     }
 }
 
+MutexId AcquireMutexPumping(Platform& p, const std::string& name) {
+    for (;;) {
+        const MutexTake take = p.TakeMutex(name, kPumpStepMs);
+        if (take.mutex != 0 || take.refused) return take.mutex;
+        p.PumpOneMessage();
+    }
+}
+
 std::string QuotedIfBlank(const std::string& path) {
     if (path.find_first_of(" \t") == std::string::npos) return path;
     return "\"" + path + "\"";
@@ -261,6 +269,22 @@ int HexValue(char c) {
     return -1;
 }
 }  // namespace
+
+std::string PercentEncode(const std::string& text, bool (*keep)(unsigned char)) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (unsigned char c : text) {
+        if (keep(c)) {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}
 
 std::string UnescapeUrl(const std::string& url) {
     std::string result;

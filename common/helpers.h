@@ -26,6 +26,11 @@ bool RunProgram(Platform& p, const std::string& commandLine, int showWindow, boo
 inline constexpr std::uint32_t kNoWaitLimit = 0xFFFFFFFFu;
 WaitResult WaitForProcessPumping(Platform& p, ProcessId process, std::uint32_t limitMs);
 
+// Takes the named mutex however long another process holds it (a holder
+// that ends leaves it to us), taking one waiting message of this thread per
+// 100 ms meanwhile; 0 only when the mutex cannot be had at all.
+MutexId AcquireMutexPumping(Platform& p, const std::string& name);
+
 // A program path ready for a command line: in double quotes when it holds a
 // blank, so "C:\Program Files\x.exe" is not taken as "C:\Program".
 std::string QuotedIfBlank(const std::string& path);
@@ -88,6 +93,9 @@ std::string CleanDescription(const std::string& text);
 // kUnescapeLimit characters is cut there, at a whole decoded character.
 constexpr std::size_t kUnescapeLimit = 4095;
 std::string UnescapeUrl(const std::string& url);
+
+// Every byte that keep refuses written as "%" and two upper-case hex digits.
+std::string PercentEncode(const std::string& text, bool (*keep)(unsigned char));
 
 bool IsJunkChar(unsigned char c);
 std::string TrimJunkRight(const std::string& text);

@@ -73,6 +73,14 @@ struct ProcessStart {
     std::optional<std::string> currentFolder;  // empty: the caller's
 };
 
+// A try for a named mutex: the mutex when it was taken; refused when it
+// cannot be had at all (the name belongs to another kind of object, or
+// access to it is denied), as against another process holding it.
+struct MutexTake {
+    MutexId mutex = 0;
+    bool refused = false;
+};
+
 struct FolderEntry {
     std::string name;  // without folder
     bool isFolder = false;
@@ -207,6 +215,10 @@ public:
     // --- text in the system code page ---
     virtual std::string AnsiToUtf8(const std::string& ansi) = 0;
     virtual std::string Utf8ToAnsi(const std::string& utf8) = 0;
+    // UTF-8 text in another code page (1251, 932, ...); nullopt when the system
+    // does not know the code page or a character has no form in it.
+    virtual std::optional<std::string> Utf8ToCodePage(const std::string& utf8,
+                                                      unsigned codePage) = 0;
     virtual std::string UpperCase(const std::string& ansi) = 0;  // CharUpperBuffA
     virtual std::string LowerCase(const std::string& ansi) = 0;  // CharLowerBuffA
 
@@ -278,6 +290,8 @@ public:
     // Creates or opens the mutex and takes it; waits up to waitMs. 0 when another
     // process holds it past the wait.
     virtual MutexId AcquireMutex(const std::string& name, std::uint32_t waitMs) = 0;
+    // The same, telling a wait that ran out from a refused mutex.
+    virtual MutexTake TakeMutex(const std::string& name, std::uint32_t waitMs) = 0;
     virtual void ReleaseMutex(MutexId mutex) = 0;
 
     // --- disks ---

@@ -1,5 +1,6 @@
 #include "mirsa/converters.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -16,6 +17,8 @@ constexpr const char* kCrLf = "\r\n";
 constexpr std::uint32_t kSizeStepMs = 100;
 // Past this many names the target folder is taken to refuse new folders.
 constexpr int kTempFolderTries = 1000;
+constexpr std::uint16_t kQuietShell =
+    common::shell_op::Silent | common::shell_op::NoConfirmation | common::shell_op::NoErrorUi;
 
 std::string TempCandidate(const std::string& targetFolder, int n) {
     return targetFolder + "_temp_" + (n == 0 ? std::string() : std::to_string(n));
@@ -153,10 +156,8 @@ void RemoveEntriesOf(common::Platform& p, const std::string& folder) {
 void RemoveTemporaryFolder(common::Platform& p, common::WindowId owner, const std::string& folder) {
     std::string folderList = folder;
     folderList.append(2, '\0');
-    const int result = p.ShellFileOperation(
-        owner, common::shell_op::Delete,
-        common::shell_op::Silent | common::shell_op::NoConfirmation | common::shell_op::NoErrorUi,
-        folderList, "");
+    const int result =
+        p.ShellFileOperation(owner, common::shell_op::Delete, kQuietShell, folderList, "");
     if (result == 0 || !p.FolderExists(folder)) return;
     RemoveEntriesOf(p, folder);
     p.RemoveFolder(folder);
@@ -164,23 +165,94 @@ void RemoveTemporaryFolder(common::Platform& p, common::WindowId owner, const st
 
 }  // namespace
 
-std::string RelinkFilesFolder(const std::string& page, const std::string& oldFolderName,
-                              const std::string& newFolderName) {
-    auto in = [](const char* set, char c) { return c != '\0' && std::strchr(set, c) != nullptr; };
-    std::string address;
-    for (unsigned char c : newFolderName) {
-        // Bytes above ASCII stay as they are: the page's own encoding decides them.
-        if (c < 0x80 && !std::isalnum(c) && !in("-_.~!$()*+,;=@[]", static_cast<char>(c))) {
-            static const char kHex[] = "0123456789ABCDEF";
-            address += '%';
-            address += kHex[c >> 4];
-            address += kHex[c & 15];
-        } else {
-            address += static_cast<char>(c);
-        }
+std::string DeclaredCharset(const std::string& page) {
+    if (common::StartsWith(page, "\xEF\xBB\xBF")) return "utf-8";
+    if (common::StartsWith(page, "\xFF\xFE")) return "utf-16le";
+    if (common::StartsWith(page, "\xFE\xFF")) return "utf-16be";
+    // Browsers look for the declaration near the top; this far is plenty.
+    constexpr std::size_t kHeadBytes = 65536;
+    const std::string head = common::AsciiLower(page.substr(0, kHeadBytes));
+    for (std::size_t meta = head.find("<meta"); meta != std::string::npos;
+         meta = head.find("<meta", meta + 5)) {
+        const std::size_t end = std::min(head.find('>', meta), head.size());
+        std::size_t at = head.find("charset", meta);
+        if (at == std::string::npos || at > end) continue;
+        at = head.find_first_not_of(" \t\r\n", at + 7);
+        if (at >= end || head[at] != '=') continue;
+        at = head.find_first_not_of(" \t\r\n\"'", at + 1);
+        if (at >= end) continue;
+        const std::size_t stop = std::min(head.find_first_of(" \t\r\n\"';/>", at), end);
+        return head.substr(at, stop - at);
     }
+    return "";
+}
+
+unsigned CodePageOfCharset(const std::string& label) {
+    static const struct {
+        const char* label;
+        unsigned codePage;
+    } kLabels[] = {
+        {"utf-8", kUtf8CodePage}, {"utf8", kUtf8CodePage}, {"unicode-1-1-utf-8", kUtf8CodePage},
+        // Browsers read the Latin-1 labels as windows-1252.
+        {"iso-8859-1", 1252}, {"iso8859-1", 1252}, {"iso_8859-1", 1252}, {"latin1", 1252},
+        {"l1", 1252}, {"us-ascii", 1252}, {"ascii", 1252}, {"iso-8859-9", 1254},
+        {"iso-8859-11", 874}, {"tis-620", 874}, {"koi8-r", 20866}, {"koi8-u", 21866},
+        {"ibm866", 866}, {"cp866", 866}, {"shift_jis", 932}, {"sjis", 932}, {"windows-31j", 932},
+        {"x-sjis", 932}, {"euc-jp", 20932}, {"gbk", 936}, {"gb2312", 936}, {"x-gbk", 936},
+        {"big5", 950}, {"euc-kr", 949}, {"ks_c_5601-1987", 949},
+    };
+    for (const auto& known : kLabels)
+        if (label == known.label) return known.codePage;
+    auto numberAfter = [&](const std::string& prefix) -> unsigned {
+        if (!common::StartsWith(label, prefix) || label.size() == prefix.size() ||
+            label.size() > prefix.size() + 4 ||
+            label.find_first_not_of("0123456789", prefix.size()) != std::string::npos)
+            return 0;
+        return static_cast<unsigned>(std::stoul(label.substr(prefix.size())));
+    };
+    for (const char* prefix : {"windows-", "x-cp", "cp"}) {
+        const unsigned n = numberAfter(prefix);
+        if ((n >= 1250 && n <= 1258) || n == 874) return n;
+    }
+    const unsigned part = numberAfter("iso-8859-");
+    if (part >= 2 && part <= 16) return 28590 + part;
+    return 0;
+}
+
+namespace {
+
+bool KeptInAddress(unsigned char c) {
+    // Bytes above ASCII are left to the caller; parentheses are escaped, so
+    // the name can stand in an unquoted CSS url().
+    return c >= 0x80 || std::isalnum(c) || (c != '\0' && std::strchr("-_.~!$*+,;=@[]", c));
+}
+
+bool AsciiKeptInAddress(unsigned char c) { return c < 0x80 && KeptInAddress(c); }
+
+}  // namespace
+
+std::string FolderAddressFor(common::Platform& p, const std::string& page,
+                             const std::string& folderName) {
+    // Worked on as UTF-8, where no byte of a longer character looks like ASCII.
+    const std::string utf8 = p.AnsiToUtf8(folderName);
+    const std::string asciiEscaped = common::PercentEncode(utf8, KeptInAddress);
+    const std::string charset = DeclaredCharset(page);
+    // A page that declares nothing is read in the system's code page.
+    if (charset.empty()) return p.Utf8ToAnsi(asciiEscaped);
+    const unsigned codePage = CodePageOfCharset(charset);
+    if (codePage != 0 && codePage != kUtf8CodePage) {
+        std::optional<std::string> text = p.Utf8ToCodePage(asciiEscaped, codePage);
+        if (text) return *text;
+    }
+    // UTF-8, or what the page's encoding cannot hold: addresses take UTF-8 escaped.
+    return common::PercentEncode(utf8, AsciiKeptInAddress);
+}
+
+std::string RelinkFilesFolder(const std::string& page, const std::string& oldFolderName,
+                              const std::string& newFolderAddress) {
+    auto in = [](const char* set, char c) { return c != '\0' && std::strchr(set, c) != nullptr; };
     const std::string from = oldFolderName + "/";
-    const std::string to = address + "/";
+    const std::string to = newFolderAddress + "/";
     std::string out;
     std::size_t done = 0;
     for (std::size_t at = page.find(from); at != std::string::npos; at = page.find(from, at + 1)) {
@@ -202,37 +274,62 @@ bool HasContent(common::Platform& p, const std::string& path) {
     return p.FileSize(path).value_or(0) > 0;
 }
 
-// The page and its files folder under the target name: moved, or copied
-// where a move is refused (a file the browser still holds open).
-std::optional<std::string> KeepSavedPage(common::Platform& p, const Conversion& c) {
-    if (!HasContent(p, c.savedPage)) return std::nullopt;
+// The page and its files folder under the target name, the page's references
+// made to follow the folder's new name. Returns whether both reached their
+// place; if not, nothing of them is left there.
+bool PlacePageWithFiles(common::Platform& p, const Conversion& c, const std::string& filesFolder,
+                        const std::string& kept) {
+    const std::string filesName = common::FileNameOfPath(filesFolder);
+    const std::string extension = ExtensionOf(kept);
+    const std::string keptFilesName =
+        common::FileNameOfPath(kept.substr(0, kept.size() - extension.size())) + "_files";
+    const std::string keptFiles = c.targetFolder + keptFilesName;
+    const std::optional<std::string> text = p.ReadFile(c.savedPage);
+    if (!text) return false;
+    // Written anew rather than moved: the page in the temporary folder stays
+    // whole until its files are in place too.
+    const std::string address = FolderAddressFor(p, *text, keptFilesName);
+    if (!common::WriteFileAtomic(p, kept, RelinkFilesFolder(*text, filesName, address)))
+        return false;
+    if (p.MoveFile(filesFolder, keptFiles, false) ||
+        common::ShellFileOperation(p, c.owner, common::shell_op::Copy, kQuietShell, filesFolder,
+                                   keptFiles))
+        return true;
+    p.DeleteFile(kept);
+    // What a copy that broke off left there.
+    if (p.FolderExists(keptFiles)) {
+        common::ShellFileOperation(p, c.owner, common::shell_op::Delete, kQuietShell, keptFiles,
+                                   "");
+    }
+    return false;
+}
+
+// Where the page the browser saved is to be recorded when nothing was
+// converted, and whether the temporary folder may go: the page is moved
+// (or copied where a move is refused, a file the browser still holds open)
+// to the target folder with its files folder; where they cannot both get
+// there, the page stays in the temporary folder, which still shows it whole.
+struct KeptPage {
+    std::optional<std::string> recorded;
+    bool tempFolderDone = true;
+};
+
+KeptPage KeepSavedPage(common::Platform& p, const Conversion& c) {
+    if (!HasContent(p, c.savedPage)) return {};
     const std::string pageName = common::FileNameOfPath(c.savedPage);
     const std::string extension = ExtensionOf(pageName);
-    const std::string filesName = pageName.substr(0, pageName.size() - extension.size()) + "_files";
-    const std::string filesFolder = c.tempFolder + "\\" + filesName;
+    const std::string filesFolder =
+        c.tempFolder + "\\" + pageName.substr(0, pageName.size() - extension.size()) + "_files";
     const bool hasFiles = p.FolderExists(filesFolder);
 
     const std::string kept =
         UniqueFileName(p, c.targetFolder + c.outputName + extension, hasFiles ? "_files" : "");
-    if (!p.MoveFile(c.savedPage, kept, true) && !p.CopyFile(c.savedPage, kept, false)) {
-        if (p.FileSize(kept) == std::optional<std::uint64_t>(0)) p.DeleteFile(kept);
-        return std::nullopt;
-    }
-    if (!hasFiles) return kept;
-    const std::string keptFilesName =
-        common::FileNameOfPath(kept.substr(0, kept.size() - extension.size())) + "_files";
-    const std::string keptFiles = c.targetFolder + keptFilesName;
-    const bool filesMoved =
-        p.MoveFile(filesFolder, keptFiles, false) ||
-        common::ShellFileOperation(p, c.owner, common::shell_op::Copy,
-                                   common::shell_op::Silent | common::shell_op::NoConfirmation |
-                                       common::shell_op::NoErrorUi,
-                                   filesFolder, keptFiles);
-    if (filesMoved && keptFilesName != filesName) {
-        if (std::optional<std::string> text = p.ReadFile(kept))
-            common::WriteFileAtomic(p, kept, RelinkFilesFolder(*text, filesName, keptFilesName));
-    }
-    return kept;
+    const bool placed = hasFiles ? PlacePageWithFiles(p, c, filesFolder, kept)
+                                 : p.MoveFile(c.savedPage, kept, true) ||
+                                       p.CopyFile(c.savedPage, kept, false);
+    if (placed) return {kept, true};
+    if (p.FileSize(kept) == std::optional<std::uint64_t>(0)) p.DeleteFile(kept);
+    return {c.savedPage, false};
 }
 
 }  // namespace
@@ -269,8 +366,10 @@ std::optional<std::string> ConvertSavedPage(common::Platform& p, const Conversio
         // Nothing converted: the name goes free again, and the page the
         // browser saved is kept instead of being thrown away with the folder.
         if (p.FileSize(outputFile) == std::optional<std::uint64_t>(0)) p.DeleteFile(outputFile);
-        recorded = KeepSavedPage(p, c);
-        if (!recorded && HasContent(p, c.savedPage)) return std::nullopt;
+        const KeptPage kept = KeepSavedPage(p, c);
+        // Only once everything in it has reached its place.
+        if (!kept.tempFolderDone) return kept.recorded;
+        recorded = kept.recorded;
     }
     RemoveTemporaryFolder(p, c.owner, c.tempFolder);
     return recorded;

@@ -44,10 +44,24 @@ std::string IsiloProject(const std::string& tempFolder, const std::string& title
 std::string OutputNameOf(bool all, const std::string& workingName, const std::string& textName,
                          const std::string& historyTitle);
 
+// The charset a page declares (its byte-order mark, else the first meta
+// element that names one), in lower case; empty when it declares none.
+std::string DeclaredCharset(const std::string& page);
+inline constexpr unsigned kUtf8CodePage = 65001;
+// The Windows code page of a charset label as browsers read it (the Latin-1
+// labels mean windows-1252); 0 when unknown.
+unsigned CodePageOfCharset(const std::string& label);
+// A folder's name (ANSI) as the page's addresses must spell it: escaped as
+// an address, in the page's own encoding; percent-encoded UTF-8 where that
+// is UTF-8 or cannot hold a character of the name; in the system's code
+// page where the page declares none.
+std::string FolderAddressFor(common::Platform& p, const std::string& page,
+                             const std::string& folderName);
+
 // The page's references to its files folder ("<old>_files/...") made to
-// point at the folder's new name, as a relative address.
+// point at the folder's new address.
 std::string RelinkFilesFolder(const std::string& page, const std::string& oldFolderName,
-                              const std::string& newFolderName);
+                              const std::string& newFolderAddress);
 
 struct Conversion {
     std::string converter;   // kHhcConverter or kIsiloConverter
@@ -63,9 +77,10 @@ struct Conversion {
 // temporary folder. The output name stays taken by an empty file until the
 // converter has written over it. Returns the output file's path (historyTitle
 // then gets hhc.exe's form of it); when the converter did not start or wrote
-// nothing, the saved page itself moved to the target folder under the output
-// name; nothing when the browser saved no page or it could not be moved out
-// (then the temporary folder stays, holding it).
+// nothing, the saved page itself moved with its files folder to the target
+// folder under the output name, or, where they could not both get there,
+// the page in the temporary folder, which then stays; nothing when the
+// browser saved no page.
 std::optional<std::string> ConvertSavedPage(common::Platform& p, const Conversion& c,
                                             std::string& historyTitle);
 

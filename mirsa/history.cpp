@@ -17,7 +17,6 @@ constexpr const char* kTableLine = "<table>";
 // Serialises the update of the page between saver processes, so two saves
 // at the same moment cannot lose each other's item.
 constexpr const char* kHistoryMutex = "Mirsa_HistoryPage";
-constexpr std::uint32_t kHistoryLockWaitMs = 30000;
 
 bool AtLineStart(const std::string& text, std::size_t pos) {
     return pos == 0 || text[pos - 1] == '\n';
@@ -203,36 +202,21 @@ std::string InsertEntry(const std::string& page, const std::string& heading,
     return text;
 }
 
-bool AddHistoryEntry(common::Platform& p, const std::string& title, const std::string& savedFile,
-                     const std::string& address, const std::string& historyFolder,
-                     bool useFileName, bool newestFirst) {
-    // The address comes from the page as much as the title does: no mark-up from it either.
-    const std::string shownAddress = HistoryAddress(address, title);
-    const std::string shownTitle = HistoryTitle(title, savedFile, useFileName);
-    const std::string link = HistoryLink(savedFile, historyFolder);
-    const common::SystemTime now = p.LocalTime();
-    const std::string heading =
-        DayHeading(p.AnsiToUtf8(p.FormatDate(now, 0, kDayPattern)));
-    const std::string entry = p.AnsiToUtf8(
-        HistoryEntry(p.FormatTime(now, 0, kTimePattern), link, shownTitle, shownAddress));
+namespace {
 
+enum class Update { Done, NotUpdated, Damaged };
+
+// Read, change and write the page; the caller holds the lock.
+Update UpdatePage(common::Platform& p, const std::string& historyFolder,
+                  const std::string& heading, const std::string& entry, bool newestFirst) {
     const std::string page = historyFolder + kHistoryFile;
     const std::string tmp = page + ".tmp";
     const std::string old = page + ".old";
 
-    common::MutexId lock = p.AcquireMutex(kHistoryMutex, kHistoryLockWaitMs);
-    auto unlock = [&] {
-        if (lock) p.ReleaseMutex(lock);
-    };
-
     const std::uint64_t size = p.FileSize(page).value_or(0);
     std::optional<std::string> read = size > 0 ? p.ReadFile(page) : std::string();
-    if (!read) {
-        // There but unreadable (open elsewhere, no access): the user's page
-        // stays as it is and this save is not recorded.
-        unlock();
-        return true;
-    }
+    // There but unreadable (open elsewhere, no access): the user's page stays as it is.
+    if (!read) return Update::NotUpdated;
     if (p.FileExists(tmp)) p.CopyFile(tmp, BakPathOf(page), false);
     if (size > 0) p.CopyFile(page, tmp, false);
 
@@ -246,11 +230,7 @@ bool AddHistoryEntry(common::Platform& p, const std::string& title, const std::s
         const std::uint64_t oldSize = p.FileSize(old).value_or(0);
         if (!(p.FileExists(old) && oldSize > size)) p.CopyFile(page, old, false);
         std::string upgraded;
-        if (!UpgradePage(text, templateText, upgraded)) {
-            p.MessageBox(0, kDamagedHistoryText, kErrorTitle, common::mb::IconExclamation);
-            unlock();
-            return false;
-        }
+        if (!UpgradePage(text, templateText, upgraded)) return Update::Damaged;
         text = NormalizeLineEnds(upgraded);
         break;
     }
@@ -263,18 +243,42 @@ bool AddHistoryEntry(common::Platform& p, const std::string& title, const std::s
         break;
     }
 
-    if (KindOfPage(text) != PageKind::Current) {
-        // No usable template either: leave the page as it is.
-        p.DeleteFile(tmp);
-        unlock();
-        return true;
-    }
-    // Written whole or not at all: either way the page is sound and the copy
-    // is no longer needed.
-    common::WriteFileAtomic(p, page, InsertEntry(text, heading, entry, newestFirst));
+    // No usable template either: the page stays as it is. Written whole or
+    // not at all: either way the page is sound and the copy is no longer needed.
+    const bool written =
+        KindOfPage(text) == PageKind::Current &&
+        common::WriteFileAtomic(p, page, InsertEntry(text, heading, entry, newestFirst));
     p.DeleteFile(tmp);
-    unlock();
-    return true;
+    return written ? Update::Done : Update::NotUpdated;
+}
+
+}  // namespace
+
+bool AddHistoryEntry(common::Platform& p, const std::string& title, const std::string& savedFile,
+                     const std::string& address, const std::string& historyFolder,
+                     bool useFileName, bool newestFirst) {
+    // The address comes from the page as much as the title does: no mark-up from it either.
+    const std::string shownAddress = HistoryAddress(address, title);
+    const std::string shownTitle = HistoryTitle(title, savedFile, useFileName);
+    const std::string link = HistoryLink(savedFile, historyFolder);
+    const common::SystemTime now = p.LocalTime();
+    const std::string heading =
+        DayHeading(p.AnsiToUtf8(p.FormatDate(now, 0, kDayPattern)));
+    const std::string entry = p.AnsiToUtf8(
+        HistoryEntry(p.FormatTime(now, 0, kTimePattern), link, shownTitle, shownAddress));
+
+    // Never written without the lock, or another saver's item could be lost:
+    // its holder only reads and writes the page, so the wait ends.
+    const common::MutexId lock = common::AcquireMutexPumping(p, kHistoryMutex);
+    Update update = Update::NotUpdated;
+    if (lock != 0) {
+        update = UpdatePage(p, historyFolder, heading, entry, newestFirst);
+        p.ReleaseMutex(lock);
+    }
+    // Shown once the lock is free, so other saves go on while the box is open.
+    if (update != Update::Done)
+        p.MessageBox(0, kDamagedHistoryText, kErrorTitle, common::mb::IconExclamation);
+    return update != Update::Damaged;
 }
 
 }  // namespace mirsa

@@ -50,8 +50,10 @@ std::string RebuildPage(const std::string& normalizedPage, const std::string& te
 std::string InsertEntry(const std::string& normalizedPage, const std::string& headingUtf8,
                         const std::string& entryUtf8, bool newestFirst);
 
-// Adds one item; false when a damaged page of an earlier format was met
-// (its box was shown) and the program is to end.
+// Adds one item, waiting for any other saver's update of the page first.
+// A page that cannot be updated (unreadable, not written, its lock refused)
+// shows the box; false when that was a damaged page of an earlier format
+// and the program is to end.
 bool AddHistoryEntry(common::Platform& p, const std::string& title, const std::string& savedFile,
                      const std::string& address, const std::string& historyFolder,
                      bool useFileName, bool newestFirst);

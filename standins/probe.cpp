@@ -226,6 +226,16 @@ void Seam(const Record& req, Record& out) {
     common::MutexId mutex = p.AcquireMutex("OC_Probe_Seam", 0);
     out.Set("mutex", Flag(mutex != 0));
     p.ReleaseMutex(mutex);
+    // A name that another kind of object holds refuses the mutex outright.
+    HANDLE event = CreateEventA(nullptr, FALSE, FALSE, "OC_Probe_Event");
+    const common::MutexTake refused = p.TakeMutex("OC_Probe_Event", 0);
+    out.Set("mutexRefused", Flag(refused.refused) + Flag(refused.mutex != 0));
+    if (event) CloseHandle(event);
+
+    // "€ «Пр»" in code page 1251; "é" has no form there (no best fit to "e").
+    out.Set("codePage1251",
+            p.Utf8ToCodePage("\xE2\x82\xAC \xC2\xAB\xD0\x9F\xD1\x80\xC2\xBB", 1251).value_or("<none>"));
+    out.Set("codePageNoForm", Flag(p.Utf8ToCodePage("caf\xC3\xA9", 1251).has_value()));
 
     common::SystemTime t;
     t.year = 2024, t.month = 3, t.dayOfWeek = 2, t.day = 5, t.hour = 7, t.minute = 6, t.second = 5;

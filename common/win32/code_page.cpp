@@ -1,4 +1,5 @@
-// Text in the system's ANSI code page: to and from UTF-8, and its letter case.
+// Text in the system's ANSI code page: to and from UTF-8, and its letter case;
+// UTF-8 text in another code page.
 #include "common/win32/win32_api.h"
 
 #include "common/win32/platform_support.h"
@@ -45,6 +46,25 @@ std::string Win32Platform::AnsiToUtf8(const std::string& ansi) {
 std::string Win32Platform::Utf8ToAnsi(const std::string& utf8) {
     if (IsAscii(utf8)) return utf8;
     return FromWide(ToWide(utf8, CP_UTF8), CP_ACP);
+}
+
+std::optional<std::string> Win32Platform::Utf8ToCodePage(const std::string& utf8,
+                                                         unsigned codePage) {
+    if (IsAscii(utf8)) return utf8;
+    const std::wstring wide = ToWide(utf8, CP_UTF8);
+    if (wide.empty() != utf8.empty()) return std::nullopt;
+    if (wide.empty()) return std::string();
+    // No best fit: a character without its own form must not turn into a
+    // look-alike ("e" for an accented e) that names another file.
+    BOOL usedDefault = FALSE;
+    const int n = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(),
+                                      static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                                      &usedDefault);
+    if (n <= 0 || usedDefault) return std::nullopt;
+    std::string text(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
+                        &text[0], n, nullptr, nullptr);
+    return text;
 }
 
 std::string Win32Platform::UpperCase(const std::string& ansi) {

@@ -158,12 +158,18 @@ void Win32Platform::CloseProcess(ProcessId process) {
 // --- named mutex ---
 
 MutexId Win32Platform::AcquireMutex(const std::string& name, std::uint32_t waitMs) {
+    return TakeMutex(name, waitMs).mutex;
+}
+
+MutexTake Win32Platform::TakeMutex(const std::string& name, std::uint32_t waitMs) {
     HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
-    if (!mutex) return 0;
+    if (!mutex) return MutexTake{0, true};
     DWORD r = WaitForSingleObject(mutex, waitMs);
-    if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED) return reinterpret_cast<MutexId>(mutex);
+    // Abandoned: its holder ended without releasing it, and the mutex is ours now.
+    if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED)
+        return MutexTake{reinterpret_cast<MutexId>(mutex), false};
     CloseHandle(mutex);
-    return 0;
+    return MutexTake{0, r == WAIT_FAILED};
 }
 
 void Win32Platform::ReleaseMutex(MutexId mutex) {

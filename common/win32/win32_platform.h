@@ -70,6 +70,7 @@ public:
 
     std::string AnsiToUtf8(const std::string& ansi) override;
     std::string Utf8ToAnsi(const std::string& utf8) override;
+    std::optional<std::string> Utf8ToCodePage(const std::string& utf8, unsigned codePage) override;
     std::string UpperCase(const std::string& ansi) override;
     std::string LowerCase(const std::string& ansi) override;
 
@@ -123,6 +124,7 @@ public:
                            const std::string& from, const std::string& to) override;
 
     MutexId AcquireMutex(const std::string& name, std::uint32_t waitMs) override;
+    MutexTake TakeMutex(const std::string& name, std::uint32_t waitMs) override;
     void ReleaseMutex(MutexId mutex) override;
 
     std::optional<std::uint64_t> FreeDiskSpace(const std::string& path) override;

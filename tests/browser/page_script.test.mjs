@@ -56,7 +56,15 @@ break  </a>
 <form id="post" action="/login" method="POST"><input name="user" value="ann"><input name="x&#13;&#10;y" value="2">
   <select name="lang"><option value="ru" selected>ru</option></select><button id="postsubmit">Go</button></form>
 <form id="reply" action="/reply" method="post"><textarea name="msg">Hi</textarea>
-  <button id="replysubmit">Send</button></form>`,
+  <button id="replysubmit">Send</button></form>
+<form id="nobutton" action="/nb"><input id="nbfield" name="n" value="1"></form>
+<form id="again" action="/again"><input name="a" value="1"><button id="againsubmit"><b id="againlabel">Go</b></button></form>
+<a id="dl" href="/files/f.zip">File</a>
+<script>
+  // The page's own submits: with a click on a link, and once more while its form goes.
+  document.getElementById('dl').addEventListener('click', () => document.getElementById('plainget').requestSubmit());
+  document.getElementById('againsubmit').addEventListener('click', () => document.getElementById('again').requestSubmit());
+</script>`,
   'www.shop.test/refresh.html': `<!doctype html><html><head><meta charset="utf-8">
 <meta http-equiv="Refresh" content="0; URL=/files/pack.zip">
 <meta http-equiv="refresh" content="0;url=http://www.shop.test/files/other.zip">
@@ -157,8 +165,9 @@ Object.defineProperty(Anchor.prototype, 'href', {
   get: function () { return this._href; } });
 var location = { href: 'http://www.shop.test/p.html', hostname: 'www.shop.test', protocol: 'http:' };
 var window = this;
+window.addEventListener = function () {};
 var document = {
-  addEventListener: function (type, fn) { listeners[type] = fn; },
+  addEventListener: function (type, fn, capture) { if (!capture) listeners[type] = fn; },
   createElement: function (tag) {
     if (tag == 'a') return new Anchor();
     var frame = { setAttribute: function () {} };
@@ -372,6 +381,59 @@ test('clicks, keys and submits that the page makes itself hand over nothing', as
   assert.equal(forms.jobs.length, 0);
   await context.close();
   await forms.context.close();
+});
+
+// A Ctrl+Enter as the platform delivers it (Playwright's own sends no
+// character with Ctrl, so the browser would not submit).
+async function ctrlEnter(page, selector) {
+  await page.focus(selector);
+  const input = await page.context().newCDPSession(page);
+  const key = { modifiers: 2, key: 'Enter', code: 'Enter', windowsVirtualKeyCode: 13 };
+  await input.send('Input.dispatchKeyEvent', { type: 'rawKeyDown', modifiers: 2, key: 'Control', windowsVirtualKeyCode: 17 });
+  await input.send('Input.dispatchKeyEvent', { type: 'rawKeyDown', ...key });
+  await input.send('Input.dispatchKeyEvent', { type: 'char', text: '\r', unmodifiedText: '\r', ...key });
+  await input.send('Input.dispatchKeyEvent', { type: 'keyUp', ...key });
+  await input.send('Input.dispatchKeyEvent', { type: 'keyUp', key: 'Control', windowsVirtualKeyCode: 17 });
+  await input.detach();
+}
+
+// Waits for a request the server gets from now on.
+async function waitSeen(page, request, action) {
+  const from = seen.length;
+  await action();
+  for (let i = 0; i < 50 && !seen.slice(from).includes(request); i++) await settle(page, 100);
+  assert.ok(seen.slice(from).includes(request), `${request} was sent as usual`);
+}
+
+test('a form the page submits itself is sent as usual, whatever the user pressed', async () => {
+  const { context, page, jobs } = await open('http://www.shop.test/forms.html');
+  // In the very turn of the user's real Ctrl+click on a link.
+  await waitSeen(page, 'GET www.shop.test/find', () => page.click('#dl', { modifiers: ['Control'] }));
+  // While the user holds Ctrl, after a real Ctrl+click a moment before.
+  await page.goto('http://www.shop.test/forms.html');
+  await page.keyboard.down('Control');
+  await waitSeen(page, 'POST www.shop.test/login',
+    () => page.evaluate(() => document.getElementById('post').requestSubmit()));
+  await page.keyboard.up('Control');
+  await settle(page);
+  assert.deepEqual(jobs.map((j) => j.link), ['http://www.shop.test/files/f.zip']);
+  await context.close();
+});
+
+test("the user's own Ctrl+Enter and Ctrl+click on a submit control hand the form over once", async () => {
+  const { context, page, jobs } = await open('http://www.shop.test/forms.html');
+  await ctrlEnter(page, '#nbfield');
+  await ctrlEnter(page, '#plainget input');
+  // The page submits this form once more while the click sends it.
+  await page.click('#againlabel', { modifiers: ['Control'] });
+  await settle(page);
+  assert.deepEqual(jobs.map((j) => j.link), [
+    'http://www.shop.test/nb?n=1',
+    'http://www.shop.test/find?w=x',
+    'http://www.shop.test/again?a=1',
+  ]);
+  assert.ok(!seen.some((s) => /\/(nb|again)$/.test(s)), seen.join('\n'));
+  await context.close();
 });
 
 test('a link in a sandboxed frame, where reading cookies throws, goes without cookies', async () => {

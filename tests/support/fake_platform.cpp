@@ -460,8 +460,16 @@ bool FakePlatform::MutexHeldHere(const std::string& name) const {
 }
 std::size_t FakePlatform::OpenMutexHandles() const { return s_->mutexHandles.size(); }
 
+void FakePlatform::RefuseMutex(const std::string& name) { s_->mutexes[Upper(name)].refused = true; }
+
+MutexTake FakePlatform::TakeMutex(const std::string& name, std::uint32_t waitMs) {
+    if (s_->mutexes[Upper(name)].refused) return MutexTake{0, true};
+    return MutexTake{AcquireMutex(name, waitMs), false};
+}
+
 MutexId FakePlatform::AcquireMutex(const std::string& name, std::uint32_t waitMs) {
     std::string key = Upper(name);
+    if (s_->mutexes[key].refused) return 0;
     auto free = [&] { return !s_->mutexes[key].heldElsewhere; };
     std::uint64_t deadline = waitMs == 0xFFFFFFFFu ? UINT64_MAX : s_->now + waitMs;
     if (!s_->WaitUntil(*this, deadline, free)) return 0;

@@ -84,6 +84,8 @@ public:
 
     // Local time; it moves on with the virtual clock.
     void SetLocalTime(const SystemTime& t);  // dayOfWeek is computed
+    // The system's ANSI code page: 1252 (the default) or 1251.
+    void SetAnsiCodePage(unsigned codePage);
     // Pictures used when FormatDate/FormatTime get an empty format.
     void SetDatePictures(const std::string& shortDate, const std::string& longDate);
     void SetTimePicture(const std::string& picture);
@@ -335,6 +337,8 @@ public:
     void HoldMutexElsewhere(const std::string& name, ProcessId holder = 0);
     void ReleaseMutexElsewhere(const std::string& name);
     bool MutexHeldHere(const std::string& name) const;
+    // CreateMutex fails for this name (another kind of object holds it).
+    void RefuseMutex(const std::string& name);
     std::size_t OpenMutexHandles() const;
 
     // --- web services ---
@@ -451,6 +455,7 @@ public:
 
     std::string AnsiToUtf8(const std::string& ansi) override;
     std::string Utf8ToAnsi(const std::string& utf8) override;
+    std::optional<std::string> Utf8ToCodePage(const std::string& utf8, unsigned codePage) override;
     std::string UpperCase(const std::string& ansi) override;
     std::string LowerCase(const std::string& ansi) override;
 
@@ -505,6 +510,7 @@ public:
                            const std::string& from, const std::string& to) override;
 
     MutexId AcquireMutex(const std::string& name, std::uint32_t waitMs) override;
+    MutexTake TakeMutex(const std::string& name, std::uint32_t waitMs) override;
     void ReleaseMutex(MutexId mutex) override;
 
     std::optional<std::uint64_t> FreeDiskSpace(const std::string& path) override;

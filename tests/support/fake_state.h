@@ -58,6 +58,7 @@ struct FakePlatform::State {
     std::function<void(FakePlatform&)> onPump;
     std::size_t pumpCalls = 0, pumped = 0;
     SystemTime baseTime{2024, 5, 5, 17, 10, 30, 0, 0};
+    unsigned ansiCodePage = 1252;
     std::uint64_t baseTimeSetAt = 0;
     std::string shortDatePicture = "dd.MM.yyyy";
     std::string longDatePicture = "dddd, d. MMMM yyyy";
@@ -175,6 +176,7 @@ struct FakePlatform::State {
         bool heldElsewhere = false;
         ProcessId holder = 0;
         int heldHere = 0;
+        bool refused = false;
     };
     std::map<std::string, Mutex> mutexes;        // upper name
     std::map<MutexId, std::string> mutexHandles;  // open handles -> upper name

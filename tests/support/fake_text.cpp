@@ -1,4 +1,5 @@
-// FakePlatform: code page 1252, local time and the date and time pictures.
+// FakePlatform: code pages 1252 (the system's by default) and 1251, local
+// time and the date and time pictures.
 #include <cstdio>
 
 #include "common/helpers.h"
@@ -26,6 +27,29 @@ char ToAnsi(char32_t u) {
     for (int i = 0; i < 32; ++i)
         if (kHigh[i] == u) return static_cast<char>(0x80 + i);
     return '?';
+}
+
+// Code page 1251 bytes 0x80..0xBF; 0xC0..0xFF are U+0410..U+044F.
+constexpr char32_t kCyrillicHigh[64] = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409,
+    0x2039, 0x040A, 0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x0098, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0,
+    0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB,
+    0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6,
+    0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,
+};
+
+char32_t FromCyrillic(unsigned char c) {
+    if (c < 0x80) return c;
+    return c < 0xC0 ? kCyrillicHigh[c - 0x80] : static_cast<char32_t>(0x0410 + (c - 0xC0));
+}
+
+std::optional<char> ToCyrillic(char32_t u) {
+    if (u < 0x80) return static_cast<char>(u);
+    if (u >= 0x0410 && u <= 0x044F) return static_cast<char>(0xC0 + (u - 0x0410));
+    for (int i = 0; i < 64; ++i)
+        if (kCyrillicHigh[i] == u) return static_cast<char>(0x80 + i);
+    return std::nullopt;
 }
 
 // One code point from UTF-8 at i; malformed input gives U+FFFD for one byte.
@@ -222,16 +246,36 @@ constexpr std::uint32_t kTimeNoMinutesOrSeconds = 0x1, kTimeNoSeconds = 0x2,
 
 }  // namespace
 
+void FakePlatform::SetAnsiCodePage(unsigned codePage) { s_->ansiCodePage = codePage; }
+
 std::string FakePlatform::AnsiToUtf8(const std::string& ansi) {
     std::string out;
-    for (unsigned char c : ansi) AppendUtf8(out, FromAnsi(c));
+    for (unsigned char c : ansi)
+        AppendUtf8(out, s_->ansiCodePage == 1251 ? FromCyrillic(c) : FromAnsi(c));
     return out;
 }
 
 std::string FakePlatform::Utf8ToAnsi(const std::string& utf8) {
     std::string out;
     std::size_t i = 0;
-    while (i < utf8.size()) out += ToAnsi(NextUtf8(utf8, i));
+    while (i < utf8.size()) {
+        const char32_t u = NextUtf8(utf8, i);
+        out += s_->ansiCodePage == 1251 ? ToCyrillic(u).value_or('?') : ToAnsi(u);
+    }
+    return out;
+}
+
+std::optional<std::string> FakePlatform::Utf8ToCodePage(const std::string& utf8,
+                                                        unsigned codePage) {
+    if (codePage != 1251 && codePage != 1252) return std::nullopt;
+    std::string out;
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const char32_t u = NextUtf8(utf8, i);
+        std::optional<char> c = codePage == 1251 ? ToCyrillic(u) : std::optional<char>(ToAnsi(u));
+        if (!c || (codePage == 1252 && *c == '?' && u != '?')) return std::nullopt;
+        out += *c;
+    }
     return out;
 }
 

@@ -14,19 +14,42 @@
     // Second-level labels under which a country's sites live (bank.co.uk).
     var sharedSuffix = /^(ac|ad|biz|co|com|ed|edu|gen|go|gob|gov|gr|in|info|int|lg|ltd|me|mil|ne|net|nhs|nic|nom|or|org|plc|sch)$/;
 
-    // Modifier keys of the user's last key or mouse event, for submit events
-    // that carry none.
-    var keys = { ctrlKey: false, shiftKey: false, altKey: false };
-
     // An event the page made itself (dispatchEvent) says so where the engine
     // knows; an engine without isTrusted takes every event as the user's.
     function byUser(e) {
         return e.isTrusted !== false;
     }
 
-    function noteKeys(e) {
-        if (!byUser(e)) return;
-        keys = { ctrlKey: !!e.ctrlKey, shiftKey: !!e.shiftKey, altKey: !!e.altKey };
+    // The form that the user's own Ctrl+Enter or Ctrl+click on its submit
+    // control is sending in this event turn. A submit event carries no keys,
+    // and one the page starts itself (requestSubmit) is trusted too: only
+    // this form's submit is the user's.
+    var userSubmit = null;
+    // Taken before the page's own scripts run, which may replace it.
+    var setTimer = window.setTimeout;
+
+    function forgetSubmit() {
+        userSubmit = null;
+    }
+
+    function noteSubmit(form, e) {
+        if (!form || !byUser(e) || !e.ctrlKey || e.shiftKey || e.altKey) return;
+        // Chromium's Enter also clicks the submit control: still one action.
+        if (userSubmit && userSubmit.form === form) return;
+        userSubmit = { form: form, handed: false };
+        setTimer.call(window, forgetSubmit, 0);
+    }
+
+    function noteEnter(e) {
+        if (e.keyCode == 13 || e.key == 'Enter') noteSubmit(e.target && e.target.form, e);
+    }
+
+    function noteSubmitClick(e) {
+        var node = e.target, type;
+        while (node && !(node.nodeName && /^(button|input)$/i.test(node.nodeName))) node = node.parentNode;
+        if (!node) return;
+        type = String(node.type).toLowerCase();
+        if (type == 'submit' || type == 'image') noteSubmit(node.form, e);
     }
 
     // A job line never holds a line break of its own.
@@ -129,7 +152,6 @@
 
     function MonitorClick(e) {
         if (!byUser(e)) return;
-        noteKeys(e);
         if (e.button != 0 || e.shiftKey || e.altKey) return;
         var node = e.target;
         while (node && !(node.nodeName && node.nodeName.toLowerCase() == 'a')) node = node.parentNode;
@@ -184,13 +206,13 @@
     }
 
     function FormWork(e) {
-        if (!byUser(e)) return;
-        var k = typeof e.ctrlKey == 'boolean' ? e : keys;
-        if (!k.ctrlKey || k.shiftKey || k.altKey) return;
         var form = e.target;
-        if (!form || String(form.nodeName).toLowerCase() != 'form' || isReplyForm(form)) return;
+        if (!byUser(e) || !userSubmit || userSubmit.form !== form || isReplyForm(form)) return;
         e.stopPropagation();
         e.preventDefault();
+        // The page may submit the same form again in this turn: one job.
+        if (userSubmit.handed) return;
+        userSubmit.handed = true;
         var params = getFormParams(form);
         var action = form.getAttribute('action');
         var link = action ? resolved(action) : location.href;
@@ -234,11 +256,15 @@
         }
     }
 
-    document.addEventListener('keydown', noteKeys, true);
-    document.addEventListener('keyup', noteKeys, true);
-    document.addEventListener('mousedown', noteKeys, true);
     document.addEventListener('click', MonitorClick, false);
     if (ver) {
+        // Engines submit on the key's press or on the click it makes.
+        document.addEventListener('keydown', noteEnter, true);
+        document.addEventListener('keypress', noteEnter, true);
+        document.addEventListener('click', noteSubmitClick, true);
+        document.addEventListener('keyup', forgetSubmit, true);
+        // A blur of any element, and the window's own focus loss.
+        window.addEventListener('blur', forgetSubmit, true);
         document.addEventListener('submit', FormWork, false);
         document.addEventListener('DOMContentLoaded', removeMetaRefresh, false);
     }

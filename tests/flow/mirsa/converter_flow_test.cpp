@@ -192,6 +192,9 @@ TEST(MirsaConvert, FailedConversionKeepsThePage) {
          "<img src=\"Tom%20_%26_%20Jerry%20\xE9_2_files/a.png\">", "Tom \"&\" Jerry \xC3\xA9"},
         {"pdb, no start, files folder", "C:\\Mirsa\\", "/format=pdb /text=Own", true, true, page, {}, {}, "",
          "C:\\Pages\\Own.html", "<img src=\"Own_files/a.png\">", "Tom \"&\" Jerry \xC3\xA9"},
+        {"UTF-8 page, files folder", "C:\\Mirsa\\", "/format=chm", true, true, "<meta charset=utf-8>" + page, {},
+         {}, "", t + ".html", "<meta charset=utf-8><img src=\"Tom%20_%26_%20Jerry%20%C3%A9_files/a.png\">",
+         "Tom \"&\" Jerry \xC3\xA9"},
         {"all", "C:\\Mirsa\\", "/format=chm /method=all", false, false, page, {}, {}, "given.htm",
          "C:\\Pages\\given.html", page, "given"},
         {"browser saved nothing", "C:\\Mirsa\\", "/format=chm", false, false, "", {}, {}, "", "", "", ""},
@@ -251,6 +254,54 @@ TEST(MirsaConvert, FailedConversionKeepsThePage) {
                       std::string::npos,
                   described)
             << c.name;
+    }
+}
+
+// A kept page whose files folder can get to the target folder neither by a
+// move nor by a copy stays whole in the temporary folder, and is recorded
+// there; so does a page that cannot be moved or copied itself. Nothing half
+// placed is left in the target folder.
+TEST(MirsaConvert, PageThatCannotBeKeptWholeStaysInTheTemporaryFolder) {
+    const std::string temp = "C:\\Pages\\_temp_\\";
+    const std::string kept = "C:\\Pages\\Tom _&_ Jerry \xE9";
+    const std::string page = "<img src=\"index_files/a.png\"><img src=\"index_files/b.png\">";
+    struct Case {
+        std::string name;
+        bool withFiles;
+        // Once the browser has saved into the folder.
+        std::function<void(FakePlatform&, const std::string& folder)> fault;
+    } cases[] = {
+        {"files folder refused", true,
+         [&](FakePlatform& fp, const std::string&) { fp.FailWritesTo(kept + "_files"); }},
+        {"an image still open", true,
+         [](FakePlatform& fp, const std::string& folder) { fp.SetLocked(folder + "index_files\\b.png", true); }},
+        {"page still open", false,
+         [](FakePlatform& fp, const std::string& folder) { fp.SetLocked(folder + "index.html", true); }},
+    };
+    for (const auto& c : cases) {
+        ConvertWorld w("C:\\Mirsa\\", "Description=1\r\n");
+        w.writesOutput = false;
+        w.pageBytes = page;
+        w.alsoSaves = [&c](FakePlatform& fp, const std::string& saved) {
+            const std::string folder = common::FolderOfPath(saved);
+            if (c.withFiles) {
+                fp.AddFile(folder + "index_files\\a.png", "A");
+                fp.AddFile(folder + "index_files\\b.png", "B");
+            }
+            c.fault(fp, folder);
+        };
+        w.Convert("/format=chm");
+        EXPECT_EQ(w.p.FileText(temp + "index.html"), page) << c.name;
+        if (c.withFiles) {
+            EXPECT_EQ(w.p.FileText(temp + "index_files\\a.png"), "A") << c.name;
+            EXPECT_EQ(w.p.FileText(temp + "index_files\\b.png"), "B") << c.name;
+        }
+        EXPECT_FALSE(w.p.HasFile(kept + ".html")) << c.name;
+        EXPECT_FALSE(w.p.HasFolder(kept + "_files")) << c.name;
+        EXPECT_TRUE(w.Boxes().empty()) << c.name;
+        EXPECT_EQ(w.HistoryItems(), 1u) << c.name;
+        EXPECT_NE(w.History().find("href=\"_temp_/index.html\""), std::string::npos) << c.name << "\n" << w.History();
+        EXPECT_NE(w.p.FileText(temp + "descript.ion").value_or("").find("index.html"), std::string::npos) << c.name;
     }
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "common/helpers.h"
 #include "mirsa/description.h"
 #include "mirsa/history.h"
@@ -112,14 +114,31 @@ TEST(MirsaHistory, LeftoverTmpGoesToBak) {
     EXPECT_NE(before.find("one.html"), std::string::npos);
 }
 
-TEST(MirsaHistory, FailedWriteKeepsThePageAndLeavesNoCopy) {
-    HistoryWorld w;
-    w.Add("One", "one.html");
-    const std::string before = w.Page();
-    w.p.FailWritesTo(kPage);
-    w.Add("Two", "two.html");
-    EXPECT_EQ(w.Page(), before);
-    EXPECT_EQ(w.p.FilesUnder("C:\\Pages"), std::vector<std::string>{kPage});
+// A page that cannot be updated stays as it was, leaves no copy and says
+// so; the save run goes on.
+TEST(MirsaHistory, PageThatCannotBeUpdatedSaysSo) {
+    const struct {
+        const char* name;
+        std::function<void(FakePlatform&)> fault;
+    } cases[] = {
+        {"write fails", [](FakePlatform& fp) { fp.FailWritesTo(kPage); }},
+        {"unreadable", [](FakePlatform& fp) { fp.SetUnreadable(kPage, true); }},
+        {"lock refused", [](FakePlatform& fp) { fp.RefuseMutex("Mirsa_HistoryPage"); }},
+    };
+    for (const auto& c : cases) {
+        HistoryWorld w;
+        w.Add("One", "one.html");
+        const std::string before = w.Page();
+        c.fault(w.p);
+        EXPECT_TRUE(w.Add("Two", "two.html")) << c.name;
+        EXPECT_EQ(w.Page(), before) << c.name;
+        EXPECT_EQ(w.p.FilesUnder("C:\\Pages"), std::vector<std::string>{kPage}) << c.name;
+        ASSERT_EQ(w.p.MessageBoxes().size(), 1u) << c.name;
+        EXPECT_EQ(w.p.MessageBoxes()[0].text, "Unable to update MirsaHistory.html!");
+        EXPECT_EQ(w.p.MessageBoxes()[0].title, "Mirsa Error");
+        EXPECT_EQ(w.p.MessageBoxes()[0].flags, common::mb::IconExclamation);
+        EXPECT_FALSE(w.p.MutexHeldHere("Mirsa_HistoryPage")) << c.name;
+    }
 }
 
 TEST(MirsaHistory, EmptyPageStartsFromTheTemplate) {
@@ -206,15 +225,34 @@ TEST(MirsaHistory, LargePageGrowsByOneItem) {
     EXPECT_EQ(w.Page().size(), page.size() + Item("17:10:30", "last.html", "Last", "http://a/").size());
 }
 
-TEST(MirsaHistory, ConcurrentSaverIsWaitedFor) {
-    HistoryWorld w;
-    w.p.HoldMutexElsewhere("Mirsa_HistoryPage");
-    w.p.Schedule(5000, [](FakePlatform& fp) { fp.ReleaseMutexElsewhere("Mirsa_HistoryPage"); });
-    std::uint64_t start = w.p.ElapsedMs();
-    w.Add("One", "one.html");
-    EXPECT_GE(w.p.ElapsedMs() - start, 5000u);
-    EXPECT_NE(w.Body().find("one.html"), std::string::npos);
-    EXPECT_FALSE(w.p.MutexHeldHere("Mirsa_HistoryPage"));
+// Another saver holds the page as long as its update takes, here ten
+// minutes on a slow share: its item and ours both stay, and this program's
+// messages are taken meanwhile.
+TEST(MirsaHistory, ConcurrentSaverIsWaitedForHoweverLong) {
+    for (const std::uint32_t holdMs : {5000u, 600000u}) {
+        HistoryWorld w;
+        w.Add("First", "first.html");
+        HistoryWorld other;
+        other.p.AddFile(kPage, w.Page());
+        other.Add("Theirs", "theirs.html");
+        w.p.HoldMutexElsewhere("Mirsa_HistoryPage");
+        w.p.Schedule(holdMs, [&other](FakePlatform& fp) {
+            fp.AddFile(kPage, other.Page());
+            fp.ReleaseMutexElsewhere("Mirsa_HistoryPage");
+        });
+        std::uint64_t pumpedAt = 0;
+        w.p.QueueMessage([&pumpedAt](FakePlatform& fp) { pumpedAt = fp.ElapsedMs(); });
+        const std::uint64_t start = w.p.ElapsedMs();
+        EXPECT_TRUE(w.Add("Ours", "ours.html"));
+        w.p.AdvanceClock(holdMs);  // the other saver is done by now in any case
+        EXPECT_GE(w.p.ElapsedMs() - start, holdMs);
+        EXPECT_GT(pumpedAt, start);
+        EXPECT_LT(pumpedAt, start + holdMs);
+        for (const char* file : {"first.html", "theirs.html", "ours.html"})
+            EXPECT_NE(w.Body().find(file), std::string::npos) << holdMs << " " << file;
+        EXPECT_TRUE(w.p.MessageBoxes().empty());
+        EXPECT_FALSE(w.p.MutexHeldHere("Mirsa_HistoryPage"));
+    }
 }
 
 TEST(MirsaHistory, MarkupInTheAddressStaysText) {
@@ -225,7 +263,7 @@ TEST(MirsaHistory, MarkupInTheAddressStaysText) {
 }
 
 // A page or list that is there but cannot be read (no read access) is left
-// exactly as it is, and nothing is recorded in it.
+// exactly as it is, and nothing is recorded in it; the page's box says so.
 TEST(MirsaSharedFiles, UnreadableFilesAreLeftAlone) {
     struct Case {
         const char* name;
@@ -239,9 +277,10 @@ TEST(MirsaSharedFiles, UnreadableFilesAreLeftAlone) {
         w.p.AddFile(kPage, HistoryTemplate());
         w.p.AddFile(H + "descript.ion", "old.html http://o/\r\n");
         w.p.SetUnreadable(c.unreadable, true);
-        EXPECT_TRUE(w.Add("One", "one.html")) << c.name;  // no damage box either
+        EXPECT_TRUE(w.Add("One", "one.html")) << c.name;
         AddDescription(w.p, H + "one.html", "http://a/", false);
         const bool historyUnreadable = c.unreadable == kPage;
+        EXPECT_EQ(w.p.MessageBoxes().size(), historyUnreadable ? 1u : 0u) << c.name;
         EXPECT_EQ(w.Page() == HistoryTemplate(), historyUnreadable) << c.name;
         EXPECT_EQ(w.p.FileText(H + "descript.ion") == "old.html http://o/\r\n", !historyUnreadable)
             << c.name;

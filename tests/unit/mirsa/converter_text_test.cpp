@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "mirsa/converters.h"
+#include "tests/support/fake_platform.h"
 
 namespace mirsa {
 namespace {
@@ -28,12 +29,11 @@ TEST(HhcTitle, StaysOnTheWindowLine) {
     }
 }
 
-// A page kept without conversion points at its files folder's new name; a
-// name from a page title is escaped as an address, and only references that
-// begin with the folder's name change.
+// A page kept without conversion points at its files folder's new address;
+// only references that begin with the folder's name change.
 TEST(RelinkFilesFolder, OnlyTheFoldersOwnReferences) {
     struct Case {
-        std::string page, newName, want;
+        std::string page, newAddress, want;
     } cases[] = {
         {"<img src=\"index_files/a.png\">", "News_files", "<img src=\"News_files/a.png\">"},
         {"<img src='index_files/a.png'><a href=index_files/b.html>", "N_files",
@@ -43,11 +43,62 @@ TEST(RelinkFilesFolder, OnlyTheFoldersOwnReferences) {
         {"<a href=\"http://x.org/index_files/a\">myindex_files/b", "N_files",
          "<a href=\"http://x.org/index_files/a\">myindex_files/b"},
         {"src=\"index_filesX/a\" src=\"index_files\"", "N_files", "src=\"index_filesX/a\" src=\"index_files\""},
-        {"src=\"index_files/a\"", "A b#c%d'e&f_files", "src=\"A%20b%23c%25d%27e%26f_files/a\""},
-        {"src=\"index_files/a\"", "Caf\xE9 (1)_files", "src=\"Caf\xE9%20(1)_files/a\""},
         {"", "N_files", ""},
     };
-    for (const Case& c : cases) EXPECT_EQ(RelinkFilesFolder(c.page, "index_files", c.newName), c.want) << c.page;
+    for (const Case& c : cases) EXPECT_EQ(RelinkFilesFolder(c.page, "index_files", c.newAddress), c.want) << c.page;
+}
+
+// The folder's new name in the page's own encoding: percent-encoded UTF-8
+// in a UTF-8 page, the page's code page where it declares one, the system's
+// where it declares none; blanks, quotes and the like escaped in any case.
+TEST(FolderAddressFor, ThePagesOwnEncoding) {
+    const std::string utf8Page = "<html><head><meta charset=\"UTF-8\"><title>x</title>";
+    const std::string cyrillicPage =
+        "<META HTTP-EQUIV='Content-Type' CONTENT='text/html; charset=windows-1251'>";
+    const std::string plainPage = "<html><head><title>x</title></head><body>charset=utf-8";
+    struct Case {
+        const char* name;
+        unsigned systemCodePage;
+        std::string page, folder, want;
+    } cases[] = {
+        {"accented, UTF-8", 1252, utf8Page, "Caf\xE9 (1)_files", "Caf%C3%A9%20%281%29_files"},
+        {"accented, no charset", 1252, plainPage, "Caf\xE9 (1)_files", "Caf\xE9%20%281%29_files"},
+        {"accented, windows-1251 cannot hold it", 1252, cyrillicPage, "Caf\xE9_files", "Caf%C3%A9_files"},
+        {"euro and guillemets, windows-1251", 1252, cyrillicPage, "\x80 \xAB\xBB_files", "\x88%20\xAB\xBB_files"},
+        {"Cyrillic, UTF-8", 1251, utf8Page, "\xCF\xF0\xE8_files", "%D0%9F%D1%80%D0%B8_files"},
+        {"Cyrillic, windows-1251", 1251, cyrillicPage, "\xCF\xF0\xE8_files", "\xCF\xF0\xE8_files"},
+        {"Cyrillic, no charset", 1251, plainPage, "\xCF\xF0\xE8_files", "\xCF\xF0\xE8_files"},
+        {"UTF-8 by its byte-order mark", 1252, "\xEF\xBB\xBF<p>", "\xE9_files", "%C3%A9_files"},
+        {"a charset this program does not know", 1252, "<meta charset=x-unknown>", "\xE9_files", "%C3%A9_files"},
+        {"hostile name", 1252, plainPage, "A b#c%d'e&f\"<g>)_files", "A%20b%23c%25d%27e%26f%22%3Cg%3E%29_files"},
+    };
+    for (const Case& c : cases) {
+        common::FakePlatform p;
+        p.SetAnsiCodePage(c.systemCodePage);
+        EXPECT_EQ(FolderAddressFor(p, c.page, c.folder), c.want) << c.name;
+    }
+}
+
+// Charset declarations as pages write them, and the labels browsers know.
+TEST(DeclaredCharset, MetaElementsAndLabels) {
+    const struct {
+        std::string page, charset;
+        unsigned codePage;
+    } cases[] = {
+        {"<meta charset=utf-8>", "utf-8", kUtf8CodePage},
+        {"<meta http-equiv=\"Content-Type\" content=\"text/html;charset = \"KOI8-R\"\">", "koi8-r", 20866},
+        {"<meta name=x><meta content='text/html; charset=ISO-8859-1' http-equiv=content-type>", "iso-8859-1", 1252},
+        {"<meta charset=\"x-cp1251\"/>", "x-cp1251", 1251},
+        {"<meta charset=iso-8859-5>", "iso-8859-5", 28595},
+        {"<meta name=charset><p>charset=utf-8", "", 0},
+        {"<meta charset=>", "", 0},
+        {"<meta charset=cp12510>", "cp12510", 0},
+        {"", "", 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DeclaredCharset(c.page), c.charset) << c.page;
+        EXPECT_EQ(CodePageOfCharset(DeclaredCharset(c.page)), c.codePage) << c.page;
+    }
 }
 
 }  // namespace
