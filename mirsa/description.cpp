@@ -11,7 +11,6 @@ constexpr std::size_t kFilesSuffixLength = 7;  // "_files\"
 // Read, change and write happen under this lock, so two saves into one folder
 // at the same moment keep both their lines.
 constexpr const char* kDescriptionMutex = "Mirsa_DescriptIon";
-constexpr std::uint32_t kDescriptionLockWaitMs = 30000;
 }
 
 std::string DescribedFile(const std::string& savedFile, bool frameset) {
@@ -39,7 +38,10 @@ void AddDescription(common::Platform& p, const std::string& savedFile,
     const std::string folder = common::FolderOfPath(described);
     const std::string file = folder + kDescriptionFile;
     const std::string line = DescriptionLine(described.substr(folder.size()), description);
-    common::MutexId lock = p.AcquireMutex(kDescriptionMutex, kDescriptionLockWaitMs);
+    // Never written without the lock, or another saver's line could be lost:
+    // its holder only reads and writes the file, so the wait ends.
+    const common::MutexId lock = common::AcquireMutexPumping(p, kDescriptionMutex);
+    if (lock == 0) return;
     std::optional<std::string> content = std::string();
     if (p.FileExists(file)) content = p.ReadFile(file);
     // A file that is there but cannot be read is left as it is.
@@ -49,7 +51,7 @@ void AddDescription(common::Platform& p, const std::string& savedFile,
         common::WriteFileAtomic(p, file, AppendDescriptionLine(*content, line));
         p.SetFileAttributes(file, common::file_attr::Hidden);
     }
-    if (lock != 0) p.ReleaseMutex(lock);
+    p.ReleaseMutex(lock);
 }
 
 }  // namespace mirsa

@@ -290,20 +290,23 @@ TEST(MirsaSharedFiles, UnreadableFilesAreLeftAlone) {
     }
 }
 
-TEST(MirsaSharedFiles, DescriptionWaitsForAnotherSaver) {
-    FakePlatform p;
-    p.AddFolder("C:\\S");
-    p.AddFile("C:\\S\\descript.ion", "a.html http://a/\r\n");
-    p.HoldMutexElsewhere("Mirsa_DescriptIon");
-    // The other saver adds its line while it holds the lock.
-    p.Schedule(3000, [](FakePlatform& fp) {
-        fp.AddFile("C:\\S\\descript.ion", "a.html http://a/\r\nb.html http://b/\r\n");
-        fp.ReleaseMutexElsewhere("Mirsa_DescriptIon");
-    });
-    AddDescription(p, "C:\\S\\c.html", "http://c/", false);
-    EXPECT_EQ(p.FileText("C:\\S\\descript.ion"),
-              "a.html http://a/\r\nb.html http://b/\r\nc.html http://c/\r\n");
-    EXPECT_FALSE(p.MutexHeldHere("Mirsa_DescriptIon"));
+TEST(MirsaSharedFiles, DescriptionWaitsForAnotherSaverHoweverLong) {
+    for (const std::uint32_t holdMs : {3000u, 600000u}) {
+        FakePlatform p;
+        p.AddFolder("C:\\S");
+        p.AddFile("C:\\S\\descript.ion", "a.html http://a/\r\n");
+        p.HoldMutexElsewhere("Mirsa_DescriptIon");
+        // The other saver adds its line while it holds the lock.
+        p.Schedule(holdMs, [](FakePlatform& fp) {
+            fp.AddFile("C:\\S\\descript.ion", "a.html http://a/\r\nb.html http://b/\r\n");
+            fp.ReleaseMutexElsewhere("Mirsa_DescriptIon");
+        });
+        AddDescription(p, "C:\\S\\c.html", "http://c/", false);
+        EXPECT_EQ(p.FileText("C:\\S\\descript.ion"),
+                  "a.html http://a/\r\nb.html http://b/\r\nc.html http://c/\r\n")
+            << holdMs;
+        EXPECT_FALSE(p.MutexHeldHere("Mirsa_DescriptIon"));
+    }
 }
 
 TEST(MirsaSharedFiles, UniqueNamesAreTakenWhenHandedOut) {
