@@ -8,6 +8,7 @@
 #include "zelko/cookie_scope.h"
 #include "zelko/flashgot.h"
 #include "zelko/handoff.h"
+#include "zelko/kept_job.h"
 #include "zelko/link_collection.h"
 #include "zelko/plugins.h"
 
@@ -245,6 +246,7 @@ StartResult StartZelko(common::Platform& p, int currentLeft, int currentTop) {
     }
 
     r.mode = StartMode::RequestDone;
+    DeleteOldKeptJobs(p, r.folder);
     std::string jobText;  // read back only when this process did not write it
     std::optional<std::string> jobPath = TakeRequest(p, args, s, r.folder, &jobText);
     if (!jobPath) return r;

@@ -2,7 +2,7 @@
 
 #include "common/helpers.h"
 #include "common/ini.h"
-#include "zelko/aria2.h"
+#include "zelko/network_receiver.h"
 #include "zelko/plugins.h"
 
 namespace zelko {
@@ -98,7 +98,8 @@ void SettingsController::CustomLabelCaption() {
     const std::string& custom = start_.settings.customDm;
     std::string caption;
     if (custom.empty()) caption = texts_.Text(text::CustomManager);
-    else if (IsAria2Endpoint(custom)) caption = kAria2Label;  // an address names no program
+    else if (NetworkReceiverOf(custom) != NetworkReceiver::None)  // an address names no program
+        caption = NetworkReceiverLabel(NetworkReceiverOf(custom));
     else caption = common::ProgramTitleOfPath(p_, custom);
     SetCaption(control::CustomLabel, caption);
 }

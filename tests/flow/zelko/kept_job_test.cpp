@@ -1,0 +1,100 @@
+// A job that was not handed on whole: what stays of it, where, and how long
+// Zelko's own kept jobs are left.
+#include <gtest/gtest.h>
+
+#include "tests/flow/zelko/zelko_world.h"
+#include "zelko/kept_job.h"
+
+namespace zelko::testing {
+namespace {
+
+using common::FakePlatform;
+
+constexpr std::uint64_t kDay = 864000000000ull;
+
+std::string Link(const std::string& url) { return url + "\r\nd\r\nc\r\n\r\n"; }
+
+TEST(KeptJob, OnlyTheLinksNotTakenStay) {
+    const std::string head = "3;FlashGet;2;;\r\nhttp://ref/\r\n";
+    const std::string job = head + Link("http://a/1") + Link("http://a/2") + Link("http://a/3");
+    struct Case {
+        const char* name;
+        std::vector<bool> notTaken;
+        std::string kept;
+    };
+    const Case cases[] = {
+        {"the middle one", {false, true, false}, "1;FlashGet;2;;\r\nhttp://ref/\r\n" + Link("http://a/2")},
+        {"all", {true, true, true}, job},
+        {"none", {false, false, false}, "0;FlashGet;2;;\r\nhttp://ref/\r\n"},
+        {"flags missing count as taken", {true}, "1;FlashGet;2;;\r\nhttp://ref/\r\n" + Link("http://a/1")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(LinksNotTaken(JobLines(job), c.notTaken).Text(), c.kept);
+    }
+    // A header without a count field stays as it is.
+    EXPECT_EQ(LinksNotTaken(JobLines("odd\r\nr\r\n" + Link("x")), {false}).Text(), "odd\r\nr\r\n");
+}
+
+TEST(KeptJob, WrittenOverTheJobOrToAFileOfZelkosOwn) {
+    const std::string job = "2;FlashGet;2;;\r\nr\r\n" + Link("http://a/1") + Link("http://a/2");
+    const std::string kept = "1;FlashGet;2;;\r\nr\r\n" + Link("http://a/2");
+    const std::string browserJob = "C:\\Cache\\job.zlk";
+    {
+        FakePlatform p;
+        ZelkoWorld w(p);
+        p.AddFile(browserJob, job);
+        EXPECT_EQ(KeepLinksNotTaken(p, kFolder, browserJob, JobLines(job), {false, true}),
+                  "These links are kept in the job file \"C:\\Cache\\job.zlk\".");
+        EXPECT_EQ(p.FileText(browserJob), kept);
+    }
+    {  // a job the browser saved where Zelko may only read
+        FakePlatform p;
+        ZelkoWorld w(p);
+        p.AddFile(browserJob, job);
+        p.SetReadOnly(browserJob, true);
+        EXPECT_EQ(KeepLinksNotTaken(p, kFolder, browserJob, JobLines(job), {false, true}),
+                  "These links are kept in the job file \"" + kFirstJob + "\".");
+        EXPECT_EQ(p.FileText(kFirstJob), kept);
+        EXPECT_EQ(p.FileText(browserJob), job);
+    }
+    {  // nowhere to write
+        FakePlatform p;
+        ZelkoWorld w(p);
+        p.FailAllWrites(true);
+        EXPECT_EQ(KeepWholeJob(p, kFolder, browserJob, JobLines(job)),
+                  "These links could not be kept in a job file.");
+    }
+}
+
+TEST(KeptJob, ZelkosOwnJobsGoAfterAWeek) {
+    struct Case {
+        const char* name;
+        std::string path;
+        std::uint64_t ageDays;  // 0: written now
+        bool deleted;
+    };
+    const Case cases[] = {
+        {"first name, eight days", kFolder + "flashgot.fgt", 8, true},
+        {"numbered, eight days", kFolder + "flashgot_12.fgt", 8, true},
+        {"in the temporary folder", "C:\\TEMP\\FLASHGOT_3.FGT", 8, true},
+        {"six days", kFolder + "flashgot_2.fgt", 6, false},
+        {"written now", kFolder + "flashgot_4.fgt", 0, false},
+        {"another name", kFolder + "flashgot_x.fgt", 30, false},
+        {"another name with digits", kFolder + "flashgot_1.fgt.fgt", 30, false},
+        {"the browser's job", "C:\\Cache\\flashgot.fgt", 30, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePlatform p;
+        ZelkoWorld w(p);
+        p.AddFile(c.path, "1;FlashGet;0;;\r\n");
+        if (c.ageDays) p.SetFileWriteTime(c.path, p.FileTimeNow() - c.ageDays * kDay);
+        w.Set("DM", "No");
+        w.Run("http://files.org/a.zip");  // any request clears up first
+        EXPECT_EQ(p.HasFile(c.path), !c.deleted);
+    }
+}
+
+}  // namespace
+}  // namespace zelko::testing
