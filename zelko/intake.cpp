@@ -11,6 +11,7 @@
 #include "zelko/kept_job.h"
 #include "zelko/link_collection.h"
 #include "zelko/plugins.h"
+#include "zelko/receiver_detection.h"
 
 namespace zelko {
 
@@ -232,6 +233,15 @@ StartResult StartZelko(common::Platform& p, int currentLeft, int currentTop) {
         s.dm = DetectManagers(p, r.folder, s);
         WriteMain(p, r.folder, "DM", s.dm);
         WriteMain(p, r.folder, "AllDM", s.allDm);
+        s.running = FindRunningReceivers(p, s.aria2Secret);
+        // With no manager found and no template of the user's own, the first
+        // request goes to a manager that runs rather than nowhere.
+        if (s.dm == kNoManager && s.customDm.empty() && !s.running.empty()) {
+            s.customDm = s.running[0].address;
+            s.customDmEnabled = true;
+            WriteMain(p, r.folder, "CustomDM", s.customDm);
+            WriteMain(p, r.folder, "CustomDMEnabled", "1");
+        }
     }
     if (s.usdPresent && s.transferToUsd.empty()) {
         s.transferToUsd = LoadSitePlugins(p, s.usdPath);

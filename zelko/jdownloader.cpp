@@ -35,8 +35,9 @@ std::vector<JDownloaderPost> JDownloaderPosts(const std::vector<ReceiverLink>& l
             grouped[i] = true;
             post.links.push_back(i);
             // One a line: a value's own line break would shift every later line.
-            urls += (urls.empty() ? "" : "\n") + OneLine(links[i].url);
-            descriptions += (post.links.size() == 1 ? "" : "\n") + OneLine(links[i].description);
+            const char* const next = post.links.size() == 1 ? "" : "\n";
+            urls += next + OneLine(links[i].url);
+            descriptions += next + OneLine(links[i].description);
         }
         post.body = common::FormBody({{"urls", urls},
                                       {"descriptions", descriptions},
