@@ -249,7 +249,7 @@ TEST(Aria2Batches, BigJobsGoInRequestsUnderAMegabyteInOrder) {
 TEST_F(Aria2Flow, RequestsAfterOneWithoutAnswerAreNotSentAndTheRestIsKept) {
     std::string links;
     for (int i = 0; i < 30; ++i) links += Link("http://e.org/" + std::to_string(i), std::string(900, 'c'));
-    const std::string referrer = "http://f.org/?" + std::string(100000, 'r');
+    const std::string referrer = "http://e.org/?" + std::string(100000, 'r');
     const std::string job = Job(referrer, links, 30);
     std::size_t firstBatch = 0;
     p.SetHttpResponder([&](FakePlatform& fake, const HttpPost& post) {

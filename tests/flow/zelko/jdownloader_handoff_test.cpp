@@ -34,10 +34,10 @@ HttpReply Taken(FakePlatform&, const HttpPost&) {
     return {HttpFailure::None, 200, "C:\\JDownloader\\\r\n"};
 }
 
-struct Run {
+struct JdRun {
     FakePlatform p;
     ZelkoWorld world{p};
-    explicit Run(const std::string& job, FakePlatform::HttpResponder responder = Taken) {
+    explicit JdRun(const std::string& job, FakePlatform::HttpResponder responder = Taken) {
         world.Set("CustomDMEnabled", "1");
         world.Set("CustomDM", kAddress);
         p.SetHttpResponder(std::move(responder));
@@ -65,8 +65,7 @@ TEST(JDownloaderFlow, FormPostsByteForByte) {
          Job("http://a/r", Link("http://a/1", "one", "k=1") + Link("ftp://a/2", "two") +
                       Link("http://a/3", "three", "k=1") + Link("http://a/4", "four", "k=1", "p"), 4),
          {"urls=http%3A%2F%2Fa%2F1%0Ahttp%3A%2F%2Fa%2F3&descriptions=one%0Athree&referer=" + kRef +
-          "
-          "&cookies=k%3D1&postData=&source=" + kRef + tail,
+              "&cookies=k%3D1&postData=&source=" + kRef + tail,
           "urls=ftp%3A%2F%2Fa%2F2&descriptions=two&referer=" + kRef + "&cookies=&postData=&source=" + kRef + tail,
           "urls=http%3A%2F%2Fa%2F4&descriptions=four&referer=" + kRef + "&cookies=k%3D1&postData=p&source=" +
               kRef + tail}},
@@ -84,7 +83,7 @@ TEST(JDownloaderFlow, FormPostsByteForByte) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Run run(c.job);
+        JdRun run(c.job);
         ASSERT_EQ(run.p.HttpPosts().size(), c.bodies.size());
         for (std::size_t i = 0; i < c.bodies.size(); ++i) {
             const HttpPost& post = run.p.HttpPosts()[i];
@@ -126,7 +125,7 @@ TEST(JDownloaderFlow, LinksNotTakenStayWithABox) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Run run(c.job, [&](FakePlatform&, const HttpPost&) { return c.reply; });
+        JdRun run(c.job, [&](FakePlatform&, const HttpPost&) { return c.reply; });
         EXPECT_EQ(run.p.HttpPosts().size(), c.posts);
         ASSERT_EQ(run.p.MessageBoxes().size(), 1u);
         EXPECT_EQ(run.p.MessageBoxes()[0].text, c.text + kKeptNote);
@@ -138,7 +137,7 @@ TEST(JDownloaderFlow, LinksNotTakenStayWithABox) {
 
 TEST(JDownloaderFlow, AGroupTakenIsNotKept) {
     int posts = 0;
-    Run run(Job("http://a/r", Link("http://a/1", "", "k=1") + Link("http://a/2"), 2),
+    JdRun run(Job("http://a/r", Link("http://a/1", "", "k=1") + Link("http://a/2"), 2),
             [&](FakePlatform&, const HttpPost&) {
                 return ++posts == 1 ? HttpReply{HttpFailure::None, 200, ""}
                                     : HttpReply{HttpFailure::Broken, 0, ""};

@@ -564,7 +564,7 @@ TEST(SettingsWindow, CatchModeBoxCyclesThroughTheThreeModes) {
         EXPECT_EQ(w.Get("FullInstall"), std::to_string(step[1]));
         EXPECT_EQ(run.c->Focused(), control::Ok);
     }
-    EXPECT_EQ(SettingsLayout().size(), 37u);
+    EXPECT_EQ(SettingsLayout().size(), 39u);
 }
 
 // Closing while the browser is awaited waits for the end of the installation,
