@@ -92,24 +92,6 @@ protected:
         z.main["CustomDMEnabled"] = "1";
         z.main["Aria2Secret"] = secret;
     }
-    // A job file as the browser saves the page script's data.
-    std::string WriteJob(const std::string& text) {
-        const std::string path = z.root + "job.zlk";
-        WriteHostFile(WineBench::Get().HostPath(path), text);
-        return path;
-    }
-    // Zelko.exe with a box clicker waiting; the box's text, or "<no box>".
-    std::string RunForBox(const std::vector<std::string>& args) {
-        WineBench& bench = WineBench::Get();
-        const std::string seen = z.root + "box.txt";
-        Background clicker =
-            bench.Start({bench.BinFolder() + "boxclick.exe", "Zelko Error", seen, "1", "60000"});
-        RunResult r = z.Run(args);
-        EXPECT_EQ(r.exitCode, 0) << r.output;
-        clicker.Wait(90000);
-        auto box = ReadRecords(bench.HostPath(seen));
-        return box.empty() ? "<no box>" : box[0].Get("text");
-    }
     void ExpectWhole(const Download& d, const std::string& data) {
         EXPECT_EQ(d.status, "complete") << d.errorMessage;
         EXPECT_EQ(d.length, data.size());
@@ -137,7 +119,7 @@ TEST_F(ZelkoAria2, UrlRequestIsFetchedWithThePageAsReferrer) {
 
 TEST_F(ZelkoAria2, CtrlClickJobCarriesItsCookies) {
     const std::string data = server.Add("clip.bin", 70000);
-    const std::string job = WriteJob("1;My_Download_Manager;2;;\r\n" + server.Url("forum?t=1") + "\r\n" +
+    const std::string job = WriteJob(z, "1;My_Download_Manager;2;;\r\n" + server.Url("forum?t=1") + "\r\n" +
                                      server.Url("clip.bin") + "\r\nThe clip\r\nsid=abc; theme=dark\r\n\r\n");
     RunResult r = z.Run({job});
     ASSERT_EQ(r.exitCode, 0) << r.output;
@@ -199,7 +181,7 @@ TEST_F(ZelkoAria2, BigJobArrivesWhole) {
 TEST_F(ZelkoAria2, LinkThatTriesToAddAnOptionStaysOneLink) {
     const std::string data = server.Add("q.bin", 5000);
     const std::string url = server.Url("q.bin") + "?a=\",\"dir\":\"C:\\\\\"&b=\\x";
-    const std::string job = WriteJob("1;My_Download_Manager;2;;\r\n" + server.Url("p") + "\r\n" + url +
+    const std::string job = WriteJob(z, "1;My_Download_Manager;2;;\r\n" + server.Url("p") + "\r\n" + url +
                                      "\r\n\"quoted\" \\ text\r\nk=\"v\\\"\r\n\r\n");
     RunResult r = z.Run({job});
     ASSERT_EQ(r.exitCode, 0) << r.output;
@@ -215,9 +197,9 @@ TEST_F(ZelkoAria2, LinkThatTriesToAddAnOptionStaysOneLink) {
 TEST_F(ZelkoAria2, WrongSecretShowsAriasOwnText) {
     server.Add("a.bin", 100);
     Point(aria2.port, "not-the-secret");
-    const std::string job = WriteJob("1;My_Download_Manager;2;;\r\n" + server.Url("p") + "\r\n" +
+    const std::string job = WriteJob(z, "1;My_Download_Manager;2;;\r\n" + server.Url("p") + "\r\n" +
                                      server.Url("a.bin") + "\r\n\r\n\r\n\r\n");
-    EXPECT_EQ(RunForBox({job}), "aria2 at " + z.main["CustomDM"] +
+    EXPECT_EQ(RunForBox(z, {job}), "aria2 at " + z.main["CustomDM"] +
                                     " did not take these links: Unauthorized\r\n\r\n" + server.Url("a.bin") +
                                     "\r\n\r\nThese links are kept in the job file \"" + job + "\".");
     EXPECT_TRUE(HostFileExists(WineBench::Get().HostPath(job)));  // kept
@@ -230,7 +212,7 @@ TEST_F(ZelkoAria2, StoppedAriaShowsABox) {
     ASSERT_TRUE(stopped.ready());
     ASSERT_TRUE(stopped.Shutdown());
     Point(stopped.port, kSecret);
-    const std::string text = RunForBox({server.Url("a.bin"), server.Url("p")});
+    const std::string text = RunForBox(z, {server.Url("a.bin"), server.Url("p")});
     EXPECT_EQ(text, "aria2 at " + z.main["CustomDM"] +
                         " did not take these links: no connection (is aria2 running with "
                         "--enable-rpc?)\r\n\r\n" + server.Url("a.bin") +
@@ -250,7 +232,7 @@ TEST_F(ZelkoAria2, SilentEndpointTimesOut) {
     getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
     Point(ntohs(a.sin_port), kSecret);
     const auto start = std::chrono::steady_clock::now();
-    const std::string text = RunForBox({server.Url("a.bin"), server.Url("p")});
+    const std::string text = RunForBox(z, {server.Url("a.bin"), server.Url("p")});
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
                              std::chrono::steady_clock::now() - start).count();
     close(s);

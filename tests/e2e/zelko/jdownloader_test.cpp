@@ -27,23 +27,6 @@ protected:
         z.main["CustomDM"] = jd.Address();
         z.main["CustomDMEnabled"] = "1";
     }
-    std::string WriteJob(const std::string& text) {
-        const std::string path = z.root + "job.zlk";
-        WriteHostFile(WineBench::Get().HostPath(path), text);
-        return path;
-    }
-    // Zelko.exe with a box clicker waiting; the box's text, or "<no box>".
-    std::string RunForBox(const std::vector<std::string>& args) {
-        WineBench& bench = WineBench::Get();
-        const std::string seen = z.root + "box.txt";
-        Background clicker =
-            bench.Start({bench.BinFolder() + "boxclick.exe", "Zelko Error", seen, "1", "60000"});
-        RunResult r = z.Run(args);
-        EXPECT_EQ(r.exitCode, 0) << r.output;
-        clicker.Wait(90000);
-        auto box = ReadRecords(bench.HostPath(seen));
-        return box.empty() ? "<no box>" : box[0].Get("text");
-    }
 };
 
 // One process of the stand-in for every request form.
@@ -54,7 +37,7 @@ TEST_F(ZelkoJDownloader, EveryRequestFormArrivesWithItsFields) {
     ASSERT_EQ(r.exitCode, 0) << r.output;
     // A Ctrl+click job with cookies and hostile values.
     const std::string hostile = "a&urls=http://evil/&b=c \"'\xC3(";
-    const std::string job = WriteJob("1;My_Download_Manager;2;;\r\n" + page + "\r\nhttp://127.0.0.1:1/clip.bin?x=1&y=2\r\n" +
+    const std::string job = WriteJob(z, "1;My_Download_Manager;2;;\r\n" + page + "\r\nhttp://127.0.0.1:1/clip.bin?x=1&y=2\r\n" +
                                      hostile + "\r\nsid=1; k=\"a&b=c\"\r\n\r\n");
     r = z.Run({job});
     ASSERT_EQ(r.exitCode, 0) << r.output;
@@ -63,7 +46,7 @@ TEST_F(ZelkoJDownloader, EveryRequestFormArrivesWithItsFields) {
     for (int i = 0; i < 200; ++i)
         links += "http://127.0.0.1:1/p" + std::to_string(i) + ".bin\r\nPart " + std::to_string(i) +
                  "\r\n" + (i % 2 ? "g=odd" : "g=even") + "\r\n\r\n";
-    r = z.Run({WriteJob("200;My_Download_Manager;2;;\r\n" + page + "\r\n" + links)});
+    r = z.Run({WriteJob(z, "200;My_Download_Manager;2;;\r\n" + page + "\r\n" + links)});
     ASSERT_EQ(r.exitCode, 0) << r.output;
 
     const std::vector<JdPost> posts = jd.Posts();
@@ -100,9 +83,9 @@ TEST_F(ZelkoJDownloader, EveryRequestFormArrivesWithItsFields) {
 
 TEST_F(ZelkoJDownloader, StoppedJDownloaderShowsABoxAndKeepsTheJob) {
     jd.Stop();
-    const std::string job = WriteJob("1;My_Download_Manager;2;;\r\nhttp://127.0.0.1:1/p\r\n"
+    const std::string job = WriteJob(z, "1;My_Download_Manager;2;;\r\nhttp://127.0.0.1:1/p\r\n"
                                      "http://127.0.0.1:1/a.bin\r\nA\r\n\r\n\r\n");
-    EXPECT_EQ(RunForBox({job}), "JDownloader at " + jd.Address() +
+    EXPECT_EQ(RunForBox(z, {job}), "JDownloader at " + jd.Address() +
                                     " did not take these links: no connection (is JDownloader running?)"
                                     "\r\n\r\nhttp://127.0.0.1:1/a.bin" + KeptNote(job));
     EXPECT_TRUE(HostFileExists(WineBench::Get().HostPath(job)));

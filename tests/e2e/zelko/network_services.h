@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "common/json.h"
 #include "tests/e2e/zelko/zelko_install.h"
 
@@ -139,6 +141,25 @@ private:
     Background process_;
     bool ready_ = false;
 };
+
+// A job file as the browser saves the page script's data.
+inline std::string WriteJob(const ZelkoInstall& z, const std::string& text) {
+    const std::string path = z.root + "job.zlk";
+    WriteHostFile(WineBench::Get().HostPath(path), text);
+    return path;
+}
+
+// Zelko.exe with a box clicker waiting; the box's text, or "<no box>".
+inline std::string RunForBox(const ZelkoInstall& z, const std::vector<std::string>& args) {
+    WineBench& bench = WineBench::Get();
+    const std::string seen = z.root + "box.txt";
+    Background clicker = bench.Start({bench.BinFolder() + "boxclick.exe", "Zelko Error", seen, "1", "60000"});
+    RunResult r = z.Run(args);
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    clicker.Wait(90000);
+    auto box = ReadRecords(bench.HostPath(seen));
+    return box.empty() ? "<no box>" : box[0].Get("text");
+}
 
 // The JDownloader stand-in (jdownloader_standin.py): what it was posted.
 struct JdPost {

@@ -30,7 +30,7 @@ TEST(ZelkoSettingsWindow, ShowsOnceAndWritesZelkoIniOnOkOnly) {
     // Wider than listed only as far as "Internet Download Accelerator" needs.
     EXPECT_GE(std::stoi(s.Get("clientWidth")), 177);
     EXPECT_LE(std::stoi(s.Get("clientWidth")), 177 + 20);
-    EXPECT_EQ(s.Get("clientHeight"), "591");
+    EXPECT_EQ(s.Get("clientHeight"), "627");
     EXPECT_EQ(s.Get("toolWindow"), "1");
     EXPECT_EQ(s.Get("topmost"), "1");
     EXPECT_EQ(s.Get("sizable"), "0");  // no sizing frame, no maximise box

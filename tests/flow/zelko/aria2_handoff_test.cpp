@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/json.h"
+#include "tests/flow/zelko/receiver_jobs.h"
 #include "tests/flow/zelko/zelko_world.h"
 #include "zelko/aria2.h"
 #include "zelko/link_list_box.h"
@@ -15,8 +16,6 @@ using common::HttpFailure;
 using common::HttpPost;
 using common::HttpReply;
 
-const std::string kJob = "C:\\TEMP\\job.zlk";
-const std::string kKeptNote = "\r\n\r\nThese links are kept in the job file \"C:\\TEMP\\job.zlk\".";
 const std::string kEndpoint = "http://127.0.0.1:6800/jsonrpc";
 
 std::string Link(const std::string& url, const std::string& cookies = "",
@@ -29,15 +28,6 @@ std::string Bad(int n) {
     std::string text;
     for (int i = 0; i < n; ++i) text += "\xEF\xBF\xBD";
     return text;
-}
-
-std::string Job(const std::string& referrer, const std::string& links, int count = 1) {
-    return std::to_string(count) + ";My_Download_Manager;2;;\r\n" + referrer + "\r\n" + links;
-}
-
-// A job left behind, its header naming the selected manager.
-std::string Kept(std::string job) {
-    return job.replace(job.find("My_Download_Manager"), 19, "FlashGet");
 }
 
 // What aria2 answers a well-formed request that it accepts: an id per call.
@@ -225,7 +215,7 @@ std::vector<std::string> SentUrls(const HttpPost& post) {
 TEST(Aria2Batches, BigJobsGoInRequestsUnderAMegabyteInOrder) {
     const std::string referrer = "http://forum.org/t?" + std::string(1500, 'r');
     std::vector<ReceiverLink> links;
-    for (int i = 0; i < 3000; ++i)
+    for (int i = 0; i < 1000; ++i)
         links.push_back({"http://files.org/" + std::to_string(i), "", std::string(1024, 'c'), ""});
     FakePlatform p;
     p.SetHttpResponder(Accept);
@@ -236,7 +226,7 @@ TEST(Aria2Batches, BigJobsGoInRequestsUnderAMegabyteInOrder) {
         EXPECT_LE(post.body.size(), kAria2RequestBytes);
         for (const std::string& url : SentUrls(post)) sent.push_back(url);
     }
-    EXPECT_GT(p.HttpPosts().size(), 7u);  // 3000 calls of 2.6 KB
+    EXPECT_GE(p.HttpPosts().size(), 3u);  // 1000 calls of 2.6 KB
     ASSERT_EQ(sent.size(), links.size());
     for (std::size_t i = 0; i < links.size(); ++i) EXPECT_EQ(sent[i], links[i].url);
     // A call bigger than the limit goes alone.

@@ -2,6 +2,7 @@
 // byte, and the boxes and kept job files when it does not take them.
 #include <gtest/gtest.h>
 
+#include "tests/flow/zelko/receiver_jobs.h"
 #include "tests/flow/zelko/zelko_world.h"
 #include "zelko/jdownloader.h"
 
@@ -13,22 +14,14 @@ using common::HttpFailure;
 using common::HttpPost;
 using common::HttpReply;
 
-const std::string kJob = "C:\\TEMP\\job.zlk";
 const std::string kAddress = "http://127.0.0.1:9666/flashgot";
 const std::string kRef = "http%3A%2F%2Fa%2Fr";  // the page http://a/r, form-encoded
 const std::string kLead = "JDownloader at " + kAddress + " did not take these links: ";
-const std::string kKeptNote = "\r\n\r\nThese links are kept in the job file \"C:\\TEMP\\job.zlk\".";
 
 std::string Link(const std::string& url, const std::string& description = "",
                  const std::string& cookies = "", const std::string& post = "") {
     return url + "\r\n" + description + "\r\n" + cookies + "\r\n" + post + "\r\n";
 }
-
-std::string Job(const std::string& referrer, const std::string& links, int count = 1) {
-    return std::to_string(count) + ";My_Download_Manager;2;;\r\n" + referrer + "\r\n" + links;
-}
-
-std::string Kept(std::string job) { return job.replace(job.find("My_Download_Manager"), 19, "FlashGet"); }
 
 HttpReply Taken(FakePlatform&, const HttpPost&) {
     return {HttpFailure::None, 200, "C:\\JDownloader\\\r\n"};
