@@ -19,9 +19,6 @@ inline constexpr int kDefaultTop = 303;
 // settings window's list and the address that the custom template takes.
 struct RunningReceiver {
     std::string label, address;
-    friend bool operator==(const RunningReceiver& a, const RunningReceiver& b) {
-        return a.label == b.label && a.address == b.address;
-    }
 };
 
 struct ZelkoSettings {
