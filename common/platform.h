@@ -85,6 +85,7 @@ struct FolderEntry {
     std::string name;  // without folder
     bool isFolder = false;
     std::uint64_t size = 0;
+    std::uint64_t writeTime = 0;  // last write, as FILETIME: 100 ns steps since 1601, UTC
 };
 
 struct SystemTime {
@@ -104,12 +105,15 @@ struct FileDialogRequest {
     std::uint32_t flags = 0;   // OFN_* values
 };
 
-// A request to a web service (an HTTP/1.1 POST); the url holds scheme, host,
-// optional port and path, "https" meaning a secure connection.
+// A request to a web service (an HTTP/1.1 POST, or a GET without a body);
+// the url holds scheme, host, optional port and path, "https" meaning a
+// secure connection.
 struct HttpPost {
     std::string url;
     std::string contentType;
     std::string body;
+    bool get = false;
+    std::vector<std::string> headers;  // more header lines, each "Name: value"
     std::uint32_t connectTimeoutMs = 0;
     std::uint32_t replyTimeoutMs = 0;  // for sending the request and for each read of the reply
 };
@@ -206,6 +210,7 @@ public:
     virtual std::uint32_t TickCount() = 0;
     virtual void Sleep(std::uint32_t ms) = 0;
     virtual SystemTime LocalTime() = 0;
+    virtual std::uint64_t FileTimeNow() = 0;  // GetSystemTimeAsFileTime, as FolderEntry::writeTime
     // GetDateFormatA / GetTimeFormatA of the user's locale; empty format = flags decide.
     virtual std::string FormatDate(const SystemTime& t, std::uint32_t flags,
                                    const std::string& format) = 0;

@@ -1,9 +1,6 @@
 #include "zelko/aria2.h"
 
-#include "common/helpers.h"
 #include "common/json.h"
-#include "zelko/intake.h"
-#include "zelko/link_list_box.h"
 
 namespace zelko {
 
@@ -13,6 +10,7 @@ using common::JsonString;
 using common::JsonValue;
 
 constexpr const char* kRequestId = "zelko";
+constexpr const char* kNotAria2 = "an answer that is not aria2's";
 
 // aria2 puts these values into the headers of its own requests: a line
 // break or other control character would start a header of the page's
@@ -26,7 +24,7 @@ std::string HeaderValue(std::string text) {
 }
 
 std::string AddUriParams(const std::string& secret, const std::string& referrer,
-                         const Aria2Link& link) {
+                         const ReceiverLink& link) {
     std::string params = "[";
     if (!secret.empty()) params += JsonString("token:" + secret) + ",";
     params += "[" + JsonString(link.url) + "],{";
@@ -42,21 +40,6 @@ std::string AddUriParams(const std::string& secret, const std::string& referrer,
 std::string Envelope(const char* method, const std::string& params) {
     return std::string("{\"jsonrpc\":\"2.0\",\"id\":\"") + kRequestId + "\",\"method\":\"" + method +
            "\",\"params\":" + params + "}";
-}
-
-std::string FailureText(common::HttpFailure failure) {
-    using common::HttpFailure;
-    switch (failure) {
-    case HttpFailure::BadAddress: return "the address cannot be used";
-    case HttpFailure::UnknownHost: return "unknown host";
-    case HttpFailure::CannotConnect: return "no connection (is aria2 running with --enable-rpc?)";
-    case HttpFailure::Timeout:
-        return "no answer within " + std::to_string(kAria2ReplyMs / 1000) + " seconds";
-    case HttpFailure::Secure: return "the secure connection failed";
-    case HttpFailure::Broken: return "the connection broke off";
-    case HttpFailure::None: break;
-    }
-    return "";
 }
 
 // The text of a JSON-RPC error object, or of a fault in a multicall answer.
@@ -76,103 +59,85 @@ std::string RefusalOf(const JsonValue& result, bool wrapped) {
     const JsonValue* gid = &result;
     if (wrapped) {
         if (result.Is(JsonValue::Kind::Object)) return ErrorText(result);
-        if (!result.Is(JsonValue::Kind::Array) || result.items.size() != 1)
-            return "an answer that is not aria2's";
+        if (!result.Is(JsonValue::Kind::Array) || result.items.size() != 1) return kNotAria2;
         gid = &result.items[0];
     }
     if (gid->Is(JsonValue::Kind::String) && !gid->text.empty()) return "";
-    return "an answer that is not aria2's";
+    return kNotAria2;
 }
 
-std::string LinkList(common::Platform& p, const std::vector<Aria2Link>& links,
-                     const std::vector<bool>& listed) {
-    std::vector<std::string> urls;
-    for (std::size_t i = 0; i < links.size(); ++i)
-        if (listed[i]) urls.push_back(p.Utf8ToAnsi(links[i].url));
-    return BoxLinkList(urls);
+struct Answer {
+    std::string whole;               // why no link was taken; empty when each has a result
+    std::vector<std::string> each;   // else why each was not (empty: taken)
+};
+
+Answer ReadAnswer(const common::HttpReply& reply, std::size_t links) {
+    if (reply.failure != common::HttpFailure::None)
+        return {HttpFailureText(reply.failure, kAria2ReplyMs, "is aria2 running with --enable-rpc?"),
+                {}};
+    const std::optional<JsonValue> answer = common::ParseJson(reply.body);
+    const JsonValue* error = answer ? answer->Member("error") : nullptr;
+    const JsonValue* result = answer ? answer->Member("result") : nullptr;
+    if (error && !error->Is(JsonValue::Kind::Null)) return {ErrorText(*error), {}};
+    if (reply.status != 200) return {"HTTP status " + std::to_string(reply.status), {}};
+    if (!result) return {kNotAria2, {}};
+    if (links == 1) return {"", {RefusalOf(*result, false)}};
+    if (!result->Is(JsonValue::Kind::Array) || result->items.size() != links) return {kNotAria2, {}};
+    Answer a;
+    for (const JsonValue& item : result->items) a.each.push_back(RefusalOf(item, true));
+    return a;
 }
 
 }  // namespace
 
-bool IsAria2Endpoint(std::string_view customTemplate) {
-    const std::string scheme = common::AsciiLower(std::string(customTemplate.substr(0, 8)));
-    return common::StartsWith(scheme, "http://") || common::StartsWith(scheme, "https://");
-}
-
 std::string Aria2Request(const std::string& secret, const std::string& referrer,
-                         const std::vector<Aria2Link>& links) {
-    if (links.size() == 1) return Envelope("aria2.addUri", AddUriParams(secret, referrer, links[0]));
+                         const std::vector<ReceiverLink>& links, std::size_t first,
+                         std::size_t& count, std::size_t maxBytes) {
+    count = 0;
+    if (first >= links.size()) return "";
+    const std::string single = AddUriParams(secret, referrer, links[first]);
     std::string calls;
-    for (const Aria2Link& link : links) {
-        if (!calls.empty()) calls += ",";
-        calls += "{\"methodName\":\"aria2.addUri\",\"params\":" +
-                 AddUriParams(secret, referrer, link) + "}";
+    std::size_t size = Envelope("system.multicall", "[[]]").size();
+    for (std::size_t i = first; i < links.size(); ++i) {
+        const std::string call = "{\"methodName\":\"aria2.addUri\",\"params\":" +
+                                 (i == first ? single : AddUriParams(secret, referrer, links[i])) +
+                                 "}";
+        if (count > 0 && size + 1 + call.size() > maxBytes) break;
+        size += call.size() + (count > 0 ? 1 : 0);
+        calls += (count > 0 ? "," : "") + call;
+        ++count;
     }
+    if (count == 1) return Envelope("aria2.addUri", single);
     return Envelope("system.multicall", "[[" + calls + "]]");
 }
 
 std::vector<std::string> Aria2Refusals(const common::HttpReply& reply, std::size_t links) {
-    if (reply.failure != common::HttpFailure::None)
-        return std::vector<std::string>(links, FailureText(reply.failure));
-    const std::optional<JsonValue> answer = common::ParseJson(reply.body);
-    const JsonValue* error = answer ? answer->Member("error") : nullptr;
-    const JsonValue* result = answer ? answer->Member("result") : nullptr;
-    std::string whole;  // one reason for every link
-    if (error && !error->Is(JsonValue::Kind::Null)) whole = ErrorText(*error);
-    else if (reply.status != 200) whole = "HTTP status " + std::to_string(reply.status);
-    else if (!result) whole = "an answer that is not aria2's";
-    if (!whole.empty()) return std::vector<std::string>(links, whole);
-
-    if (links == 1) return {RefusalOf(*result, false)};
-    if (!result->Is(JsonValue::Kind::Array) || result->items.size() != links)
-        return std::vector<std::string>(links, "an answer that is not aria2's");
-    std::vector<std::string> refusals;
-    for (const JsonValue& item : result->items) refusals.push_back(RefusalOf(item, true));
-    return refusals;
+    Answer a = ReadAnswer(reply, links);
+    if (!a.whole.empty()) return std::vector<std::string>(links, a.whole);
+    return a.each;
 }
 
-bool HandToAria2(common::Platform& p, const JobLines& lines, const std::string& endpoint,
-                 const std::string& secret) {
-    std::vector<Aria2Link> links;
-    bool postData = false;
-    for (std::size_t at = 2; at + 4 <= lines.size(); at += 4) {
-        links.push_back({std::string(lines[at]), std::string(lines[at + 2])});
-        postData = postData || !lines[at + 3].empty();
-    }
-    if (links.empty()) return true;
-    const std::uint32_t flags = common::mb::Topmost | common::mb::IconError;
-    if (postData) {
-        p.MessageBox(0,
-                     "aria2 cannot send the form data this download needs, so nothing was sent "
-                     "to " + endpoint + ". The links:\r\n" +
-                         LinkList(p, links, std::vector<bool>(links.size(), true)),
-                     kErrorTitle, flags);
-        return false;
-    }
-
+std::vector<std::string> SendToAria2(common::Platform& p, const std::vector<ReceiverLink>& links,
+                                     const std::string& endpoint, const std::string& secret,
+                                     const std::string& referrer) {
+    std::vector<std::string> refusals;
     common::HttpPost post;
     post.url = endpoint;
     post.contentType = "application/json";
-    post.body = Aria2Request(p.AnsiToUtf8(secret), std::string(lines[1]), links);
     post.connectTimeoutMs = kAria2ConnectMs;
     post.replyTimeoutMs = kAria2ReplyMs;
-    const std::vector<std::string> refusals = Aria2Refusals(p.PostHttp(post), links.size());
-
-    std::vector<bool> refused(links.size(), false);
-    std::string reasons;
-    for (std::size_t i = 0; i < links.size(); ++i) {
-        if (refusals[i].empty()) continue;
-        refused[i] = true;
-        const std::string reason = p.Utf8ToAnsi(refusals[i]);
-        if (("; " + reasons + "; ").find("; " + reason + "; ") == std::string::npos)
-            reasons += (reasons.empty() ? "" : "; ") + reason;
+    const std::string secretUtf8 = p.AnsiToUtf8(secret);
+    while (refusals.size() < links.size()) {
+        std::size_t count = 0;
+        post.body = Aria2Request(secretUtf8, referrer, links, refusals.size(), count);
+        const Answer a = ReadAnswer(p.PostHttp(post), count);
+        if (!a.whole.empty()) {
+            refusals.resize(links.size(), a.whole);
+            break;
+        }
+        refusals.insert(refusals.end(), a.each.begin(), a.each.end());
     }
-    if (reasons.empty()) return true;
-    p.MessageBox(0,
-                 "aria2 at " + endpoint + " did not take these links: " + reasons + "\r\n" +
-                     LinkList(p, links, refused),
-                 kErrorTitle, flags);
-    return false;
+    return refusals;
 }
 
 }  // namespace zelko

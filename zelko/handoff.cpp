@@ -5,10 +5,10 @@
 #include <utility>
 
 #include "common/helpers.h"
-#include "zelko/aria2.h"
 #include "zelko/flashgot.h"
 #include "zelko/intake.h"
 #include "zelko/link_list_box.h"
+#include "zelko/network_receiver.h"
 
 namespace zelko {
 
@@ -335,8 +335,8 @@ bool HandOff(common::Platform& p, JobLines lines, const std::string& jobPath,
 
     if (handled) return true;
     const bool customDm = s.customDmEnabled && !common::TrimControls(s.customDm).empty();
-    if (customDm && IsAria2Endpoint(s.customDm))
-        return HandToAria2(p, lines, s.customDm, s.aria2Secret);
+    if (customDm && NetworkReceiverOf(s.customDm) != NetworkReceiver::None)
+        return HandToNetworkReceiver(p, lines, jobPath, s, folder);
     if (customDm) {
         return StartEachLink(p, lines, jobPath, fields.header, [&](const RequestFields& link) {
             return TemplateCommand(p, s.customDm, QuotedFields(p, link), folder);

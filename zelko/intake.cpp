@@ -8,8 +8,10 @@
 #include "zelko/cookie_scope.h"
 #include "zelko/flashgot.h"
 #include "zelko/handoff.h"
+#include "zelko/kept_job.h"
 #include "zelko/link_collection.h"
 #include "zelko/plugins.h"
+#include "zelko/receiver_detection.h"
 
 namespace zelko {
 
@@ -231,6 +233,15 @@ StartResult StartZelko(common::Platform& p, int currentLeft, int currentTop) {
         s.dm = DetectManagers(p, r.folder, s);
         WriteMain(p, r.folder, "DM", s.dm);
         WriteMain(p, r.folder, "AllDM", s.allDm);
+        s.running = FindRunningReceivers(p, s.aria2Secret);
+        // With no manager found and no template of the user's own, the first
+        // request goes to a manager that runs rather than nowhere.
+        if (s.dm == kNoManager && s.customDm.empty() && !s.running.empty()) {
+            s.customDm = s.running[0].address;
+            s.customDmEnabled = true;
+            WriteMain(p, r.folder, "CustomDM", s.customDm);
+            WriteMain(p, r.folder, "CustomDMEnabled", "1");
+        }
     }
     if (s.usdPresent && s.transferToUsd.empty()) {
         s.transferToUsd = LoadSitePlugins(p, s.usdPath);
@@ -245,6 +256,7 @@ StartResult StartZelko(common::Platform& p, int currentLeft, int currentTop) {
     }
 
     r.mode = StartMode::RequestDone;
+    DeleteOldKeptJobs(p, r.folder);
     std::string jobText;  // read back only when this process did not write it
     std::optional<std::string> jobPath = TakeRequest(p, args, s, r.folder, &jobText);
     if (!jobPath) return r;

@@ -210,6 +210,10 @@ void OnCommand(int id, int code, const std::string& editText) {
         c->OnManagerClick(static_cast<std::size_t>(id - control::FirstManager));
         return;
     }
+    if (id >= control::FirstRunning && id < control::Running(control::kRunningRows)) {
+        c->OnRunningClick(static_cast<std::size_t>(id - control::FirstRunning));
+        return;
+    }
     switch (id) {
         case control::CustomLabel: c->OnCustomLabelClick(); break;
         case control::CustomBox: c->OnCustomBoxClick(); break;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "common/platform.h"
 
@@ -13,6 +14,12 @@ inline constexpr const char* kSectionMain = "Main";
 inline constexpr const char* kSectionPosition = "Position";
 inline constexpr int kDefaultLeft = 574;
 inline constexpr int kDefaultTop = 303;
+
+// A download manager found listening on this machine: its name in the
+// settings window's list and the address that the custom template takes.
+struct RunningReceiver {
+    std::string label, address;
+};
 
 struct ZelkoSettings {
     std::string dm;              // "DM": selected manager, "No" for none
@@ -35,6 +42,7 @@ struct ZelkoSettings {
 
     bool usdPresent = false;  // usdPath names an existing file
     bool firstRun = false;    // "DM" was empty at start
+    std::vector<RunningReceiver> running;  // found by the last detection
 };
 
 // folder: the program folder with trailing backslash. The window position

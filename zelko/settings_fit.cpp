@@ -15,9 +15,25 @@ constexpr int kColumnGap = 8;    // between one column of managers and the next
 constexpr int kEditPadding = 4;  // an edit's frame and margins around its text
 constexpr int kButtonPadding = 8;
 
-bool IsManager(int id) {
-    return id >= control::FirstManager && id < control::Manager(kManagerCount);
+// The list in the upper panel: the managers, then the rows for those found running.
+constexpr int kListRows = static_cast<int>(kManagerCount + control::kRunningRows);
+
+int ListRowId(int index) {
+    return index < static_cast<int>(kManagerCount)
+               ? control::Manager(static_cast<std::size_t>(index))
+               : control::Running(static_cast<std::size_t>(index) - kManagerCount);
 }
+
+// The place of a control in that list; -1 for one below it.
+int ListIndex(int id) {
+    if (id >= control::FirstManager && id < control::Manager(kManagerCount))
+        return id - control::FirstManager;
+    if (id >= control::FirstRunning && id < control::Running(control::kRunningRows))
+        return static_cast<int>(kManagerCount) + id - control::FirstRunning;
+    return -1;
+}
+
+bool IsManager(int id) { return ListIndex(id) >= 0; }
 
 Extent MeasuredOf(const std::map<int, Extent>& sizes, int id) {
     auto found = sizes.find(id);
@@ -61,7 +77,7 @@ struct ManagerGrid {
 ManagerGrid GridOf(const std::vector<ControlLayout>& layout, const std::map<int, Extent>& sizes,
                    const common::ScreenMetrics& screen, int maxClientHeight) {
     const int dpi = screen.dpi;
-    const int count = static_cast<int>(kManagerCount);
+    const int count = kListRows;
     ManagerGrid g;
     g.dpi = dpi;
     g.pitch = look::kManagerStep * dpi;
@@ -79,7 +95,7 @@ ManagerGrid GridOf(const std::vector<ControlLayout>& layout, const std::map<int,
         g.columnLeft.push_back(left);
         int widest = 0;
         for (int i = first; i < std::min(count, first + g.rows); ++i)
-            widest = std::max(widest, MeasuredOf(sizes, control::Manager(i)).width);
+            widest = std::max(widest, MeasuredOf(sizes, ListRowId(i)).width);
         left += widest + ScaleToDpi(kColumnGap, dpi);
     }
     return g;
@@ -103,7 +119,7 @@ common::FormSpec SettingsFormSpec(const std::vector<ControlLayout>& layout,
         common::ControlSpec spec;
         spec.id = c.id;
         if (IsManager(c.id)) {
-            const int index = c.id - control::FirstManager;
+            const int index = ListIndex(c.id);
             spec.left = grid.columnLeft[static_cast<std::size_t>(index / grid.rows)];
             spec.top = grid.RowTop(index % grid.rows);
         } else {

@@ -2,8 +2,9 @@
 
 #include "common/helpers.h"
 #include "common/ini.h"
-#include "zelko/aria2.h"
+#include "zelko/network_receiver.h"
 #include "zelko/plugins.h"
+#include "zelko/receiver_detection.h"
 
 namespace zelko {
 
@@ -21,6 +22,11 @@ std::vector<ControlLayout> SettingsLayout() {
     for (std::size_t i = 0; i < kManagerCount; ++i)
         layout.push_back({control::Manager(i), K::Radio, control::UpperPanel, look::kManagerX,
                           look::kManagerTop + look::kManagerStep * static_cast<int>(i),
+                          kCaptionSized, kCheckHeight});
+    for (std::size_t i = 0; i < control::kRunningRows; ++i)
+        layout.push_back({control::Running(i), K::Radio, control::UpperPanel, look::kManagerX,
+                          look::kManagerTop +
+                              look::kManagerStep * static_cast<int>(kManagerCount + i),
                           kCaptionSized, kCheckHeight});
     const int panel = control::LowerPanel;
     const ControlLayout lower[] = {
@@ -57,6 +63,7 @@ SettingsController::SettingsController(common::Platform& p, StartResult& start,
     ShowCatchState(CatchStateOfFullInstall(start_.settings.fullInstall));
     SetVisible(control::CatchModeBox, start_.browserInstalled);
     SetVisible(control::TemplateEdit, false);
+    for (std::size_t i = 0; i < control::kRunningRows; ++i) SetVisible(control::Running(i), false);
     CustomLabelCaption();
 }
 
@@ -98,7 +105,8 @@ void SettingsController::CustomLabelCaption() {
     const std::string& custom = start_.settings.customDm;
     std::string caption;
     if (custom.empty()) caption = texts_.Text(text::CustomManager);
-    else if (IsAria2Endpoint(custom)) caption = kAria2Label;  // an address names no program
+    else if (NetworkReceiverOf(custom) != NetworkReceiver::None)  // an address names no program
+        caption = NetworkReceiverLabel(NetworkReceiverOf(custom));
     else caption = common::ProgramTitleOfPath(p_, custom);
     SetCaption(control::CustomLabel, caption);
 }
@@ -114,6 +122,33 @@ void SettingsController::ShowManagers() {
             c.enabled = m.enabled;
         });
     }
+    ShowRunning();
+}
+
+// Ticked while the custom template is on and holds the found address.
+void SettingsController::ShowRunning() {
+    const ZelkoSettings& s = start_.settings;
+    for (std::size_t i = 0; i < control::kRunningRows; ++i) {
+        const bool found = i < s.running.size();
+        Change(control::Running(i), [&](ControlState& c) {
+            c.visible = found;
+            c.caption = found ? s.running[i].label : "";
+            c.check = found && State(control::CustomBox).check != 0 &&
+                      s.customDm == s.running[i].address;
+        });
+    }
+}
+
+void SettingsController::OnRunningClick(std::size_t index) {
+    ZelkoSettings& s = start_.settings;
+    if (index >= s.running.size()) return;
+    const std::string address = s.running[index].address;
+    ShowLabel(true);
+    SetCaption(control::TemplateEdit, address);
+    OnTemplateChanged(address);
+    s.dm = kNoManager;
+    ShowManagers();
+    Focus(control::Ok);
 }
 
 void SettingsController::Show() {
@@ -132,9 +167,9 @@ void SettingsController::Show() {
 void SettingsController::OnManagerClick(std::size_t index) {
     if (index >= managers_.size()) return;
     start_.settings.dm = managers_[index].caption;
-    ShowManagers();
     ShowLabel(true);
     SetCheck(control::CustomBox, 0);
+    ShowManagers();
     Focus(control::Ok);
 }
 
@@ -165,6 +200,7 @@ void SettingsController::CustomBoxClicked() {
     ZelkoSettings& s = start_.settings;
     if (!State(control::CustomBox).check) {
         ShowLabel(true);
+        ShowRunning();
         Focus(control::Ok);
         return;
     }
@@ -191,6 +227,7 @@ void SettingsController::OnTemplateChanged(const std::string& text) {
     s.customDm = text;
     SetCheck(control::CustomBox, text.empty() ? 0 : 1);
     CustomLabelCaption();
+    ShowRunning();
 }
 
 void SettingsController::OnRapGetClick() {
@@ -251,6 +288,7 @@ void SettingsController::DetectManagersNow() {
     detecting_ = true;
     EnablePanels(false);
     RefreshManagerList(p_, start_.folder, start_.settings, managers_);
+    start_.settings.running = FindRunningReceivers(p_, start_.settings.aria2Secret);
     EnablePanels(true);
     detecting_ = false;
     if (closePending_) CloseNow();

@@ -27,6 +27,10 @@ constexpr int CustomLabel = 201, CustomBox = 202, TemplateEdit = 203, RapGetBox 
               UsdBox = 205, Refresh = 206, CatchModeBox = 207;
 constexpr int UpperPanel = 301, LowerPanel = 302;
 inline int Manager(std::size_t index) { return FirstManager + static_cast<int>(index); }
+// Below the managers: a JDownloader or aria2 found running.
+constexpr std::size_t kRunningRows = 2;
+constexpr int FirstRunning = 140;
+inline int Running(std::size_t index) { return FirstRunning + static_cast<int>(index); }
 }  // namespace control
 
 // The window's look.
@@ -36,8 +40,10 @@ constexpr std::uint32_t kWindowColour = 0xECE6E1;  // RGB(225, 230, 236) as COLO
 constexpr std::uint32_t kPanelColour = 0xFBF4F2;   // RGB(242, 244, 251) as COLORREF
 constexpr int kFontHeight = 13;
 constexpr int kManagerX = 8, kManagerTop = 6, kManagerStep = 18;
-// The upper panel holds one row per manager with a margin above and below.
-constexpr int kUpperPanelHeight = 2 * kManagerTop + kManagerStep * static_cast<int>(kManagerCount);
+// The upper panel holds one row per manager and two for the managers found
+// running, with a margin above and below.
+constexpr int kUpperPanelHeight =
+    2 * kManagerTop + kManagerStep * static_cast<int>(kManagerCount + control::kRunningRows);
 constexpr int kPanelWidth = 179, kLowerPanelHeight = 114;
 constexpr int kLowerClientHeight = 111;  // the client area below the upper panel
 constexpr int kClientWidth = 177, kClientHeight = kUpperPanelHeight + kLowerClientHeight;
@@ -87,6 +93,8 @@ public:
     void Show();
 
     void OnManagerClick(std::size_t index);
+    // A JDownloader or aria2 found running: the custom template takes its address.
+    void OnRunningClick(std::size_t index);
     void OnCustomLabelClick();
     void OnCustomBoxClick();
     void OnTemplateChanged(const std::string& text);
@@ -119,6 +127,7 @@ private:
     void Focus(int id);
     void ShowLabel(bool label);  // the custom label, or the template edit
     void ShowManagers();
+    void ShowRunning();
     void DetectManagersNow();
     void EnablePanels(bool enabled);
     void CustomBoxClicked();

@@ -44,6 +44,12 @@ std::uint32_t Win32Platform::TickCount() { return GetTickCount(); }
 
 void Win32Platform::Sleep(std::uint32_t ms) { ::Sleep(ms); }
 
+std::uint64_t Win32Platform::FileTimeNow() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+}
+
 SystemTime Win32Platform::LocalTime() {
     SYSTEMTIME st;
     GetLocalTime(&st);

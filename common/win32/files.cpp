@@ -152,6 +152,8 @@ std::vector<FolderEntry> Win32Platform::FindFiles(const std::string& mask) {
         entry.name = data.cFileName;
         entry.isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         entry.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        entry.writeTime = (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                          data.ftLastWriteTime.dwLowDateTime;
         entries.push_back(std::move(entry));
     } while (FindNextFileA(find, &data));
     FindClose(find);

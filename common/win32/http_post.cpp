@@ -91,7 +91,8 @@ HttpReply Win32Platform::PostHttp(const HttpPost& request) {
     Handle connection(WinHttpConnect(session.get(), host.c_str(), parts.nPort, 0));
     if (!connection) return Failed();
     const DWORD secure = parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0;
-    Handle call(WinHttpOpenRequest(connection.get(), L"POST", path.c_str(), L"HTTP/1.1",
+    Handle call(WinHttpOpenRequest(connection.get(), request.get ? L"GET" : L"POST", path.c_str(),
+                                   L"HTTP/1.1",
                                    WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, secure));
     if (!call) return Failed();
     const int connectMs = static_cast<int>(request.connectTimeoutMs);
@@ -103,11 +104,15 @@ HttpReply Win32Platform::PostHttp(const HttpPost& request) {
     WinHttpSetOption(call.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headersMs,
                      sizeof headersMs);
 
-    const std::wstring headers = L"Content-Type: " + Wide(request.contentType);
+    std::wstring headers;
+    if (!request.contentType.empty()) headers = L"Content-Type: " + Wide(request.contentType);
+    for (const std::string& line : request.headers)
+        headers += (headers.empty() ? L"" : L"\r\n") + Wide(line);
     const DWORD size = static_cast<DWORD>(request.body.size());
     void* body = size ? const_cast<char*>(request.body.data()) : WINHTTP_NO_REQUEST_DATA;
     const DWORD sent = GetTickCount();
-    if (!WinHttpSendRequest(call.get(), headers.c_str(), static_cast<DWORD>(headers.size()), body,
+    if (!WinHttpSendRequest(call.get(), headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
+                            static_cast<DWORD>(headers.size()), body,
                             size, size, 0) ||
         !WinHttpReceiveResponse(call.get(), nullptr)) {
         HttpReply failed = Failed();

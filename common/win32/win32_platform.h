@@ -63,6 +63,7 @@ public:
     std::uint32_t TickCount() override;
     void Sleep(std::uint32_t ms) override;
     SystemTime LocalTime() override;
+    std::uint64_t FileTimeNow() override;
     std::string FormatDate(const SystemTime& t, std::uint32_t flags,
                            const std::string& format) override;
     std::string FormatTime(const SystemTime& t, std::uint32_t flags,

@@ -284,11 +284,13 @@ int FakePlatform::State::PutFile(const std::string& n, const std::string& conten
     }
     if (node) {
         node->content = content;
+        node->written = FileTime();
     } else {
         Node fresh;
         fresh.path = n;
         fresh.content = content;
         fresh.created = ++createdSeq;
+        fresh.written = FileTime();
         nodes[Upper(n)] = fresh;
     }
     return 0;
@@ -390,13 +392,22 @@ void FakePlatform::AddFile(const std::string& path, const std::string& content) 
     if (node && node->folder) s_->EraseTree(n), node = nullptr;
     if (node) {
         node->content = content;
+        node->written = s_->FileTime();
         return;
     }
     Node fresh;
     fresh.path = n;
     fresh.content = content;
     fresh.created = ++s_->createdSeq;
+    fresh.written = s_->FileTime();
     s_->nodes[Upper(n)] = fresh;
+}
+
+bool FakePlatform::SetFileWriteTime(const std::string& path, std::uint64_t fileTime) {
+    Node* node = s_->Find(s_->Norm(path));
+    if (!node || node->folder) return false;
+    node->written = fileTime;
+    return true;
 }
 
 bool FakePlatform::HasFile(const std::string& path) const {
@@ -663,7 +674,8 @@ std::vector<FolderEntry> FakePlatform::FindFiles(const std::string& mask) {
     for (const Node* child : s_->ChildrenOf(folder)) {
         std::string name = NameOf(child->path);
         if (fake::MaskMatches(pattern, name))
-            out.push_back({name, child->folder, child->folder ? 0 : child->content.size()});
+            out.push_back({name, child->folder, child->folder ? 0 : child->content.size(),
+                           child->written});
     }
     return out;
 }

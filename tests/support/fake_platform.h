@@ -86,6 +86,8 @@ public:
     void SetLocalTime(const SystemTime& t);  // dayOfWeek is computed
     // The system's ANSI code page: 1252 (the default) or 1251.
     void SetAnsiCodePage(unsigned codePage);
+    // A file's last write time (FileTimeNow when it was written); false when there is no such file.
+    bool SetFileWriteTime(const std::string& path, std::uint64_t fileTime);
     // Pictures used when FormatDate/FormatTime get an empty format.
     void SetDatePictures(const std::string& shortDate, const std::string& longDate);
     void SetTimePicture(const std::string& picture);
@@ -448,6 +450,7 @@ public:
     std::uint32_t TickCount() override;
     void Sleep(std::uint32_t ms) override;
     SystemTime LocalTime() override;
+    std::uint64_t FileTimeNow() override;
     std::string FormatDate(const SystemTime& t, std::uint32_t flags,
                            const std::string& format) override;
     std::string FormatTime(const SystemTime& t, std::uint32_t flags,

@@ -60,6 +60,7 @@ struct FakePlatform::State {
     SystemTime baseTime{2024, 5, 5, 17, 10, 30, 0, 0};
     unsigned ansiCodePage = 1252;
     std::uint64_t baseTimeSetAt = 0;
+    std::uint64_t FileTime() const;  // the local time as a FILETIME (the fake's zone is UTC)
     std::string shortDatePicture = "dd.MM.yyyy";
     std::string longDatePicture = "dddd, d. MMMM yyyy";
     std::string timePicture = "HH:mm:ss";
@@ -72,6 +73,7 @@ struct FakePlatform::State {
         bool readOnly = false, hidden = false, locked = false;
         bool unreadable = false;  // no read access; may still be replaced
         std::uint64_t created = 0;
+        std::uint64_t written = 0;  // FILETIME of the last write
     };
     std::map<std::string, Node> nodes;  // key: Upper(normalized path)
     struct Drive {

@@ -312,6 +312,20 @@ SystemTime FakePlatform::LocalTime() {
     return t;
 }
 
+std::uint64_t FakePlatform::State::FileTime() const {
+    const SystemTime& b = baseTime;
+    const std::int64_t days = DaysFromCivil(b.year, static_cast<unsigned>(b.month),
+                                            static_cast<unsigned>(b.day)) -
+                              DaysFromCivil(1601, 1, 1);
+    const std::int64_t ms = days * 86400000 +
+                            ((static_cast<std::int64_t>(b.hour) * 60 + b.minute) * 60 + b.second) *
+                                1000 +
+                            b.milliseconds + static_cast<std::int64_t>(now - baseTimeSetAt);
+    return static_cast<std::uint64_t>(ms) * 10000;
+}
+
+std::uint64_t FakePlatform::FileTimeNow() { return s_->FileTime(); }
+
 void FakePlatform::SetDatePictures(const std::string& shortDate, const std::string& longDate) {
     s_->shortDatePicture = shortDate;
     s_->longDatePicture = longDate;

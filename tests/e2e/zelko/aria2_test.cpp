@@ -16,116 +16,14 @@
 #include <sstream>
 
 #include "common/json.h"
-#include "tests/e2e/zelko/zelko_install.h"
+#include "tests/e2e/zelko/network_services.h"
 
 namespace e2e {
 namespace {
 
 namespace fs = std::filesystem;
 using common::JsonValue;
-
-const std::string kSecret = "e2e-secret";
-
-int FreePort() {
-    int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t n = sizeof a;
-    getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
-    close(s);
-    return ntohs(a.sin_port);
-}
-
-// A loopback POST from the test itself; the reply body, empty on failure.
-std::string Post(int port, const std::string& body) {
-    int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        close(s);
-        return "";
-    }
-    const std::string request = "POST /jsonrpc HTTP/1.0\r\nContent-Type: application/json\r\n"
-                                "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-    if (write(s, request.data(), request.size()) != static_cast<ssize_t>(request.size())) {
-        close(s);
-        return "";
-    }
-    std::string reply;
-    char buffer[65536];
-    for (ssize_t n; (n = read(s, buffer, sizeof buffer)) > 0;) reply.append(buffer, n);
-    close(s);
-    std::size_t end = reply.find("\r\n\r\n");
-    return end == std::string::npos ? "" : reply.substr(end + 4);
-}
-
-struct Download {
-    std::string status, path, errorMessage;
-    std::uint64_t length = 0;
-};
-
-class Aria2 {
-public:
-    int port = FreePort();
-    std::string dir;
-
-    explicit Aria2(const std::string& hostDir) : dir(hostDir) {
-        fs::create_directories(dir);
-        process_ = StartHostProgram({"aria2c", "--no-conf", "--enable-rpc",
-                                     "--rpc-listen-port=" + std::to_string(port),
-                                     "--rpc-secret=" + kSecret, "--dir=" + dir, "--quiet=true",
-                                     "--max-concurrent-downloads=20", "--auto-file-renaming=false"});
-        ready_ = WaitUntil([&] { return !Call("aria2.getVersion", "").empty(); }, 30000, 100);
-    }
-    bool ready() const { return ready_; }
-    bool Running() { return process_.Running(); }
-
-    std::string Call(const std::string& method, const std::string& params) {
-        return Post(port, "{\"jsonrpc\":\"2.0\",\"id\":\"t\",\"method\":\"" + method +
-                              "\",\"params\":[\"token:" + kSecret + "\"" +
-                              (params.empty() ? "" : "," + params) + "]}");
-    }
-    std::vector<Download> Stopped() { return Downloads(Call("aria2.tellStopped", "0,1000")); }
-    std::vector<Download> Active() { return Downloads(Call("aria2.tellActive", "")); }
-    std::vector<Download> Waiting() { return Downloads(Call("aria2.tellWaiting", "0,1000")); }
-    // Waits until count downloads have stopped and none is left active or waiting.
-    std::vector<Download> Finished(std::size_t count) {
-        std::vector<Download> stopped;
-        WaitUntil([&] {
-            stopped = Stopped();
-            return stopped.size() >= count && Active().empty() && Waiting().empty();
-        }, 120000, 200);
-        return stopped;
-    }
-    bool Shutdown() {
-        Call("aria2.shutdown", "");
-        return process_.Wait(30000).has_value();
-    }
-
-private:
-    static std::vector<Download> Downloads(const std::string& reply) {
-        std::vector<Download> list;
-        auto json = common::ParseJson(reply);
-        const JsonValue* result = json ? json->Member("result") : nullptr;
-        if (!result) return list;
-        for (const JsonValue& item : result->items) {
-            Download d;
-            if (auto* v = item.Member("status")) d.status = v->text;
-            if (auto* v = item.Member("errorMessage")) d.errorMessage = v->text;
-            if (auto* v = item.Member("totalLength")) d.length = std::stoull(v->text.empty() ? "0" : v->text);
-            if (auto* files = item.Member("files"); files && !files->items.empty())
-                if (auto* v = files->items[0].Member("path")) d.path = v->text;
-            list.push_back(d);
-        }
-        return list;
-    }
-    Background process_;
-    bool ready_ = false;
-};
+using namespace services;
 
 struct Seen {
     std::string path, referer, cookie;
@@ -194,24 +92,6 @@ protected:
         z.main["CustomDMEnabled"] = "1";
         z.main["Aria2Secret"] = secret;
     }
-    // A job file as the browser saves the page script's data.
-    std::string WriteJob(const std::string& text) {
-        const std::string path = z.root + "job.zlk";
-        WriteHostFile(WineBench::Get().HostPath(path), text);
-        return path;
-    }
-    // Zelko.exe with a box clicker waiting; the box's text, or "<no box>".
-    std::string RunForBox(const std::vector<std::string>& args) {
-        WineBench& bench = WineBench::Get();
-        const std::string seen = z.root + "box.txt";
-        Background clicker =
-            bench.Start({bench.BinFolder() + "boxclick.exe", "Zelko Error", seen, "1", "60000"});
-        RunResult r = z.Run(args);
-        EXPECT_EQ(r.exitCode, 0) << r.output;
-        clicker.Wait(90000);
-        auto box = ReadRecords(bench.HostPath(seen));
-        return box.empty() ? "<no box>" : box[0].Get("text");
-    }
     void ExpectWhole(const Download& d, const std::string& data) {
         EXPECT_EQ(d.status, "complete") << d.errorMessage;
         EXPECT_EQ(d.length, data.size());
@@ -239,7 +119,7 @@ TEST_F(ZelkoAria2, UrlRequestIsFetchedWithThePageAsReferrer) {
 
 TEST_F(ZelkoAria2, CtrlClickJobCarriesItsCookies) {
     const std::string data = server.Add("clip.bin", 70000);
-    const std::string job = WriteJob("1;My_Download_Manager;2;;\r\n" + server.Url("forum?t=1") + "\r\n" +
+    const std::string job = WriteJob(z, "1;My_Download_Manager;2;;\r\n" + server.Url("forum?t=1") + "\r\n" +
                                      server.Url("clip.bin") + "\r\nThe clip\r\nsid=abc; theme=dark\r\n\r\n");
     RunResult r = z.Run({job});
     ASSERT_EQ(r.exitCode, 0) << r.output;
@@ -280,10 +160,28 @@ TEST_F(ZelkoAria2, AllLinksOfASavedPageInOneRequest) {
     EXPECT_TRUE(z.LeftJobs().empty());
 }
 
+// aria2 reads no request over 2 MB: 3,000 links of a page with a 1.5 KB
+// address go in several requests, all of them taken (held paused).
+TEST_F(ZelkoAria2, BigJobArrivesWhole) {
+    Aria2 paused(host + "paused", FreePort(), {"--pause=true"});
+    ASSERT_TRUE(paused.ready());
+    Point(paused.port, kSecret);
+    std::string page = "<html><body>";
+    for (int i = 0; i < 3000; ++i)
+        page += "<a href=\"http://127.0.0.1:9/f" + std::to_string(i) + ".bin\">" + std::to_string(i) + "</a>\n";
+    const std::string pageFile = z.root + "big.html";
+    WriteHostFile(WineBench::Get().HostPath(pageFile), page + "</body></html>");
+    RunResult r = z.Run({pageFile, server.Url("list?" + std::string(1500, 'q')), "DOWNLOAD", "LNK"});
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(paused.Held(), 3000u);
+    EXPECT_TRUE(z.LeftJobs().empty());
+    EXPECT_TRUE(paused.Shutdown());
+}
+
 TEST_F(ZelkoAria2, LinkThatTriesToAddAnOptionStaysOneLink) {
     const std::string data = server.Add("q.bin", 5000);
     const std::string url = server.Url("q.bin") + "?a=\",\"dir\":\"C:\\\\\"&b=\\x";
-    const std::string job = WriteJob("1;My_Download_Manager;2;;\r\n" + server.Url("p") + "\r\n" + url +
+    const std::string job = WriteJob(z, "1;My_Download_Manager;2;;\r\n" + server.Url("p") + "\r\n" + url +
                                      "\r\n\"quoted\" \\ text\r\nk=\"v\\\"\r\n\r\n");
     RunResult r = z.Run({job});
     ASSERT_EQ(r.exitCode, 0) << r.output;
@@ -299,10 +197,11 @@ TEST_F(ZelkoAria2, LinkThatTriesToAddAnOptionStaysOneLink) {
 TEST_F(ZelkoAria2, WrongSecretShowsAriasOwnText) {
     server.Add("a.bin", 100);
     Point(aria2.port, "not-the-secret");
-    const std::string job = WriteJob("1;My_Download_Manager;2;;\r\n" + server.Url("p") + "\r\n" +
+    const std::string job = WriteJob(z, "1;My_Download_Manager;2;;\r\n" + server.Url("p") + "\r\n" +
                                      server.Url("a.bin") + "\r\n\r\n\r\n\r\n");
-    EXPECT_EQ(RunForBox({job}), "aria2 at " + z.main["CustomDM"] +
-                                    " did not take these links: Unauthorized\r\n\r\n" + server.Url("a.bin"));
+    EXPECT_EQ(RunForBox(z, {job}), "aria2 at " + z.main["CustomDM"] +
+                                    " did not take these links: Unauthorized\r\n\r\n" + server.Url("a.bin") +
+                                    "\r\n\r\nThese links are kept in the job file \"" + job + "\".");
     EXPECT_TRUE(HostFileExists(WineBench::Get().HostPath(job)));  // kept
     EXPECT_TRUE(aria2.Stopped().empty());
     EXPECT_TRUE(server.Requests().empty());
@@ -313,10 +212,11 @@ TEST_F(ZelkoAria2, StoppedAriaShowsABox) {
     ASSERT_TRUE(stopped.ready());
     ASSERT_TRUE(stopped.Shutdown());
     Point(stopped.port, kSecret);
-    const std::string text = RunForBox({server.Url("a.bin"), server.Url("p")});
+    const std::string text = RunForBox(z, {server.Url("a.bin"), server.Url("p")});
     EXPECT_EQ(text, "aria2 at " + z.main["CustomDM"] +
                         " did not take these links: no connection (is aria2 running with "
-                        "--enable-rpc?)\r\n\r\n" + server.Url("a.bin"));
+                        "--enable-rpc?)\r\n\r\n" + server.Url("a.bin") +
+                        "\r\n\r\nThese links are kept in the job file \"" + z.folder + "flashgot.fgt\".");
     EXPECT_EQ(z.LeftJobs().size(), 1u);
 }
 
@@ -332,12 +232,13 @@ TEST_F(ZelkoAria2, SilentEndpointTimesOut) {
     getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
     Point(ntohs(a.sin_port), kSecret);
     const auto start = std::chrono::steady_clock::now();
-    const std::string text = RunForBox({server.Url("a.bin"), server.Url("p")});
+    const std::string text = RunForBox(z, {server.Url("a.bin"), server.Url("p")});
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
                              std::chrono::steady_clock::now() - start).count();
     close(s);
     EXPECT_EQ(text, "aria2 at " + z.main["CustomDM"] +
-                        " did not take these links: no answer within 5 seconds\r\n\r\n" + server.Url("a.bin"));
+                        " did not take these links: no answer within 5 seconds\r\n\r\n" + server.Url("a.bin") +
+                        "\r\n\r\nThese links are kept in the job file \"" + z.folder + "flashgot.fgt\".");
     EXPECT_LT(seconds, 40);
 }
 

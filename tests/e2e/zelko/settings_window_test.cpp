@@ -30,7 +30,7 @@ TEST(ZelkoSettingsWindow, ShowsOnceAndWritesZelkoIniOnOkOnly) {
     // Wider than listed only as far as "Internet Download Accelerator" needs.
     EXPECT_GE(std::stoi(s.Get("clientWidth")), 177);
     EXPECT_LE(std::stoi(s.Get("clientWidth")), 177 + 20);
-    EXPECT_EQ(s.Get("clientHeight"), "591");
+    EXPECT_EQ(s.Get("clientHeight"), "627");
     EXPECT_EQ(s.Get("toolWindow"), "1");
     EXPECT_EQ(s.Get("topmost"), "1");
     EXPECT_EQ(s.Get("sizable"), "0");  // no sizing frame, no maximise box
@@ -294,7 +294,7 @@ TEST(ZelkoSettingsWindow, FollowsTheScreensDpi) {
         EXPECT_GE(std::stoi(s.Get("top")), 0);
         EXPECT_LE(std::stoi(s.Get("right")), 1280);
         EXPECT_LE(std::stoi(s.Get("bottom")), 1024);
-        const bool twoColumns = RectOf(s, "c113.rect").left > RectOf(s, "c100.rect").left;
+        const bool twoColumns = RectOf(s, "c114.rect").left > RectOf(s, "c100.rect").left;  // 28 rows: 14 a column
         EXPECT_EQ(twoColumns, dpi == 192);
         EXPECT_GE(std::stoi(s.Get("clientWidth")), 177 * dpi / 96);
         EXPECT_EQ(s.Get("screenshot"), "1");

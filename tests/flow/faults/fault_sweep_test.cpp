@@ -35,6 +35,9 @@ const std::vector<std::string> kNamedFailureBoxes = {
     "Not exist file ",                      // Zelko: job file; Tarvel: no browser
     "The browser's profile \"",             // Zelko's catch box: no profile to install into
     "%Error:",                              // a site plug-in's error report
+    "aria2 at ",                            // Zelko: a network receiver did not take links;
+    "aria2 cannot send the form data",      // where they are kept depends on what could be
+    "JDownloader at ",                      // written
     "The window of Opera is not found!",
     "There is not enough free space on the disk!",
     "Converter \"",

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "common/json.h"
+#include "tests/flow/zelko/receiver_jobs.h"
 #include "tests/flow/zelko/zelko_world.h"
 #include "zelko/aria2.h"
+#include "zelko/link_list_box.h"
 
 namespace zelko::testing {
 namespace {
@@ -14,7 +16,6 @@ using common::HttpFailure;
 using common::HttpPost;
 using common::HttpReply;
 
-const std::string kJob = "C:\\TEMP\\job.zlk";
 const std::string kEndpoint = "http://127.0.0.1:6800/jsonrpc";
 
 std::string Link(const std::string& url, const std::string& cookies = "",
@@ -27,15 +28,6 @@ std::string Bad(int n) {
     std::string text;
     for (int i = 0; i < n; ++i) text += "\xEF\xBF\xBD";
     return text;
-}
-
-std::string Job(const std::string& referrer, const std::string& links, int count = 1) {
-    return std::to_string(count) + ";My_Download_Manager;2;;\r\n" + referrer + "\r\n" + links;
-}
-
-// A job left behind, its header naming the selected manager.
-std::string Kept(std::string job) {
-    return job.replace(job.find("My_Download_Manager"), 19, "FlashGet");
 }
 
 // What aria2 answers a well-formed request that it accepts: an id per call.
@@ -152,6 +144,7 @@ TEST_F(Aria2Flow, RefusalsShowABoxAndKeepTheJob) {
         std::string job;
         HttpReply reply;
         std::string text;
+        std::string kept;  // the job left for the user; empty: all of it
     };
     const Case cases[] = {
         {"aria2 not running", two, {HttpFailure::CannotConnect, 0, ""},
@@ -180,7 +173,8 @@ TEST_F(Aria2Flow, RefusalsShowABoxAndKeepTheJob) {
         {"one link of two refused", two,
          {HttpFailure::None, 200,
           "{\"result\":[[\"0123\"],{\"code\":1,\"message\":\"No URI to download.\"}]}"},
-         lead + "No URI to download.\r\n\r\nhttp://e.org/2"},
+         lead + "No URI to download.\r\n\r\nhttp://e.org/2",
+         Kept(Job("http://f.org/", Link("http://e.org/2")))},
         {"aria2's text in UTF-8", one,
          {HttpFailure::None, 400, "{\"error\":{\"message\":\"caf\\u00e9\"}}"},
          lead + "caf\xE9\r\n\r\nhttp://e.org/1"},
@@ -196,12 +190,82 @@ TEST_F(Aria2Flow, RefusalsShowABoxAndKeepTheJob) {
         w.Run(kJob);
         EXPECT_EQ(fresh.HttpPosts().size(), 1u);
         ASSERT_EQ(fresh.MessageBoxes().size(), 1u);
-        EXPECT_EQ(fresh.MessageBoxes()[0].text, c.text);
+        EXPECT_EQ(fresh.MessageBoxes()[0].text, c.text + kKeptNote);
         EXPECT_EQ(fresh.MessageBoxes()[0].title, "Zelko Error");
         EXPECT_EQ(fresh.MessageBoxes()[0].flags, common::mb::Topmost | common::mb::IconError);
-        EXPECT_EQ(fresh.FileText(kJob), Kept(c.job));  // for the user
+        EXPECT_EQ(fresh.FileText(kJob), c.kept.empty() ? Kept(c.job) : c.kept);  // for the user
         EXPECT_TRUE(fresh.Starts().empty());
     }
+}
+
+// The links each request carries, in order.
+std::vector<std::string> SentUrls(const HttpPost& post) {
+    std::vector<std::string> urls;
+    const auto request = common::ParseJson(post.body);
+    if (!request) return urls;
+    const common::JsonValue& params = *request->Member("params");
+    if (request->Member("method")->text == "aria2.addUri") return {params.items[0].items[0].text};
+    for (const common::JsonValue& call : params.items[0].items) {
+        const common::JsonValue& args = *call.Member("params");
+        urls.push_back(args.items[args.items.size() - 2].items[0].text);
+    }
+    return urls;
+}
+
+TEST(Aria2Batches, BigJobsGoInRequestsUnderAMegabyteInOrder) {
+    const std::string referrer = "http://forum.org/t?" + std::string(1500, 'r');
+    std::vector<ReceiverLink> links;
+    for (int i = 0; i < 1000; ++i)
+        links.push_back({"http://files.org/" + std::to_string(i), "", std::string(1024, 'c'), ""});
+    FakePlatform p;
+    p.SetHttpResponder(Accept);
+    const std::vector<std::string> refusals = SendToAria2(p, links, kEndpoint, "s", referrer);
+    EXPECT_EQ(refusals, std::vector<std::string>(links.size()));
+    std::vector<std::string> sent;
+    for (const HttpPost& post : p.HttpPosts()) {
+        EXPECT_LE(post.body.size(), kAria2RequestBytes);
+        for (const std::string& url : SentUrls(post)) sent.push_back(url);
+    }
+    EXPECT_GE(p.HttpPosts().size(), 3u);  // 1000 calls of 2.6 KB
+    ASSERT_EQ(sent.size(), links.size());
+    for (std::size_t i = 0; i < links.size(); ++i) EXPECT_EQ(sent[i], links[i].url);
+    // A call bigger than the limit goes alone.
+    std::size_t count = 0;
+    const std::string lone = Aria2Request("", std::string(2000, 'r'), links, 0, count, 1000);
+    EXPECT_EQ(count, 1u);
+    EXPECT_NE(lone.find("\"aria2.addUri\""), std::string::npos);
+}
+
+TEST_F(Aria2Flow, RequestsAfterOneWithoutAnswerAreNotSentAndTheRestIsKept) {
+    std::string links;
+    for (int i = 0; i < 30; ++i) links += Link("http://e.org/" + std::to_string(i), std::string(900, 'c'));
+    const std::string referrer = "http://e.org/?" + std::string(100000, 'r');
+    const std::string job = Job(referrer, links, 30);
+    std::size_t firstBatch = 0;
+    p.SetHttpResponder([&](FakePlatform& fake, const HttpPost& post) {
+        if (firstBatch == 0) {
+            firstBatch = SentUrls(post).size();
+            return Accept(fake, post);
+        }
+        return HttpReply{HttpFailure::CannotConnect, 0, ""};
+    });
+    Run(job);
+    ASSERT_EQ(p.HttpPosts().size(), 2u);
+    ASSERT_GT(firstBatch, 0u);
+    ASSERT_LT(firstBatch, 30u);
+    std::string keptLinks, listed;
+    for (std::size_t i = firstBatch; i < 30; ++i) {
+        keptLinks += Link("http://e.org/" + std::to_string(i), std::string(900, 'c'));
+        if (i < firstBatch + kBoxLinksMax) listed += "\r\nhttp://e.org/" + std::to_string(i);
+    }
+    if (30 - firstBatch > kBoxLinksMax)
+        listed += "\r\nand " + std::to_string(30 - firstBatch - kBoxLinksMax) + " more";
+    EXPECT_EQ(p.FileText(kJob), Kept(Job(referrer, keptLinks, static_cast<int>(30 - firstBatch))));
+    ASSERT_EQ(p.MessageBoxes().size(), 1u);
+    EXPECT_EQ(p.MessageBoxes()[0].text,
+              "aria2 at " + kEndpoint +
+                  " did not take these links: no connection (is aria2 running with --enable-rpc?)\r\n" +
+                  listed + kKeptNote);
 }
 
 TEST_F(Aria2Flow, PostDataIsNotSent) {
@@ -213,7 +277,7 @@ TEST_F(Aria2Flow, PostDataIsNotSent) {
     ASSERT_EQ(p.MessageBoxes().size(), 1u);
     EXPECT_EQ(p.MessageBoxes()[0].text,
               "aria2 cannot send the form data this download needs, so nothing was sent to " +
-                  kEndpoint + ". The links:\r\n\r\nhttp://f.org/get\r\nhttp://f.org/other");
+                  kEndpoint + ". The links:\r\n\r\nhttp://f.org/get\r\nhttp://f.org/other" + kKeptNote);
     EXPECT_EQ(p.FileText(kJob), Kept(job));
 }
 

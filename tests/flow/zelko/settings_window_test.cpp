@@ -48,17 +48,20 @@ struct SettingsRun {
 
 TEST(SettingsWindow, LayoutHasStableIdsAndTheLowerPanelInOrder) {
     std::vector<ControlLayout> layout = SettingsLayout();
-    ASSERT_EQ(layout.size(), 2u + 26u + 9u);
+    ASSERT_EQ(layout.size(), 2u + 26u + 2u + 9u);
     EXPECT_EQ(layout[2].y, 6);
     EXPECT_EQ(layout[27].y, 456);
+    EXPECT_EQ(layout[28].id, control::Running(0));  // a JDownloader or aria2 found running
+    EXPECT_EQ(layout[29].y, 492);
+    EXPECT_EQ(layout[1].y, 516);  // the lower panel, below them
     const int order[] = {control::CustomLabel, control::CustomBox, control::TemplateEdit,
                          control::RapGetBox,   control::Ok,        control::Cancel,
                          control::UsdBox,      control::Refresh,   control::CatchModeBox};
-    for (std::size_t i = 0; i < 9; ++i) EXPECT_EQ(layout[28 + i].id, order[i]);
-    EXPECT_EQ(layout[32].x, 6);
-    EXPECT_EQ(layout[32].y, 85);
-    EXPECT_EQ(layout[32].width, 52);
-    EXPECT_EQ(layout[32].kind, ControlKind::DefaultButton);
+    for (std::size_t i = 0; i < 9; ++i) EXPECT_EQ(layout[30 + i].id, order[i]);
+    EXPECT_EQ(layout[34].x, 6);
+    EXPECT_EQ(layout[34].y, 85);
+    EXPECT_EQ(layout[34].width, 52);
+    EXPECT_EQ(layout[34].kind, ControlKind::DefaultButton);
 }
 
 TEST(SettingsWindow, StartStateFromZelkoIni) {
@@ -79,6 +82,12 @@ TEST(SettingsWindow, StartStateFromZelkoIni) {
         {"aria2 endpoint", {{"CustomDM", "http://127.0.0.1:6800/jsonrpc"}}, true, 0, true, "aria2"},
         {"secure aria2 endpoint", {{"CustomDM", "HTTPS://nas.home:6800/jsonrpc"}}, true, 0, true,
          "aria2"},
+        {"JDownloader", {{"CustomDM", "http://127.0.0.1:9666/flashgot"}}, true, 0, true,
+         "JDownloader"},
+        {"JDownloader, query after the path", {{"CustomDM", "http://pc:9666/FlashGot?x=1"}}, true,
+         0, true, "JDownloader"},
+        {"flashgot only as a query", {{"CustomDM", "http://pc:6800/jsonrpc?p=/flashgot"}}, true, 0,
+         true, "aria2"},
         {"program in a folder named http", {{"CustomDM", "C:\\http\\getter.exe [url]"}}, true, 0,
          true, "Getter"},
     };
@@ -170,6 +179,85 @@ TEST(SettingsWindow, RefreshDetectsAgainAndGathersTheSiteList) {
     EXPECT_EQ(run.c->Settings().allDm, "ReGet;");
     EXPECT_EQ(run.c->Settings().transferToUsd, "new.example;");
     EXPECT_EQ(w.Get("TransferToUSD"), "old.example;");  // only OK writes
+}
+
+// JDownloader on its port and aria2 on the front end's port answer; the
+// probes each get 300 ms.
+common::HttpReply RunningServices(FakePlatform&, const common::HttpPost& r) {
+    EXPECT_EQ(r.connectTimeoutMs, 300u);
+    EXPECT_EQ(r.replyTimeoutMs, 300u);
+    if (r.url == "http://127.0.0.1:9666/jdcheck.js" && r.get)
+        return {common::HttpFailure::None, 200, "jdownloader=true;\r\nvar version='2';\r\n"};
+    if (r.url == "http://127.0.0.1:16800/jsonrpc" && !r.get)
+        return {common::HttpFailure::None, 200,
+                "{\"id\":\"zelko\",\"jsonrpc\":\"2.0\",\"result\":{\"version\":\"1.36.0\"}}"};
+    return {common::HttpFailure::CannotConnect, 0, ""};
+}
+
+TEST(SettingsWindow, RunningManagersAreOfferedAndFillTheTemplate) {
+    FakePlatform p;
+    BrowserWorld w(p);
+    w.Set("Advanced", "0");
+    w.Set("AllDM", "FlashGet;");
+    w.Set("Aria2Secret", "s");
+    SettingsRun run(w);
+    EXPECT_FALSE(run.S(control::Running(0)).visible);
+    EXPECT_TRUE(p.HttpPosts().empty());  // only Refresh looks
+    run.c->OnRefresh();  // nothing runs: nothing changes
+    EXPECT_FALSE(run.S(control::Running(0)).visible);
+    EXPECT_EQ(p.HttpPosts().size(), 3u);
+
+    p.SetHttpResponder(RunningServices);
+    run.c->OnRefresh();
+    ASSERT_EQ(p.HttpPosts().size(), 6u);
+    EXPECT_EQ(p.HttpPosts()[4].body,
+              "{\"jsonrpc\":\"2.0\",\"id\":\"zelko\",\"method\":\"aria2.getVersion\",\"params\":[\"token:s\"]}");
+    EXPECT_EQ(run.S(control::Running(0)).caption, "JDownloader");
+    EXPECT_EQ(run.S(control::Running(1)).caption, "aria2");
+    EXPECT_TRUE(run.S(control::Running(1)).visible);
+    EXPECT_EQ(run.S(control::Running(0)).check, 0);
+
+    run.c->OnManagerClick(run.ManagerIndex("FlashGet"));
+    run.c->OnRunningClick(1);
+    EXPECT_EQ(run.S(control::Running(1)).check, 1);
+    EXPECT_EQ(run.S(control::Running(0)).check, 0);
+    EXPECT_EQ(run.S(control::CustomBox).check, 1);
+    EXPECT_EQ(run.S(control::CustomLabel).caption, "aria2");
+    EXPECT_EQ(run.S(control::Manager(run.ManagerIndex("FlashGet"))).check, 0);
+    run.c->OnRunningClick(0);
+    EXPECT_EQ(run.S(control::Running(1)).check, 0);
+    EXPECT_EQ(run.S(control::CustomLabel).caption, "JDownloader");
+    run.c->OnOk();
+    EXPECT_EQ(w.Get("CustomDM"), "http://127.0.0.1:9666/flashgot");
+    EXPECT_EQ(w.Get("CustomDMEnabled"), "1");
+    EXPECT_EQ(w.Get("DM"), "No");
+}
+
+TEST(SettingsWindow, FirstRunTakesARunningManagerWhenNothingElseIsThere) {
+    struct Case {
+        const char* name;
+        std::string flashGotTest;
+        std::string customDm;
+        std::string wantTemplate;
+    };
+    const Case cases[] = {
+        {"nothing else", "FlashGot 1.0\r\n", "", "http://127.0.0.1:9666/flashgot"},
+        {"a manager found", "FlashGot 1.0\r\nReGet|OK\r\n", "", ""},
+        {"a template of the user's own", "FlashGot 1.0\r\n", "C:\\get.exe [url]", "C:\\get.exe [url]"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePlatform p;
+        BrowserWorld w(p);
+        p.RemovePath(kIni);
+        if (!c.customDm.empty()) w.Set("CustomDM", c.customDm);
+        p.AddFile(kFolder + "FlashGot.test", c.flashGotTest);
+        p.SetHttpResponder(RunningServices);
+        const StartResult start = w.Run("");
+        EXPECT_EQ(start.settings.running.size(), 2u);
+        EXPECT_EQ(start.settings.customDm, c.wantTemplate);
+        EXPECT_EQ(w.Get("CustomDM"), c.wantTemplate.empty() ? "<none>" : c.wantTemplate);
+    }
 }
 
 TEST(SettingsWindow, CustomTemplateEvents) {
@@ -476,7 +564,7 @@ TEST(SettingsWindow, CatchModeBoxCyclesThroughTheThreeModes) {
         EXPECT_EQ(w.Get("FullInstall"), std::to_string(step[1]));
         EXPECT_EQ(run.c->Focused(), control::Ok);
     }
-    EXPECT_EQ(SettingsLayout().size(), 37u);
+    EXPECT_EQ(SettingsLayout().size(), 39u);
 }
 
 // Closing while the browser is awaited waits for the end of the installation,

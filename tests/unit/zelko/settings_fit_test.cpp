@@ -136,13 +136,14 @@ TEST(ZelkoSettingsFit, FollowsTheScreensDpi) {
         int dpi, checkMark, maxClientHeight;
         int clientWidth, clientHeight, columns;
     } cases[] = {
-        {96, 13, 1000, 177, 591, 1},
-        {120, 16, 1000, 222, 739, 1},  // "Internet Download Accelerator" a pixel wider
-        {144, 19, 1000, 266, 887, 1},
-        {192, 26, 1000, 608, 714, 2},
-        {192, 40, 1000, 636, 779, 2},  // a mark taller and wider than the listed box
-        {96, 13, 300, 431, 285, 3},
-        {96, 13, 1, 3352, 141, 26},    // no room at all: one row
+        // 28 rows: the managers and the two for those found running
+        {96, 13, 1000, 177, 627, 1},
+        {120, 16, 1000, 222, 784, 1},  // "Internet Download Accelerator" a pixel wider
+        {144, 19, 1000, 266, 941, 1},
+        {192, 26, 1000, 608, 750, 2},
+        {192, 40, 1000, 636, 820, 2},  // a mark taller and wider than the listed box
+        {96, 13, 300, 558, 249, 4},
+        {96, 13, 1, 3606, 141, 28},    // no room at all: one row
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.dpi) + " DPI, mark " + std::to_string(c.checkMark) +
@@ -182,8 +183,8 @@ TEST(ZelkoSettingsFit, MeasuresCaptionSizedControlsAndTheCustomLabel) {
         if (FollowsCaption(c)) measured += std::to_string(c.id) + " ";
         if (HasCheckMark(c)) marked += std::to_string(c.id) + " ";
     }
-    EXPECT_EQ(measured, "201 204 205 207 ");
-    EXPECT_EQ(marked, "202 204 205 207 ");
+    EXPECT_EQ(measured, "140 141 201 204 205 207 ");  // 140, 141: managers found running
+    EXPECT_EQ(marked, "140 141 202 204 205 207 ");
 }
 
 }  // namespace

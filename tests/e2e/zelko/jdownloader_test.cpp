@@ -1,0 +1,142 @@
+// Zelko.exe under Wine handing jobs to the JDownloader stand-in on loopback
+// (every request form, cookie groups, hostile values, a stopped
+// JDownloader), and finding a running JDownloader and aria2 by itself.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "tests/e2e/zelko/network_services.h"
+
+namespace e2e {
+namespace {
+
+using namespace services;
+
+std::string KeptNote(const std::string& path) {
+    return "\r\n\r\nThese links are kept in the job file \"" + path + "\".";
+}
+
+class ZelkoJDownloader : public ::testing::Test {
+protected:
+    ZelkoInstall z{false};
+    std::string host = WineBench::Get().HostPath(z.root);
+    JDownloader jd{host + "jd"};
+
+    void SetUp() override {
+        ASSERT_GT(jd.port, 0);
+        z.main["CustomDM"] = jd.Address();
+        z.main["CustomDMEnabled"] = "1";
+    }
+};
+
+// One process of the stand-in for every request form.
+TEST_F(ZelkoJDownloader, EveryRequestFormArrivesWithItsFields) {
+    const std::string page = "http://127.0.0.1:1/forum?t=1";
+    // A URL request.
+    RunResult r = z.Run({"http://127.0.0.1:1/setup.exe", page});
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    // A Ctrl+click job with cookies and hostile values.
+    const std::string hostile = "a&urls=http://evil/&b=c \"'\xC3(";
+    const std::string job = WriteJob(z, "1;My_Download_Manager;2;;\r\n" + page + "\r\nhttp://127.0.0.1:1/clip.bin?x=1&y=2\r\n" +
+                                     hostile + "\r\nsid=1; k=\"a&b=c\"\r\n\r\n");
+    r = z.Run({job});
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    // 200 links of a page in two cookie groups.
+    std::string links;
+    for (int i = 0; i < 200; ++i)
+        links += "http://127.0.0.1:1/p" + std::to_string(i) + ".bin\r\nPart " + std::to_string(i) +
+                 "\r\n" + (i % 2 ? "g=odd" : "g=even") + "\r\n\r\n";
+    r = z.Run({WriteJob(z, "200;My_Download_Manager;2;;\r\n" + page + "\r\n" + links)});
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+
+    const std::vector<JdPost> posts = jd.Posts();
+    ASSERT_EQ(posts.size(), 4u);
+    for (const JdPost& p : posts) {
+        EXPECT_EQ(p.status, 200);
+        EXPECT_EQ(p.path, "/flashgot");
+        EXPECT_EQ(p.referer, "http://localhost:9666/flashgot");
+        EXPECT_EQ(p.type, "application/x-www-form-urlencoded");
+        EXPECT_EQ(p.fields.size(), 7u);  // nothing a page sent added a field
+        EXPECT_EQ(p.Field("referer"), page);
+        EXPECT_EQ(p.Field("source"), page);
+        EXPECT_EQ(p.Field("autostart"), "1");
+    }
+    EXPECT_EQ(posts[0].Field("urls"), "http://127.0.0.1:1/setup.exe");
+    EXPECT_EQ(posts[0].Field("cookies"), "");
+    EXPECT_EQ(posts[1].Field("urls"), "http://127.0.0.1:1/clip.bin?x=1&y=2");
+    EXPECT_EQ(posts[1].Field("descriptions"), "a&urls=http://evil/&b=c \"'\xEF\xBF\xBD(");
+    EXPECT_EQ(posts[1].Field("cookies"), "sid=1; k=\"a&b=c\"");
+    for (int group = 0; group < 2; ++group) {
+        const JdPost& p = posts[2 + group];
+        EXPECT_EQ(p.Field("cookies"), group ? "g=odd" : "g=even");
+        std::string urls, descriptions;
+        for (int i = group; i < 200; i += 2) {
+            urls += (urls.empty() ? "" : "\n") + ("http://127.0.0.1:1/p" + std::to_string(i) + ".bin");
+            descriptions += (i == group ? "" : "\n") + ("Part " + std::to_string(i));
+        }
+        EXPECT_EQ(p.Field("urls"), urls);
+        EXPECT_EQ(p.Field("descriptions"), descriptions);
+    }
+    EXPECT_TRUE(z.LeftJobs().empty());
+    EXPECT_FALSE(HostFileExists(WineBench::Get().HostPath(job)));
+}
+
+TEST_F(ZelkoJDownloader, StoppedJDownloaderShowsABoxAndKeepsTheJob) {
+    jd.Stop();
+    const std::string job = WriteJob(z, "1;My_Download_Manager;2;;\r\nhttp://127.0.0.1:1/p\r\n"
+                                     "http://127.0.0.1:1/a.bin\r\nA\r\n\r\n\r\n");
+    EXPECT_EQ(RunForBox(z, {job}), "JDownloader at " + jd.Address() +
+                                    " did not take these links: no connection (is JDownloader running?)"
+                                    "\r\n\r\nhttp://127.0.0.1:1/a.bin" + KeptNote(job));
+    EXPECT_TRUE(HostFileExists(WineBench::Get().HostPath(job)));
+}
+
+// First run: FlashGot.exe finds no manager, a JDownloader and an aria2 run on
+// their usual ports; Zelko takes JDownloader and offers both.
+TEST(ZelkoDetection, FindsWhatRunsAndCostsNoWaitWhenNothingDoes) {
+    const auto runSeconds = [](ZelkoInstall& z) {
+        z.main.erase("DM");
+        z.WriteIni();
+        const auto start = std::chrono::steady_clock::now();
+        RunResult r = z.Run({"http://127.0.0.1:1/a.bin", "http://127.0.0.1:1/"});
+        EXPECT_EQ(r.exitCode, 0) << r.output;
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    const std::string none = "FlashGot 1.0%0D%0A";
+    double quiet = 0, known = 0;
+    {
+        ZelkoInstall z(false, none);
+        quiet = runSeconds(z);
+        EXPECT_EQ(z.IniValue("CustomDM"), "<none>");
+        ZelkoInstall again(false, none);  // starts FlashGot.exe once too, for the job
+        again.WriteIni();
+        const auto start = std::chrono::steady_clock::now();
+        again.Run({"http://127.0.0.1:1/a.bin", "http://127.0.0.1:1/"});
+        known = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    EXPECT_LT(quiet - known, 1.0) << "a first run with nothing listening took " << quiet << " s";
+
+    ZelkoInstall z(false, none);
+    const std::string host = WineBench::Get().HostPath(z.root);
+    JDownloader jd(host + "jd", 9666);
+    ASSERT_EQ(jd.port, 9666);
+    Aria2 aria2(host + "aria2", 6800);
+    ASSERT_TRUE(aria2.ready());
+    runSeconds(z);
+    EXPECT_EQ(z.IniValue("CustomDM"), "http://127.0.0.1:9666/flashgot");
+    EXPECT_EQ(z.IniValue("CustomDMEnabled"), "1");
+    const std::vector<JdPost> posts = jd.Posts();
+    ASSERT_EQ(posts.size(), 1u);  // and the request went there
+    EXPECT_EQ(posts[0].Field("urls"), "http://127.0.0.1:1/a.bin");
+
+    jd.Stop();  // aria2 alone
+    ZelkoInstall second(false, none);
+    second.main["Aria2Secret"] = kSecret;
+    runSeconds(second);
+    EXPECT_EQ(second.IniValue("CustomDM"), "http://127.0.0.1:6800/jsonrpc");
+    EXPECT_EQ(aria2.Held(), 1u);
+    EXPECT_TRUE(aria2.Shutdown());
+}
+
+}  // namespace
+}  // namespace e2e
