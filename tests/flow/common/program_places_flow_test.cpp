@@ -84,25 +84,5 @@ TEST(ProgramPlaces, PerUserSettingsStartAsACopyAndThenStayTheUsers) {
     EXPECT_EQ(w.p.FileText(kIni), "[Main]\r\nDM=FlashGet\r\n");
 }
 
-TEST(ProgramPlaces, AFileThatCannotBeWrittenIsNamedInABox) {
-    FakePlatform p;
-    ReportCannotWrite(p, "Mirsa", "C:\\Users\\u\\Mirsa.ini");
-    ASSERT_EQ(p.MessageBoxes().size(), 1u);
-    EXPECT_EQ(p.MessageBoxes()[0].text, "Cannot write file \"C:\\Users\\u\\Mirsa.ini\"");
-    EXPECT_EQ(p.MessageBoxes()[0].title, "Mirsa Error");
-    EXPECT_EQ(p.MessageBoxes()[0].flags, mb::Topmost | mb::IconError);
-}
-
-TEST(IniFileHas, TellsAMissingKeyFromAStoredOne) {
-    FakePlatform p;
-    p.AddFile("C:\\a.ini", "[Main]\r\nEnglish=0\r\nEmpty=\r\n");
-    const IniFile ini(p, "C:\\a.ini");
-    EXPECT_TRUE(ini.Has("Main", "English"));
-    EXPECT_TRUE(ini.Has("Main", "Empty"));
-    EXPECT_FALSE(ini.Has("Main", "Missing"));
-    EXPECT_FALSE(ini.Has("Other", "English"));
-    EXPECT_FALSE(IniFile(p, "C:\\none.ini").Has("Main", "English"));
-}
-
 }  // namespace
 }  // namespace common

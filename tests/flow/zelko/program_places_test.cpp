@@ -75,18 +75,9 @@ TEST(ProtectedFolder, AWriteThatStillFailsIsNamedInABox) {
         ASSERT_EQ(p.MessageBoxes().size(), 1u) << c.name;
         EXPECT_EQ(p.MessageBoxes()[0].text, "Cannot write file \"" + c.file + "\"") << c.name;
         EXPECT_EQ(p.MessageBoxes()[0].title, "Zelko Error") << c.name;
+        EXPECT_EQ(p.MessageBoxes()[0].flags, common::mb::Topmost | common::mb::IconError) << c.name;
         EXPECT_EQ(w.flashGotJobs.size(), c.jobs) << c.name;
     }
-}
-
-TEST(ProtectedFolder, PortableFolderKeepsEverythingBesideTheExe) {
-    FakePlatform p;
-    ZelkoWorld w(p);
-    const StartResult r = w.Run("http://files.example/a.zip http://ref.example/");
-    EXPECT_EQ(r.settings.places.settingsFile, kIni);
-    ASSERT_EQ(w.flashGotJobs.size(), 1u);
-    EXPECT_EQ(w.flashGotJobs[0].first, kFirstJob);
-    EXPECT_FALSE(p.HasFolder("C:\\Documents and Settings\\User\\Application Data\\Zelko"));
 }
 
 TEST(LanguageDefault, FollowsTheSystemWhereZelkoIniNamesNone) {
