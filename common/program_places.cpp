@@ -42,7 +42,8 @@ bool CanWriteFolder(Platform& p, const std::string& folder) {
     for (int n = 1; n <= kWriteTestNames; ++n) {
         const std::string probe = folder + WriteTestName(n);
         if (p.CreateNewFile(probe, "")) {
-            p.DeleteFile(probe);
+            // A virus scanner may hold a file just made for a moment.
+            if (!p.DeleteFile(probe)) p.DeleteFile(probe);
             return true;
         }
         if (!p.FileExists(probe)) return false;
