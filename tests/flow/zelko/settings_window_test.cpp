@@ -460,6 +460,7 @@ TEST(SettingsWindow, GuideAria2StepsLeaveTheTemplateOn) {
     EXPECT_EQ(run.S(control::CustomLabel).caption, "aria2");
     EXPECT_EQ(w.Get("CustomDMEnabled"), "1");
     EXPECT_EQ(w.Get("CustomDM"), address);
+}
 
 TEST(SettingsWindow, OkInAFolderThatCannotBeWrittenKeepsTheChoicePerUser) {
     const std::string userIni =
