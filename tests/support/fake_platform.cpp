@@ -36,7 +36,6 @@ void FakePlatform::SetKnownFolder(KnownFolder folder, const std::string& path) {
     (folder == KnownFolder::AppData ? s_->appDataFolder : s_->documentsFolder) = path;
     if (!path.empty()) AddFolder(path);
 }
-void FakePlatform::SetAnsiCodePage(unsigned codePage) { s_->ansiCodePage = codePage; }
 
 std::string FakePlatform::ModuleFileName() {
     s_->StartRun();

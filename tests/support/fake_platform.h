@@ -52,7 +52,6 @@ public:
     // "My Documents", both in "C:\Documents and Settings\User". Empty: the
     // system names none.
     void SetKnownFolder(KnownFolder folder, const std::string& path);
-    void SetAnsiCodePage(unsigned codePage);  // the answer of AnsiCodePage; 1252 by default
     std::string WindowsFolder() const;
 
     // --- INI reads of every FakePlatform of this process ---

@@ -46,7 +46,6 @@ struct FakePlatform::State {
     std::string windowsFolder = "C:\\WINDOWS";
     std::string appDataFolder = "C:\\Documents and Settings\\User\\Application Data";
     std::string documentsFolder = "C:\\Documents and Settings\\User\\My Documents";
-    unsigned ansiCodePage = 1252;
 
     // --- clock ---
     std::uint64_t now = 0;  // virtual ms since construction
