@@ -27,6 +27,11 @@ public:
     bool Bool(const std::string& section, const std::string& key, bool def) const {
         return p_.IniReadInt(path_, section, key, def ? 1 : 0) != 0;
     }
+    // The key is in the file (also with an empty value): two reads with
+    // different defaults agree only then.
+    bool Has(const std::string& section, const std::string& key) const {
+        return p_.IniReadString(path_, section, key, "0") == p_.IniReadString(path_, section, key, "1");
+    }
     bool WriteText(const std::string& section, const std::string& key,
                    const std::string& value) const {
         return p_.IniWriteString(path_, section, key, value);

@@ -64,6 +64,9 @@ constexpr int Unknown = 0, NoRootDir = 1, Removable = 2, Fixed = 3, Remote = 4, 
 
 enum class WaitResult { Signaled, Timeout, Failed };
 
+// Folders of the current user that the system names.
+enum class KnownFolder { AppData, Documents };
+
 inline constexpr std::size_t kDdeItemMaxLength = 255;
 
 struct ProcessStart {
@@ -148,6 +151,9 @@ public:
     virtual std::string CommandLine() = 0;      // GetCommandLineA, raw
     virtual std::string CurrentFolder() = 0;
     virtual std::string TempFolder() = 0;       // with trailing backslash
+    // SHGetFolderPathA: the user's folder of that kind, without trailing
+    // backslash; empty when the system names none.
+    virtual std::string KnownFolderPath(KnownFolder folder) = 0;
 
     // --- files and folders ---
     virtual bool FileExists(const std::string& path) = 0;    // a file, not a folder
@@ -218,6 +224,7 @@ public:
                                    const std::string& format) = 0;
 
     // --- text in the system code page ---
+    virtual unsigned AnsiCodePage() = 0;  // GetACP
     virtual std::string AnsiToUtf8(const std::string& ansi) = 0;
     virtual std::string Utf8ToAnsi(const std::string& utf8) = 0;
     // UTF-8 text in another code page (1251, 932, ...); nullopt when the system

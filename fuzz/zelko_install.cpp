@@ -86,6 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         });
     }
     zelko::ZelkoSettings settings;
+    settings.places.settingsFile = kFolder + "Zelko.ini";
     zelko::LanguageTexts texts;
     View view;
     const std::string entry = zelko::ProgramEntry(p, kFolder);

@@ -2,6 +2,7 @@
 
 #include "common/helpers.h"
 #include "common/ini.h"
+#include "common/program_places.h"
 #include "mirsa/history.h"
 
 namespace mirsa {
@@ -136,19 +137,21 @@ void SettingsWindow::OpenHistory() {
 void SettingsWindow::Save() {
     const common::IniFile ini(p_, settingsFile_);
     // An untouched box keeps the stored value with its references unexpanded.
+    bool ok = true;
     const std::string pages = view_.Text(control::PagesFolder);
-    if (pages != settings_.PagesDir) ini.WriteText("Main", "QuickSaveDir", pages);
+    if (pages != settings_.PagesDir) ok = ini.WriteText("Main", "QuickSaveDir", pages);
     const std::string images = view_.Text(control::ImagesFolder);
-    if (images != settings_.ImagesDir) ini.WriteText("Main", "QuickSaveImgDir", images);
-    ini.WriteInt("Main", "OperaVersion", view_.Checked(control::Opera9) ? 9 : 8);
-    ini.WriteBool("Main", "History", view_.Checked(control::History));
-    ini.WriteBool("Main", "English", view_.Checked(control::English));
-    ini.WriteBool("Main", "Description", view_.Checked(control::Description));
-    ini.WriteBool("Main", "ReverseOrder", view_.Checked(control::NewestFirst));
+    if (images != settings_.ImagesDir) ok = ini.WriteText("Main", "QuickSaveImgDir", images) && ok;
+    ok = ini.WriteInt("Main", "OperaVersion", view_.Checked(control::Opera9) ? 9 : 8) && ok;
+    ok = ini.WriteBool("Main", "History", view_.Checked(control::History)) && ok;
+    ok = ini.WriteBool("Main", "English", view_.Checked(control::English)) && ok;
+    ok = ini.WriteBool("Main", "Description", view_.Checked(control::Description)) && ok;
+    ok = ini.WriteBool("Main", "ReverseOrder", view_.Checked(control::NewestFirst)) && ok;
     int left = 0, top = 0;
     view_.Position(left, top);
-    ini.WriteInt("Position", "Left", left);
-    ini.WriteInt("Position", "Top", top);
+    ok = ini.WriteInt("Position", "Left", left) && ok;
+    ok = ini.WriteInt("Position", "Top", top) && ok;
+    if (!ok) common::ReportCannotWrite(p_, kProgramName, settingsFile_);
 }
 
 void SettingsWindow::OnCommand(int id) {

@@ -4,6 +4,7 @@
 
 #include "common/helpers.h"
 #include "common/ini.h"
+#include "common/program_places.h"
 #include "mirsa/save.h"
 
 namespace mirsa {
@@ -107,14 +108,19 @@ std::string SettingsFileOf(const std::string& programPath) {
     return programPath.substr(0, dot) + ".ini";
 }
 
+bool SystemWantsEnglish(common::Platform& p) {
+    constexpr unsigned kCyrillicCodePage = 1251;
+    return p.AnsiCodePage() != kCyrillicCodePage;
+}
+
 MirsaSettings ReadSettings(common::Platform& p, const std::string& settingsFile,
-                           const std::string& startFolder) {
+                           const std::string& startFolder, const std::string& pagesDefault) {
     common::IniFile ini(p, settingsFile);
     MirsaSettings s;
     // An empty folder value counts as missing: an empty pages folder would
     // put every save at the root of the current drive.
     std::string pages = ini.Text("Main", "QuickSaveDir", "");
-    if (pages.empty()) pages = startFolder;
+    if (pages.empty()) pages = pagesDefault.empty() ? startFolder : pagesDefault;
     s.PagesDir = common::ExpandPath(p, pages, common::ExpandVariant::Mirsa, startFolder);
     std::string images = ini.Text("Main", "QuickSaveImgDir", "");
     if (images.empty())
@@ -126,7 +132,8 @@ MirsaSettings ReadSettings(common::Platform& p, const std::string& settingsFile,
     s.Description = ini.Bool("Main", "Description", false);
     s.ReverseOrder = ini.Bool("Main", "ReverseOrder", false);
     s.History = ini.Bool("Main", "History", true);
-    s.English = ini.Bool("Main", "English", false);
+    s.English = ini.Has("Main", "English") ? ini.Bool("Main", "English", false)
+                                           : SystemWantsEnglish(p);
     const int seconds = std::clamp(ini.Int("Main", "TimeOut", 4), 0, kMaxTimeOutSeconds);
     s.TimeOutMs = static_cast<std::uint32_t>(seconds) * 1000u;
     s.Left = ini.Int("Position", "Left", 526);
@@ -224,7 +231,9 @@ StartOutcome RunMirsa(common::Platform& p, const SaveHooks& hooks, MirsaStart* s
 
     SaveRun run;
     run.startFolder = common::ProgramFolder(p);
-    const std::string settingsFile = SettingsFileOf(p.ModuleFileName());
+    const common::ProgramPlaces places =
+        common::FindProgramPlaces(p, kProgramName, SettingsFileOf(p.ModuleFileName()));
+    const std::string& settingsFile = places.settingsFile;
 
     SaveRequest handOver;
     std::string commandText = tail;
@@ -238,7 +247,7 @@ StartOutcome RunMirsa(common::Platform& p, const SaveHooks& hooks, MirsaStart* s
         if (p.AcquireMutex(kAllMutex, 0) == 0) return StartOutcome::SecondInstance;
     }
 
-    run.settings = ReadSettings(p, settingsFile, run.startFolder);
+    run.settings = ReadSettings(p, settingsFile, run.startFolder, places.userFilesFolder);
     if (start) {
         run.programWindow = start->programWindow;
         start->settingsFile = settingsFile;

@@ -68,10 +68,16 @@ std::string WithoutSurroundingQuotes(const std::string& argument);
 
 std::string HelpText();
 
-// The settings file: the program path with its extension replaced by ".ini".
+// The settings file beside the exe: the program path with its extension
+// replaced by ".ini".
 std::string SettingsFileOf(const std::string& programPath);
+// pagesDefault: the folder for pages when none is configured; empty: the
+// start folder. Relative folders are taken from the start folder.
 MirsaSettings ReadSettings(common::Platform& p, const std::string& settingsFile,
-                           const std::string& startFolder);
+                           const std::string& startFolder, const std::string& pagesDefault = "");
+// "English" where the settings file has no such key: English captions unless
+// the system draws text in code page 1251 (Cyrillic), the second language's.
+bool SystemWantsEnglish(common::Platform& p);
 
 // Text decoded from the data URL is UTF-8; valid UTF-8 with non-ASCII
 // characters is turned into the ANSI code page, anything else stays as it is.

@@ -3,6 +3,7 @@
 #include "common/browser.h"
 #include "common/helpers.h"
 #include "common/ini.h"
+#include "common/program_places.h"
 #include "tarvel/multi_user.h"
 #include "tarvel/path_correction.h"
 
@@ -161,7 +162,9 @@ namespace {
 bool PrepareInstallation(common::Platform& p, LaunchState& s, const std::string& rawTail,
                          bool mayChangeFiles) {
     s.defaultsFile = s.programDir + b::kDefaultsIni;
-    s.settingsFile = SettingsFileFor(p, s.programDir, s.moduleFileName);
+    s.settingsFile =
+        common::FindProgramPlaces(p, kPlacesName, SettingsFileFor(p, s.programDir, s.moduleFileName))
+            .settingsFile;
 
     s.switches = ReadCorrectSwitches(p, s.settingsFile);
     if (s.switches.commandLine != 0) s.commandTail = rawTail;

@@ -2,6 +2,7 @@
 
 #include "common/helpers.h"
 #include "common/ini.h"
+#include "common/program_places.h"
 
 namespace tarvel {
 
@@ -50,12 +51,14 @@ CorrectSwitches ReadCorrectSwitches(common::Platform& p, const std::string& sett
 std::string TakePathOverride(common::Platform& p, const std::string& settingsFile) {
     const common::IniFile ini(p, settingsFile);
     std::string path = ini.Text(kSectionCorrect, kKeyPath, "");
-    if (!path.empty()) ini.WriteText(kSectionCorrect, kKeyPath, "");
+    if (!path.empty() && !ini.WriteText(kSectionCorrect, kKeyPath, ""))
+        common::ReportCannotWrite(p, kPlacesName, settingsFile);
     return path;
 }
 
 void WriteMultiUserOff(common::Platform& p, const std::string& settingsFile) {
-    common::IniFile(p, settingsFile).WriteBool(kSectionCorrect, kKeyMultiUserSwitch, false);
+    if (!common::IniFile(p, settingsFile).WriteBool(kSectionCorrect, kKeyMultiUserSwitch, false))
+        common::ReportCannotWrite(p, kPlacesName, settingsFile);
 }
 
 int ShowStateOfFlag(const std::string& flag) {

@@ -38,6 +38,8 @@ struct CorrectSwitches {
     bool checkFreeSpace = true;
 };
 
+inline constexpr const char* kPlacesName = "Tarvel";  // names the per-user folders
+
 // programDir + own name without extension + ".ini" when that file exists,
 // else programDir + "tarvel.ini".
 std::string SettingsFileFor(common::Platform& p, const std::string& programDir,
@@ -46,7 +48,7 @@ std::string SettingsFileFor(common::Platform& p, const std::string& programDir,
 CorrectSwitches ReadCorrectSwitches(common::Platform& p, const std::string& settingsFile);
 
 // Reads "Path" and, when it holds anything, clears it at once so it acts on
-// this run only. Returns the value read.
+// this run only (a clear that fails is reported). Returns the value read.
 std::string TakePathOverride(common::Platform& p, const std::string& settingsFile);
 
 // Records that the conversion question was declined.

@@ -63,7 +63,7 @@ bool HandToFlashGot(common::Platform& p, const std::string& folder, const std::s
 std::string DetectManagers(common::Platform& p, const std::string& folder,
                            ZelkoSettings& settings) {
     settings.allDm.clear();
-    const std::string testFile = folder + kFlashGotTest;
+    const std::string testFile = settings.places.workFolder + kFlashGotTest;
     RunFlashGot(p, folder, " -o \"" + testFile + "\"");
     Detection d = ParseFlashGotTest(p.ReadFile(testFile).value_or(""));
     settings.allDm = d.allDm;

@@ -29,6 +29,7 @@ bool RunFlashGot(common::Platform& p, const std::string& folder, const std::stri
 bool HandToFlashGot(common::Platform& p, const std::string& folder, const std::string& jobPath);
 
 // Runs the detection, sets settings.allDm and returns the default manager.
+// folder: FlashGot.exe's; its result file goes to the work folder.
 std::string DetectManagers(common::Platform& p, const std::string& folder, ZelkoSettings& settings);
 
 // The settings window's manager radio buttons, in window order.

@@ -201,13 +201,14 @@ RequestFields QuotedFields(common::Platform& p, const RequestFields& f) {
 // can be written nothing is handed over and the job stays, as it does when
 // FlashGot.exe cannot be started.
 bool HandJobToFlashGot(common::Platform& p, const JobLines& lines, const std::string& jobPath,
-                       bool rewritten, const std::string& folder, const std::string& requestHeader) {
+                       bool rewritten, const std::string& folder, const std::string& workFolder,
+                       const std::string& requestHeader) {
     const std::string cannotStart = folder + kFlashGotExe + " could not be started";
     if (rewritten) {
         return HandToFlashGot(p, folder, jobPath) ||
                KeepAll(p, lines, jobPath, requestHeader, cannotStart);
     }
-    const std::string ownJob = WriteNewJobFile(p, folder, lines.Text());
+    const std::string ownJob = WriteNewJobFile(p, workFolder, lines.Text());
     if (ownJob.empty()) {
         p.MessageBox(0,
                      "Zelko could not write the job for FlashGot.exe, so nothing was handed "
@@ -362,7 +363,8 @@ bool HandOff(common::Platform& p, JobLines lines, const std::string& jobPath,
         return KeepAll(p, lines, jobPath, fields.header,
                        std::string(kFlashGotExe) + " is not in " +
                            common::WithoutTrailingBackslash(folder));
-    return HandJobToFlashGot(p, lines, jobPath, rewritten, folder, fields.header);
+    return HandJobToFlashGot(p, lines, jobPath, rewritten, folder, s.places.workFolder,
+                             fields.header);
 }
 
 }  // namespace zelko

@@ -235,7 +235,7 @@ int TypesOf(int fullInstall) {
 
 void InstallIntoBrowser(InstallContext& c, int mode) {
     common::Platform& p = c.p;
-    const std::string browserFolder = BrowserFolder(p, c.folder);
+    const std::string browserFolder = BrowserFolder(p, c.folder, c.settings.operaDir);
     const std::string profilePath = ProfileFile(p, browserFolder);
     if (!p.FileExists(profilePath)) {
         p.MessageBox(c.view.Owner(), MissingProfileText(profilePath), kErrorTitle,
@@ -244,8 +244,8 @@ void InstallIntoBrowser(InstallContext& c, int mode) {
         return;
     }
     const std::string backupPath = profilePath + ".bak";
-    Run r{c, common::IniFile(p, profilePath), common::IniFile(p, IniPath(c.folder)), "", false,
-          TypesOf(c.settings.fullInstall)};
+    Run r{c, common::IniFile(p, profilePath), common::IniFile(p, c.settings.places.settingsFile),
+          "", false, TypesOf(c.settings.fullInstall)};
     const bool runFlag = ProfileRunFlag(r);
     r.scriptsOn = r.profile.Bool(browser::kSectionUserPrefs, browser::kKeyUserJavaScript, false);
     const bool scriptsWereOn = r.scriptsOn;
@@ -296,7 +296,8 @@ void InstallIntoBrowser(InstallContext& c, int mode) {
     }
     c.settings.fullInstall = FullInstallOf(r);
 
-    r.settings.WriteInt(kSectionMain, "FullInstall", c.settings.fullInstall);
+    if (!r.settings.WriteInt(kSectionMain, "FullInstall", c.settings.fullInstall))
+        common::ReportCannotWrite(p, kPlacesName, r.settings.path());
 
     if (restart) {
         std::string program = BrowserProgram(p, browserFolder);

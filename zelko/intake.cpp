@@ -91,11 +91,6 @@ std::string WriteUnderFreeName(common::Platform& p, const std::string& folder,
     return "";
 }
 
-void WriteMain(common::Platform& p, const std::string& folder, const std::string& key,
-               const std::string& value) {
-    common::IniFile(p, IniPath(folder)).WriteText(kSectionMain, key, value);
-}
-
 }  // namespace
 
 std::vector<std::string> SplitArguments(const std::string& text) {
@@ -201,11 +196,15 @@ std::string UrlJobText(common::Platform& p, const std::vector<std::string>& args
 }
 
 std::optional<std::string> TakeRequest(common::Platform& p, const std::vector<std::string>& args,
-                                       const ZelkoSettings& s, const std::string& folder,
+                                       const ZelkoSettings& s, const std::string& workFolder,
                                        std::string* builtText) {
     if (IsUrlForm(args) || IsPageForm(args)) {
         std::string text = IsUrlForm(args) ? UrlJobText(p, args, s) : CollectPageLinks(p, args);
-        std::string path = WriteNewJobFile(p, folder, text);
+        std::string path = WriteNewJobFile(p, workFolder, text);
+        if (path.empty()) {
+            common::ReportCannotWrite(p, kPlacesName, workFolder + JobFileName(1));
+            return std::nullopt;
+        }
         if (builtText) *builtText = std::move(text);
         return path;
     }
@@ -221,32 +220,35 @@ std::optional<std::string> TakeRequest(common::Platform& p, const std::vector<st
 
 StartResult StartZelko(common::Platform& p, int currentLeft, int currentTop) {
     StartResult r;
-    r.folder = common::ProgramFolder(p);
     ZelkoSettings& s = r.settings;
-    s = ReadSettings(p, r.folder, currentLeft, currentTop);
+    s = ReadSettings(p, FindZelkoPlaces(p), currentLeft, currentTop);
+    r.folder = s.places.programFolder;
 
     r.browserInstalled =
-        p.FileExists(BrowserFolder(p, r.folder) + "\\" + common::browser::kMarkerDll);
+        p.FileExists(BrowserFolder(p, r.folder, s.operaDir) + "\\" + common::browser::kMarkerDll);
     if (!r.browserInstalled) s.useDde = false;
 
+    // A detection that cannot be kept would run again at every request.
+    bool kept = true;
     if (s.firstRun) {
         s.dm = DetectManagers(p, r.folder, s);
-        WriteMain(p, r.folder, "DM", s.dm);
-        WriteMain(p, r.folder, "AllDM", s.allDm);
+        kept = WriteMainSetting(p, s, "DM", s.dm) && kept;
+        kept = WriteMainSetting(p, s, "AllDM", s.allDm) && kept;
         s.running = FindRunningReceivers(p, s.aria2Secret);
         // With no manager found and no template of the user's own, the first
         // request goes to a manager that runs rather than nowhere.
         if (s.dm == kNoManager && s.customDm.empty() && !s.running.empty()) {
             s.customDm = s.running[0].address;
             s.customDmEnabled = true;
-            WriteMain(p, r.folder, "CustomDM", s.customDm);
-            WriteMain(p, r.folder, "CustomDMEnabled", "1");
+            kept = WriteMainSetting(p, s, "CustomDM", s.customDm) && kept;
+            kept = WriteMainSetting(p, s, "CustomDMEnabled", "1") && kept;
         }
     }
     if (s.usdPresent && s.transferToUsd.empty()) {
         s.transferToUsd = LoadSitePlugins(p, s.usdPath);
-        WriteMain(p, r.folder, "TransferToUSD", s.transferToUsd);
+        kept = WriteMainSetting(p, s, "TransferToUSD", s.transferToUsd) && kept;
     }
+    if (!kept) common::ReportCannotWrite(p, kPlacesName, s.places.settingsFile);
 
     const std::vector<std::string> args = SplitArguments(common::CommandLineTail(p));
     if (args.empty()) {
@@ -258,7 +260,7 @@ StartResult StartZelko(common::Platform& p, int currentLeft, int currentTop) {
     r.mode = StartMode::RequestDone;
     DeleteOldKeptJobs(p, r.folder);
     std::string jobText;  // read back only when this process did not write it
-    std::optional<std::string> jobPath = TakeRequest(p, args, s, r.folder, &jobText);
+    std::optional<std::string> jobPath = TakeRequest(p, args, s, s.places.workFolder, &jobText);
     if (!jobPath) return r;
     if (!jobPath->empty()) {
         if (jobText.empty()) jobText = p.ReadFile(*jobPath).value_or("");

@@ -40,8 +40,8 @@ std::string CaptureSelection(common::Platform& p);
 // main window: stores a qualifying window and answers false (stop).
 bool FindBrowserWindow(common::Platform& p, common::WindowId window, common::WindowId& result);
 
-// Writes a new job file under a name no other request uses: in the program
-// folder, or in the temporary folder when that cannot be written. Returns its
+// Writes a new job file under a name no other request uses: in the folder
+// given (the work folder), or in the temporary folder when that cannot be written. Returns its
 // path, or empty text when neither could be written.
 std::string WriteNewJobFile(common::Platform& p, const std::string& folder,
                             const std::string& content);
@@ -51,10 +51,13 @@ std::string UrlJobText(common::Platform& p, const std::vector<std::string>& args
                        const ZelkoSettings& settings);
 
 // The job path of the request; nothing when the job file given is missing
-// or too big (its box has been shown and the program ends). builtText, when
-// given, receives the text of a job this process wrote (URL and page forms).
+// or too big, or the job this process builds (URL and page forms, in the
+// work folder workFolder) cannot be written: its box has been shown and the
+// program ends. builtText, when given, receives the text of a job this
+// process wrote.
 std::optional<std::string> TakeRequest(common::Platform& p, const std::vector<std::string>& args,
-                                       const ZelkoSettings& settings, const std::string& folder,
+                                       const ZelkoSettings& settings,
+                                       const std::string& workFolder,
                                        std::string* builtText = nullptr);
 
 enum class StartMode {

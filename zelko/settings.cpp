@@ -10,12 +10,24 @@ namespace zelko {
 using common::ExpandPath;
 using common::ExpandVariant;
 
-std::string IniPath(const std::string& folder) { return folder + kIniName; }
+// The only language besides English that Zelko_lang.ini ships, and the
+// code page its texts are drawn in.
+constexpr unsigned kCyrillicCodePage = 1251;
 
-ZelkoSettings ReadSettings(common::Platform& p, const std::string& folder, int currentLeft,
-                           int currentTop) {
-    const common::IniFile ini(p, IniPath(folder));
+common::ProgramPlaces FindZelkoPlaces(common::Platform& p) {
+    return common::FindProgramPlaces(p, kPlacesName, common::ProgramFolder(p) + kIniName);
+}
+
+std::string SystemLanguage(common::Platform& p) {
+    return p.AnsiCodePage() == kCyrillicCodePage ? "ru" : "en";
+}
+
+ZelkoSettings ReadSettings(common::Platform& p, const common::ProgramPlaces& places,
+                           int currentLeft, int currentTop) {
+    const std::string& folder = places.programFolder;
+    const common::IniFile ini(p, places.settingsFile);
     ZelkoSettings s;
+    s.places = places;
     s.dm = ini.Text(kSectionMain, "DM");
     s.allDm = ini.Text(kSectionMain, "AllDM");
     s.customDm = ini.Text(kSectionMain, "CustomDM");
@@ -30,7 +42,7 @@ ZelkoSettings ReadSettings(common::Platform& p, const std::string& folder, int c
     s.fullInstall = ini.Int(kSectionMain, "FullInstall", 0);
     s.advanced = ini.Bool(kSectionMain, "Advanced", true);
     s.useDde = ini.Bool(kSectionMain, "UseDDE", true);
-    s.language = ini.Text(kSectionMain, "Language", "en");
+    s.language = ini.Text(kSectionMain, "Language", SystemLanguage(p));
     s.operaDir = ini.Text(kSectionMain, "OperaDir");
     s.left = ini.Int(kSectionPosition, "Left", currentLeft);
     s.top = ini.Int(kSectionPosition, "Top", currentTop);
@@ -38,8 +50,8 @@ ZelkoSettings ReadSettings(common::Platform& p, const std::string& folder, int c
     return s;
 }
 
-std::string BrowserFolder(common::Platform& p, const std::string& folder) {
-    std::string operaDir = common::IniFile(p, IniPath(folder)).Text(kSectionMain, "OperaDir");
+std::string BrowserFolder(common::Platform& p, const std::string& folder,
+                          const std::string& operaDir) {
     std::string result;
     if (!operaDir.empty()) {
         result = ExpandPath(p, operaDir, ExpandVariant::Zelko, folder);
@@ -49,6 +61,11 @@ std::string BrowserFolder(common::Platform& p, const std::string& folder) {
         result = slash == std::string::npos ? own : own.substr(0, slash);
     }
     return common::WithoutTrailingBackslash(result);
+}
+
+bool WriteMainSetting(common::Platform& p, const ZelkoSettings& settings, const std::string& key,
+                      const std::string& value) {
+    return common::IniFile(p, settings.places.settingsFile).WriteText(kSectionMain, key, value);
 }
 
 }  // namespace zelko

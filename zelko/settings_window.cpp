@@ -306,19 +306,20 @@ void SettingsController::OnRefresh() {
 
 void SettingsController::Save() {
     const ZelkoSettings& s = start_.settings;
-    const common::IniFile ini(p_, IniPath(start_.folder));
-    ini.WriteText(kSectionMain, "DM", s.dm);
-    if (!s.allDm.empty()) ini.WriteText(kSectionMain, "AllDM", s.allDm);
-    ini.WriteText(kSectionMain, "CustomDM", s.customDm);
-    ini.WriteBool(kSectionMain, "CustomDMEnabled", State(control::CustomBox).check != 0);
-    ini.WriteText(kSectionMain, "USD", s.usd);
-    if (s.usdPresent) ini.WriteText(kSectionMain, "TransferToUSD", s.transferToUsd);
-    ini.WriteText(kSectionMain, "RapGet", s.rapGet);
-    ini.WriteInt(kSectionMain, "FullInstall", s.fullInstall);
+    const common::IniFile ini(p_, s.places.settingsFile);
+    bool ok = ini.WriteText(kSectionMain, "DM", s.dm);
+    if (!s.allDm.empty()) ok = ini.WriteText(kSectionMain, "AllDM", s.allDm) && ok;
+    ok = ini.WriteText(kSectionMain, "CustomDM", s.customDm) && ok;
+    ok = ini.WriteBool(kSectionMain, "CustomDMEnabled", State(control::CustomBox).check != 0) && ok;
+    ok = ini.WriteText(kSectionMain, "USD", s.usd) && ok;
+    if (s.usdPresent) ok = ini.WriteText(kSectionMain, "TransferToUSD", s.transferToUsd) && ok;
+    ok = ini.WriteText(kSectionMain, "RapGet", s.rapGet) && ok;
+    ok = ini.WriteInt(kSectionMain, "FullInstall", s.fullInstall) && ok;
     int left = 0, top = 0;
     view_.Position(left, top);
-    ini.WriteInt(kSectionPosition, "Left", left);
-    ini.WriteInt(kSectionPosition, "Top", top);
+    ok = ini.WriteInt(kSectionPosition, "Left", left) && ok;
+    ok = ini.WriteInt(kSectionPosition, "Top", top) && ok;
+    if (!ok) common::ReportCannotWrite(p_, kPlacesName, s.places.settingsFile);
 }
 
 bool SettingsController::PassesDownloadsOn() const {

@@ -38,6 +38,8 @@ bool IsAscii(const std::string& text) {
 
 }  // namespace
 
+unsigned Win32Platform::AnsiCodePage() { return GetACP(); }
+
 std::string Win32Platform::AnsiToUtf8(const std::string& ansi) {
     if (IsAscii(ansi)) return ansi;
     return FromWide(ToWide(ansi, CP_ACP), CP_UTF8);

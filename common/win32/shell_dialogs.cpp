@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/helpers.h"
 #include "common/win32/platform_support.h"
 #include "common/win32/win32_platform.h"
 
@@ -120,6 +121,16 @@ std::optional<std::string> Win32Platform::BrowseForFolder(WindowId owner, const 
     }
     if (SUCCEEDED(com)) uninitialize();
     return result;
+}
+
+std::string Win32Platform::KnownFolderPath(KnownFolder folder) {
+    using FolderPathFn = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
+    const auto folderPath = SystemFunction<FolderPathFn>("shell32.dll", "SHGetFolderPathA");
+    if (!folderPath) return "";
+    const int id = folder == KnownFolder::AppData ? CSIDL_APPDATA : CSIDL_PERSONAL;
+    char path[MAX_PATH] = {};
+    if (FAILED(folderPath(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, path))) return "";
+    return WithoutTrailingBackslash(path);
 }
 
 bool Win32Platform::ShellOpen(const std::string& path) {

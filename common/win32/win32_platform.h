@@ -19,6 +19,7 @@ public:
     std::string CommandLine() override;
     std::string CurrentFolder() override;
     std::string TempFolder() override;
+    std::string KnownFolderPath(KnownFolder folder) override;
 
     bool FileExists(const std::string& path) override;
     bool FolderExists(const std::string& path) override;
@@ -69,6 +70,7 @@ public:
     std::string FormatTime(const SystemTime& t, std::uint32_t flags,
                            const std::string& format) override;
 
+    unsigned AnsiCodePage() override;
     std::string AnsiToUtf8(const std::string& ansi) override;
     std::string Utf8ToAnsi(const std::string& utf8) override;
     std::optional<std::string> Utf8ToCodePage(const std::string& utf8, unsigned codePage) override;

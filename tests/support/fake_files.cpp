@@ -256,7 +256,10 @@ void FakePlatform::State::MakeFolders(const std::string& n) {
 }
 
 bool FakePlatform::State::WriteBlocked(const std::string& n) const {
-    return failAllWrites || failWrites.count(Upper(n)) > 0;
+    if (failAllWrites || failWrites.count(Upper(n)) > 0) return true;
+    for (std::string at = n; !at.empty(); at = ParentOf(at))
+        if (writeProtected.count(Upper(at)) > 0) return true;
+    return false;
 }
 
 int FakePlatform::State::PutFile(const std::string& n, const std::string& content) {
@@ -470,6 +473,13 @@ void FakePlatform::StopFailingWritesTo(const std::string& path) {
     s_->failWrites.erase(Upper(s_->Norm(path)));
 }
 void FakePlatform::FailAllWrites(bool fail) { s_->failAllWrites = fail; }
+void FakePlatform::SetWriteProtected(const std::string& folder, bool isProtected) {
+    const std::string key = Upper(s_->Norm(folder));
+    if (isProtected)
+        s_->writeProtected.insert(key);
+    else
+        s_->writeProtected.erase(key);
+}
 void FakePlatform::SetFindOrder(FindOrder order) { s_->findOrder = order; }
 const std::vector<FakePlatform::FileOp>& FakePlatform::FileOps() const { return s_->fileOps; }
 

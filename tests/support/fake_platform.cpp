@@ -17,6 +17,8 @@ FakePlatform::FakePlatform() : s_(std::make_unique<State>()) {
     AddFolder(s_->windowsFolder);
     AddFolder(s_->windowsFolder + "\\system32");
     AddFolder(s_->tempFolder);
+    AddFolder(s_->appDataFolder);
+    AddFolder(s_->documentsFolder);
     ArmSweepFromEnvironment();
 }
 
@@ -30,6 +32,10 @@ void FakePlatform::SetCurrentFolder(const std::string& path) { s_->currentFolder
 void FakePlatform::SetTempFolder(const std::string& path) { s_->tempFolder = path; }
 void FakePlatform::SetWindowsFolder(const std::string& path) { s_->windowsFolder = path; }
 std::string FakePlatform::WindowsFolder() const { return s_->windowsFolder; }
+void FakePlatform::SetKnownFolder(KnownFolder folder, const std::string& path) {
+    (folder == KnownFolder::AppData ? s_->appDataFolder : s_->documentsFolder) = path;
+    if (!path.empty()) AddFolder(path);
+}
 
 std::string FakePlatform::ModuleFileName() {
     s_->StartRun();
@@ -38,6 +44,10 @@ std::string FakePlatform::ModuleFileName() {
 std::string FakePlatform::CommandLine() { return s_->commandLine; }
 std::string FakePlatform::CurrentFolder() { return s_->currentFolder; }
 std::string FakePlatform::TempFolder() { return s_->tempFolder; }
+std::string FakePlatform::KnownFolderPath(KnownFolder folder) {
+    return folder == KnownFolder::AppData ? s_->appDataFolder : s_->documentsFolder;
+}
+unsigned FakePlatform::AnsiCodePage() { return s_->ansiCodePage; }
 
 // --- clock ---
 

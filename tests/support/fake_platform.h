@@ -48,6 +48,10 @@ public:
     void SetCurrentFolder(const std::string& path);
     void SetTempFolder(const std::string& pathWithBackslash);
     void SetWindowsFolder(const std::string& path);  // where bare INI names live
+    // The user's folders (created). AppData: "Application Data", Documents:
+    // "My Documents", both in "C:\Documents and Settings\User". Empty: the
+    // system names none.
+    void SetKnownFolder(KnownFolder folder, const std::string& path);
     std::string WindowsFolder() const;
 
     // --- INI reads of every FakePlatform of this process ---
@@ -124,6 +128,9 @@ public:
     void FailWritesTo(const std::string& path);
     void StopFailingWritesTo(const std::string& path);
     void FailAllWrites(bool fail);
+    // The folder and everything below it can be read but nothing in it can be
+    // made, changed or removed: Program Files for a normal user.
+    void SetWriteProtected(const std::string& folder, bool isProtected);
     enum class FindOrder { Name, Creation };
     void SetFindOrder(FindOrder order);
 
@@ -406,6 +413,7 @@ public:
     std::string CommandLine() override;
     std::string CurrentFolder() override;
     std::string TempFolder() override;
+    std::string KnownFolderPath(KnownFolder folder) override;
 
     bool FileExists(const std::string& path) override;
     bool FolderExists(const std::string& path) override;
@@ -456,6 +464,7 @@ public:
     std::string FormatTime(const SystemTime& t, std::uint32_t flags,
                            const std::string& format) override;
 
+    unsigned AnsiCodePage() override;
     std::string AnsiToUtf8(const std::string& ansi) override;
     std::string Utf8ToAnsi(const std::string& utf8) override;
     std::optional<std::string> Utf8ToCodePage(const std::string& utf8, unsigned codePage) override;

@@ -44,6 +44,8 @@ struct FakePlatform::State {
     std::string currentFolder = "C:\\";
     std::string tempFolder = "C:\\TEMP\\";
     std::string windowsFolder = "C:\\WINDOWS";
+    std::string appDataFolder = "C:\\Documents and Settings\\User\\Application Data";
+    std::string documentsFolder = "C:\\Documents and Settings\\User\\My Documents";
 
     // --- clock ---
     std::uint64_t now = 0;  // virtual ms since construction
@@ -84,6 +86,7 @@ struct FakePlatform::State {
     std::map<std::string, Drive> drives;  // key: Upper(root)
     std::set<std::string> failWrites;     // keys
     bool failAllWrites = false;
+    std::set<std::string> writeProtected;  // keys of folders
     FindOrder findOrder = FindOrder::Name;
     std::vector<FileOp> fileOps;
     std::uint64_t createdSeq = 0;

@@ -27,6 +27,16 @@ public:
                           std::to_string(timeOutSec) + "\r\n" + extraIni);
     }
 
+    // Mirsa.exe in another folder (a full Windows path ending in '\\') with
+    // this INI; its pages are expected in pagesFolder.
+    void InstallAt(const std::string& programFolder, const std::string& ini,
+                   const std::string& pagesFolder) {
+        exe_ = programFolder + "Mirsa.exe";
+        pages_ = pagesFolder;
+        bench_.InstallExe("Mirsa.exe", exe_);
+        WriteHostFile(bench_.HostPath(programFolder + "Mirsa.ini"), ini);
+    }
+
     const std::string& folder() const { return folder_; }
     const std::string& pages() const { return pages_; }
     std::string Host(const std::string& windowsPath) const { return bench_.HostPath(windowsPath); }

@@ -262,7 +262,8 @@ std::string Collisions(const Record& r, const std::string& state, int& count) {
 // the history box ruling the link and the newest-first box, a folder typed
 // in, then OK writes the keys; Cancel writes nothing.
 TEST(MirsaE2E, SettingsWindow) {
-    MirsaSetup m("[English]\r\nCancel=Stop it\r\n");
+    // A stored choice stays, whatever the system's code page suggests.
+    MirsaSetup m("English=0\r\n[English]\r\nCancel=Stop it\r\n");
     const std::string ini = m.folder() + "Mirsa\\Mirsa.ini";
     const std::string before = m.Read(ini).value_or("");
     {

@@ -395,6 +395,22 @@ TmpfsDrive::~TmpfsDrive() {
     umount2(folder_.c_str(), MNT_DETACH);
 }
 
+ReadOnlyFolder::ReadOnlyFolder(const std::string& hostFolder) {
+    WineBench::Get();  // set up first: it clears old mounts
+    std::error_code ec;
+    folder_ = fs::weakly_canonical(hostFolder, ec).string();
+    if (mount(folder_.c_str(), folder_.c_str(), nullptr, MS_BIND, nullptr) != 0) return;
+    mounted_ = true;
+    if (mount(nullptr, folder_.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0) {
+        umount2(folder_.c_str(), MNT_DETACH);
+        mounted_ = false;
+    }
+}
+
+ReadOnlyFolder::~ReadOnlyFolder() {
+    if (mounted_) umount2(folder_.c_str(), MNT_DETACH);
+}
+
 void UnmountBelow(const std::string& hostFolder) {
     std::error_code ec;
     const std::string root = fs::weakly_canonical(hostFolder, ec).string() + "/";

@@ -139,6 +139,24 @@ private:
     bool mounted_ = false;
 };
 
+// A host folder made read-only in place (a read-only bind mount onto itself,
+// root only): Wine's programs read it but every write there fails with
+// access denied, as for a normal user in Program Files. Fill it first.
+// Unmounted when it goes out of scope; what a killed test left mounted is
+// unmounted when the next bench starts.
+class ReadOnlyFolder {
+public:
+    explicit ReadOnlyFolder(const std::string& hostFolder);
+    ~ReadOnlyFolder();
+    ReadOnlyFolder(const ReadOnlyFolder&) = delete;
+    ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
+    bool mounted() const { return mounted_; }
+
+private:
+    std::string folder_;
+    bool mounted_ = false;
+};
+
 // Unmounts every mount point below a host folder (lazily, so busy ones go too).
 void UnmountBelow(const std::string& hostFolder);
 

@@ -31,13 +31,15 @@ public:
     std::string root, opera, folder, exe, jobs;
     std::map<std::string, std::string> main;  // section [Main] of Zelko.ini
 
-    // browserFolder: the browser's folder in the test folder, Zelko in it.
+    // browserFolder: the browser's folder in the test folder, Zelko in it; a
+    // full Windows path (with a drive) puts the browser there instead.
     explicit ZelkoInstall(bool browserInstalled = true,
                           const std::string& flashGotTest = kFlashGetOnly,
                           const std::string& browserFolder = "Opera") {
         WineBench& bench = WineBench::Get();
         root = bench.TestFolder();
-        opera = root + browserFolder + "\\";
+        const bool full = browserFolder.find(":\\") != std::string::npos;
+        opera = (full ? "" : root) + browserFolder + "\\";
         folder = opera + "Zelko\\";
         exe = folder + "Zelko.exe";
         jobs = root + "jobs\\";

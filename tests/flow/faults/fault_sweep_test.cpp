@@ -34,6 +34,7 @@ constexpr std::size_t kKinds = common::FakePlatform::kOpKinds;
 const std::vector<std::string> kNamedFailureBoxes = {
     "Not exist file ",                      // Zelko: job file; Tarvel: no browser
     "The browser's profile \"",             // Zelko's catch box: no profile to install into
+    "Cannot write file \"",                 // settings or a job file nowhere to keep
     "%Error:",                              // a site plug-in's error report
     "aria2 at ",                            // Zelko: a network receiver did not take links;
     "aria2 cannot send the form data",      // where they are kept depends on what could be

@@ -77,8 +77,12 @@ TEST(MirsaSettingsWindow, ShowFillsTheWindow) {
         bool history, opera9, english, description, newest;
         int left, top;
     } cases[] = {
+        // No "English" key on a system whose code page is not 1251: English.
         {"[Main]\r\nQuickSaveDir=%DesktopDir%\\Saved\r\n", "C:\\Users\\me\\Desktop\\Saved",
-         "C:\\Users\\me\\Desktop\\Saved\\_Images", kRussianHistory, "\xCE\xF2\xEC\xE5\xED\xE0",
+         "C:\\Users\\me\\Desktop\\Saved\\_Images", "Write down history of saving.", "Cancel",
+         "Folder for quick saving of pages:", true, true, true, false, false, 526, 455},
+        {"[Main]\r\nQuickSaveDir=D:\\R\r\nEnglish=0\r\n", "D:\\R", "D:\\R\\_Images", kRussianHistory,
+         "\xCE\xF2\xEC\xE5\xED\xE0",
          "\xCF\xE0\xEF\xEA\xE0 \xE4\xEB\xFF \xE1\xFB\xF1\xF2\xF0\xEE\xE3\xEE \xF1\xEE\xF5\xF0\xE0\xED"
          "\xE5\xED\xE8\xFF \xF1\xF2\xF0\xE0\xED\xE8\xF6:",
          true, true, false, false, false, 526, 455},
@@ -204,13 +208,24 @@ TEST(MirsaSettingsWindow, OkAndCancel) {
         EXPECT_EQ(file.Text("Main", "History"), "0");
         EXPECT_EQ(file.Text("Main", "ReverseOrder"), "1");
         EXPECT_EQ(file.Text("Main", "Description"), "1");
-        EXPECT_EQ(file.Text("Main", "English"), "0");
+        EXPECT_EQ(file.Text("Main", "English"), "1");  // the system's suggestion, now stored
         EXPECT_EQ(file.Text("Main", "TimeOut"), "9");
         EXPECT_EQ(file.Text("Position", "Left"), "77");
         EXPECT_EQ(file.Text("Position", "Top"), "88");
         EXPECT_EQ(w.Ini().find("[English]"), std::string::npos);
         EXPECT_EQ(w.Ini().find("[Language]"), std::string::npos);
     }
+}
+
+// OK where the settings cannot be written at all: the box names the file.
+TEST(MirsaSettingsWindow, OkThatCannotWriteNamesTheFile) {
+    SettingsWorld w("[Main]\r\nQuickSaveDir=D:\\P\r\n");
+    w.p.SetWriteProtected("C:\\Mirsa", true);
+    w.window->OnCommand(control::Ok);
+    EXPECT_TRUE(w.form->closed);
+    ASSERT_EQ(w.Boxes().size(), 1u);
+    EXPECT_EQ(w.Boxes()[0].text, "Cannot write file \"C:\\Mirsa\\Mirsa.ini\"");
+    EXPECT_EQ(w.Boxes()[0].title, "Mirsa Error");
 }
 
 }  // namespace

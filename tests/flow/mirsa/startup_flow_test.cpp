@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "common/helpers.h"
 #include "mirsa_world.h"
 
 namespace mirsa::testing {
@@ -269,6 +270,48 @@ TEST(MirsaHandOver, PageFileBadContent) {
         EXPECT_FALSE(w.p.HasFile("C:\\Pages\\News.html")) << c.what;
         EXPECT_FALSE(w.p.HasFile("C:\\Pages\\MirsaHistory.html")) << c.what;
     }
+}
+
+TEST(MirsaSettings, EnglishFollowsTheSystemUnlessStored) {
+    struct Case {
+        unsigned codePage;
+        const char* stored;  // the line in [Main], nullptr: none
+        bool english;
+    } cases[] = {
+        {1252, nullptr, true}, {1251, nullptr, false}, {932, nullptr, true},
+        {1251, "English=1", true}, {1252, "English=0", false}, {1252, "English=", false},
+    };
+    for (const Case& c : cases) {
+        MirsaWorld w;
+        w.p.SetAnsiCodePage(c.codePage);
+        w.SetIni(std::string("[Main]\r\n") + (c.stored ? c.stored : "") + "\r\n");
+        EXPECT_EQ(ReadSettings(w.p, "C:\\Mirsa\\Mirsa.ini", "C:\\Mirsa\\").English, c.english)
+            << c.codePage << " " << (c.stored ? c.stored : "-");
+    }
+}
+
+// Mirsa where it may not write: its pages go to the user's documents, its
+// settings to the per-user copy that starts from Mirsa.ini.
+TEST(MirsaSettings, FolderThatCannotBeWrittenSavesIntoTheUsersDocuments) {
+    const std::string pages = "C:\\Documents and Settings\\User\\My Documents\\Mirsa\\";
+    MirsaWorld w;
+    w.SetIni("[Main]\r\nReverseOrder=1\r\n");
+    w.p.SetWriteProtected("C:\\Mirsa", true);
+    w.AddBrowser("News - Opera");
+    w.DialogOpensBy(500);
+    MirsaStart start;
+    w.p.SetCommandLine("\"C:\\Mirsa\\Mirsa.exe\" /format=html /method=quick");
+    RunMirsa(w.p, {}, &start);
+    EXPECT_EQ(start.settingsFile,
+              "C:\\Documents and Settings\\User\\Application Data\\Mirsa\\Mirsa.ini");
+    EXPECT_TRUE(start.settings.ReverseOrder);
+    EXPECT_EQ(start.settings.PagesDir, pages);
+    EXPECT_EQ(start.settings.ImagesDir, pages + "_Images");
+    ASSERT_EQ(w.saved.size(), 1u);
+    EXPECT_EQ(w.saved[0].path, pages + "News.html");
+    EXPECT_TRUE(common::Contains(w.p.FileText(pages + "MirsaHistory.html").value_or(""),
+                                 "News.html"));
+    EXPECT_TRUE(w.Boxes().empty());
 }
 
 }  // namespace

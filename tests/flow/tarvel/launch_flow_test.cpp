@@ -319,6 +319,33 @@ TEST_F(TarvelRun, SettingsFileFallsBackToTarvelIni) {
     EXPECT_EQ(p.Starts()[0].commandLine, "E:\\Opera\\opkernel.exe");
 }
 
+// Installed where the user may not write: the one-shot "Path" is cleared in
+// the per-user copy of the settings, so the next run does not take it again.
+TEST_F(TarvelRun, FolderThatCannotBeWrittenClearsPathInThePerUserCopy) {
+    const std::string userIni =
+        "C:\\Documents and Settings\\User\\Application Data\\Tarvel\\tarvel.ini";
+    p.SetRegistryUserString(common::browser::kShellFoldersKey, "AppData", kAppData);
+    Correct("MultiUser", "0");
+    Correct("Path", "D:\\Before");
+    const std::string before = Text(Path("tarvel.ini"));
+    p.SetWriteProtected(kDir, true);
+    RunTarvel(p);
+    EXPECT_EQ(p.IniReadString(userIni, "Correct", "Path", "<none>"), "");
+    EXPECT_EQ(p.IniReadString(userIni, "Correct", "MultiUser", "<none>"), "0");
+    EXPECT_EQ(Text(Path("tarvel.ini")), before);
+    RunTarvel(p);
+    EXPECT_EQ(BrowserStarts().size(), 2u);
+    EXPECT_TRUE(p.MessageBoxes().empty());
+
+    // Nowhere to keep the clear: the box names the file.
+    p.SetKnownFolder(common::KnownFolder::AppData, "");
+    RunTarvel(p);
+    ASSERT_EQ(p.MessageBoxes().size(), 1u);
+    EXPECT_EQ(p.MessageBoxes()[0].text, "Cannot write file \"" + Path("tarvel.ini") + "\"");
+    EXPECT_EQ(p.MessageBoxes()[0].title, "Tarvel Error");
+    EXPECT_EQ(BrowserStarts().size(), 3u);
+}
+
 TEST_F(TarvelRun, MissingDefaultsFileCountsAsMultiUser) {
     // No operadef6.ini: the question is asked.
     p.QueueMessageBoxAnswer(common::answer::Cancel);

@@ -503,6 +503,7 @@ TEST(RefreshManagerList, ButtonsFollowTheDetection) {
     const Case cases[] = {{"GetRight", "GetRight"}, {"ReGet", "FlashGet"}, {"Unknown", "Unknown"}};
     for (const Case& c : cases) {
         ZelkoSettings s;
+        s.places.workFolder = kFolder;
         s.dm = c.dm;
         std::vector<ManagerButton> buttons;
         for (const char* name : ManagerTable) buttons.push_back({name});

@@ -91,7 +91,7 @@ public:
     }
 
     void Install(RecordingCatchView& view, int mode) {
-        settings = ReadSettings(p, kFolder, kDefaultLeft, kDefaultTop);
+        settings = ReadSettings(p, FindZelkoPlaces(p), kDefaultLeft, kDefaultTop);
         InstallContext c{p, kFolder, settings, texts, view};
         InstallIntoBrowser(c, mode);
     }

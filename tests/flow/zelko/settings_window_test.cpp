@@ -550,6 +550,29 @@ TEST(SettingsWindow, GuideAria2StepsLeaveTheTemplateOn) {
     EXPECT_EQ(w.Get("CustomDM"), address);
 }
 
+TEST(SettingsWindow, OkInAFolderThatCannotBeWrittenKeepsTheChoicePerUser) {
+    const std::string userIni =
+        "C:\\Documents and Settings\\User\\Application Data\\Zelko\\Zelko.ini";
+    FakePlatform p;
+    BrowserWorld w(p);
+    w.Set("Advanced", "0");
+    w.Set("AllDM", "FlashGet;ReGet;");
+    p.SetWriteProtected(kFolder, true);
+    const std::string before = *p.FileText(kIni);
+    {
+        SettingsRun run(w);
+        run.c->OnManagerClick(run.ManagerIndex("ReGet"));
+        run.c->OnOk();
+        p.ReleaseMutex(run.start.settingsMutex);
+    }
+    EXPECT_EQ(p.FileText(kIni), before);
+    EXPECT_EQ(p.IniReadString(userIni, "Main", "DM", ""), "ReGet");
+    SettingsRun again(w);
+    EXPECT_EQ(again.start.settings.dm, "ReGet");
+    EXPECT_TRUE(again.S(control::Manager(again.ManagerIndex("ReGet"))).check);
+    EXPECT_TRUE(p.MessageBoxes().empty());
+}
+
 TEST(SettingsWindow, CatchModeBoxCyclesThroughTheThreeModes) {
     FakePlatform p;
     BrowserWorld w(p);
