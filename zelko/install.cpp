@@ -253,8 +253,9 @@ void InstallIntoBrowser(InstallContext& c, int mode) {
         p.Utf8ToAnsi(r.profile.Text(browser::kSectionUserPrefs, browser::kKeyUserJavaScriptFile));
 
     // The browser's own convention: a copy of the profile before each change.
-    // No change to a profile whose copy could not be made.
+    // No change to a profile whose copy could not be made; the user is told why.
     if (!p.CopyFile(profilePath, backupPath, false)) {
+        common::ReportCannotWrite(p, kPlacesName, backupPath);
         c.view.ShowCatchState(CatchStateOfFullInstall(c.settings.fullInstall));
         return;
     }

@@ -241,10 +241,13 @@ std::vector<std::string> Judge(const RunReport& clean, const RunReport& faulted)
             if (IsNamedFailureBox(box) && common::Contains(Upper(box), path)) return true;
         return false;
     };
+    // A step refused with a box that names the file it could not write leaves
+    // what the steps before it made, as the user was told.
+    const bool refusalNamed = !faulted.injectedPath.empty() && named(Upper(faulted.injectedPath));
     for (const auto& [path, hash] : faulted.made) {
         if (clean.made.count(path) || !temporaries.count(Shape(path))) continue;
         if (faulted.injectedKind == "delete" && Upper(faulted.injectedPath) == path) continue;
-        if (named(path)) continue;
+        if (named(path) || refusalNamed) continue;
         problems.push_back("left behind " + path);
     }
     for (const auto& box : faulted.boxes)

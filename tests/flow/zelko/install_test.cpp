@@ -357,7 +357,8 @@ TEST(InstallIntoBrowser, NoBackupNoChange) {
     RecordingCatchView view;
     w.Install(view, 1);
     EXPECT_EQ(p.FileText(kProfile), before);
-    EXPECT_TRUE(p.MessageBoxes().empty());
+    ASSERT_EQ(p.MessageBoxes().size(), 1u);  // the copy that could not be made is named
+    EXPECT_EQ(p.MessageBoxes()[0].text, "Cannot write file \"" + kProfile + ".bak\"");
     EXPECT_TRUE(p.Starts().empty());
     EXPECT_EQ(w.Get("FullInstall"), "3");
     EXPECT_EQ(view.states, (std::vector<int>{2}));
