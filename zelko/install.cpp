@@ -201,8 +201,10 @@ void SetScriptAside(Run& r) {
     if (r.scriptFolder.empty() || !p.FolderExists(r.scriptFolder)) return;
     std::string script = ScriptPath(r.scriptFolder, kScriptFile);
     if (!p.FileExists(script)) return;
-    if (p.CopyFile(script, ScriptPath(r.scriptFolder, kScriptSetAside), false))
-        p.DeleteFile(script);
+    const std::string aside = ScriptPath(r.scriptFolder, kScriptSetAside);
+    // The script stays (and goes on catching) unless its copy was made.
+    if (p.CopyFile(script, aside, false)) p.DeleteFile(script);
+    else common::ReportCannotWrite(p, kPlacesName, aside);
 }
 
 void RemoveFileTypes(Run& r) {
