@@ -69,18 +69,13 @@ def main():
     parser.add_argument("bin_dir")
     parser.add_argument("programs", nargs="+", help="File.exe=Product:major.minor")
     args = parser.parse_args()
-    failed = False
+    results = []
     for text in args.programs:
         file_name, product, version = parse_expectation(text)
         path = Path(args.bin_dir) / file_name
-        found = problems(path.read_bytes(), file_name, product, version, args.company) \
-            if path.exists() else ["missing"]
-        for problem in found:
-            print(f"{path}: {problem}")
-            failed = True
-        if not found:
-            print(f"ok: {path}")
-    return 1 if failed else 0
+        results.append((path, problems(path.read_bytes(), file_name, product, version, args.company)
+                        if path.exists() else ["missing"]))
+    return pe.report(results)
 
 
 if __name__ == "__main__":

@@ -53,16 +53,11 @@ def main():
     parser.add_argument("programs", nargs="+")
     args = parser.parse_args()
     exports = read_exports(args.exports)
-    failed = False
+    results = []
     for name in args.programs:
         path = Path(args.bin_dir) / name
-        found = problems(path.read_bytes(), exports) if path.exists() else ["missing"]
-        for problem in found:
-            print(f"{path}: {problem}")
-            failed = True
-        if not found:
-            print(f"ok: {path}")
-    return 1 if failed else 0
+        results.append((path, problems(path.read_bytes(), exports) if path.exists() else ["missing"]))
+    return pe.report(results)
 
 
 if __name__ == "__main__":

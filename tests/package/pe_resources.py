@@ -223,3 +223,16 @@ def icon_groups(found):
             sizes.append((width or 256, height or 256, bits, shown_w, shown_h))
         groups.append(sizes)
     return groups
+
+
+def report(results):
+    """Prints each program's problems, or "ok", from (path, problems) pairs;
+    the exit code is 1 when any program has a problem."""
+    failed = False
+    for path, found in results:
+        for problem in found:
+            print(f"{path}: {problem}")
+            failed = True
+        if not found:
+            print(f"ok: {path}")
+    return 1 if failed else 0
