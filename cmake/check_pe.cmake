@@ -2,9 +2,6 @@
 set(allowed kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll shlwapi.dll
     comdlg32.dll comctl32.dll ole32.dll oleaut32.dll msvcrt.dll ws2_32.dll version.dll
     winmm.dll winhttp.dll)
-# The programs bind user32, gdi32 and winhttp on first use (cmake/delay_imports.cmake):
-# one linked from the plain import library turns up here as an import at load.
-set(bound_on_first_use zelko.exe mirsa.exe tarvel.exe)
 file(GLOB binaries ${BIN_DIR}/*.exe ${BIN_DIR}/*.plg ${BIN_DIR}/*.dll)
 list(LENGTH binaries count)
 if(count EQUAL 0)
@@ -18,9 +15,6 @@ foreach(binary ${binaries})
   if(NOT dump MATCHES "file format ${FORMAT}\n")
     message(FATAL_ERROR "${binary} is not a ${FORMAT} file")
   endif()
-  get_filename_component(file_name ${binary} NAME)
-  string(TOLOWER "${file_name}" file_name)
-  list(FIND bound_on_first_use ${file_name} late)
   string(REGEX MATCHALL "DLL Name: [^\n]+" names "${dump}")
   foreach(entry ${names})
     string(REPLACE "DLL Name: " "" dll "${entry}")
@@ -29,10 +23,6 @@ foreach(binary ${binaries})
     list(FIND allowed ${dll} found)
     if(found EQUAL -1)
       message(FATAL_ERROR "${binary} imports ${dll}, which is not a Windows system DLL")
-    endif()
-    if(NOT late EQUAL -1 AND dll MATCHES "^(user32|gdi32|winhttp)\\.dll$")
-      message(FATAL_ERROR "${binary} imports ${dll} at load: link its delay-load "
-                          "library (cmake/delay_imports.cmake) before the plain one")
     endif()
   endforeach()
   message(STATUS "ok: ${binary}")

@@ -24,7 +24,6 @@ if(WIN32)
   add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501)
   set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
   set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
-  include(${CMAKE_CURRENT_LIST_DIR}/delay_imports.cmake)
 
   # Reproducible exes: the PE time stamp is SOURCE_DATE_EPOCH (given, or the
   # last commit's time, read again after each commit), which ld takes from the
@@ -63,10 +62,7 @@ function(oc_windows_program target output_name)
   set(manifest_rc ${CMAKE_SOURCE_DIR}/common/win32/manifest.rc)
   set_source_files_properties(${manifest_rc} PROPERTIES
     OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/common/win32/app.manifest)
-  # user32, gdi32 and winhttp are bound on first use: the hooks of
-  # lazy_imports.cpp must be in the program itself to replace the runtime's.
-  add_executable(${target} WIN32 ${ARGN} ${manifest_rc}
-                 ${CMAKE_SOURCE_DIR}/common/win32/lazy_imports.cpp)
+  add_executable(${target} WIN32 ${ARGN} ${manifest_rc})
   set_target_properties(${target} PROPERTIES OUTPUT_NAME ${output_name})
   target_link_libraries(${target} PRIVATE common_win32 oc_warnings)
 endfunction()

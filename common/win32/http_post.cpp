@@ -1,5 +1,4 @@
-// Posting to a web service with WinHTTP. winhttp.dll is bound on first use
-// (lazy_imports.cpp), so only a run that posts loads it.
+// Posting to a web service with WinHTTP.
 #include "common/win32/win32_api.h"
 #include "common/win32/win32_platform.h"
 

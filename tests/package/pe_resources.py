@@ -71,37 +71,43 @@ class Layout:
         return self.data[at:self.data.index(b"\0", at)].decode("latin-1")
 
 
+def _names(layout, dll_rva, thunks_rva):
+    """[(dll, function)] of one descriptor's name table; "#n" for an ordinal."""
+    data = layout.data
+    dll = layout.text_at(dll_rva)
+    width, ordinal = (8, 1 << 63) if layout.is64 else (4, 1 << 31)
+    at = layout.offset_of(thunks_rva)
+    out = []
+    while True:
+        thunk = int.from_bytes(data[at:at + width], "little")
+        if thunk == 0:
+            return out
+        out.append((dll, f"#{thunk & 0xFFFF}" if thunk & ordinal else layout.text_at(thunk + 2)))
+        at += width
+
+
 def imports(data):
-    """[(dll, function)] the file binds at load (import table) and on first use
-    (delay-load table); a function imported by ordinal is "#n"."""
+    """[(dll, function)] the file binds at load (its import table)."""
     layout = Layout(data)
     out = []
-
-    def names(dll_rva, thunks_rva, bias):
-        dll = layout.text_at(dll_rva - bias)
-        width, ordinal = (8, 1 << 63) if layout.is64 else (4, 1 << 31)
-        at = layout.offset_of(thunks_rva - bias)
-        while True:
-            thunk = int.from_bytes(data[at:at + width], "little")
-            if thunk == 0:
-                break
-            if thunk & ordinal:
-                out.append((dll, f"#{thunk & 0xFFFF}"))
-            else:
-                out.append((dll, layout.text_at(thunk - bias + 2)))
-            at += width
-
     rva, _ = layout.directory(1)
     at = layout.offset_of(rva) if rva else None
     while at is not None:
         lookup, _, _, name, first = struct.unpack_from("<IIIII", data, at)
         if name == 0:
             break
-        names(name, lookup or first, 0)
+        out += _names(layout, name, lookup or first)
         at += 20
-    # GNU ld leaves the delay-load directory empty: the descriptors of
-    # dlltool's delay-load libraries are found by their shape (attributes 1,
-    # RVAs of a ".dll" name and of a name table, the last three fields zero).
+    return out
+
+
+def delay_imports(data):
+    """[(dll, function)] the file would bind on first call through binutils'
+    delay-load tables. GNU ld leaves the delay-load directory empty, so the
+    descriptors are found by their shape (attributes 1, RVAs of a ".dll" name
+    and of a name table, the last three fields zero)."""
+    layout = Layout(data)
+    out = []
     for start, end in layout.section_spans():
         for at in range(start, end - 31, 4):
             attributes, name, _, table, lookup, bound, unload, stamp = \
@@ -111,7 +117,7 @@ def imports(data):
             try:
                 if not layout.text_at(name).lower().endswith(".dll"):
                     continue
-                names(name, lookup, 0)
+                out += _names(layout, name, lookup)
             except (PeError, ValueError, UnicodeDecodeError):
                 continue
     return out
