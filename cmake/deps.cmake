@@ -46,14 +46,7 @@ if(WIN32)
   foreach(language C CXX)
     set(CMAKE_${language}_LINKER_LAUNCHER
         ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${OC_SOURCE_DATE_EPOCH})
-    # Paths relative to the sources in ccache's key, so that a second build
-    # folder beside this one (the reproducibility test) compiles nothing again.
-    if(CMAKE_${language}_COMPILER_LAUNCHER)
-      set(CMAKE_${language}_COMPILER_LAUNCHER ${CMAKE_COMMAND} -E env
-          CCACHE_BASEDIR=${CMAKE_SOURCE_DIR} CCACHE_NOHASHDIR=1 ${CMAKE_${language}_COMPILER_LAUNCHER})
-    endif()
   endforeach()
-  add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=)
 endif()
 
 # A Windows GUI program of ours: portable core library + the Win32 entry.
