@@ -61,6 +61,7 @@ void FakePlatform::State::StartRun() {
 bool FakePlatform::State::Fault(OpKind kind, const std::string& path) {
     if (!runStarted) return false;
     const std::size_t count = ++opCounts[static_cast<std::size_t>(kind)];
+    ops.emplace_back(kind, path);
     if (!failNth || failNth->first != kind || failNth->second != count) return false;
     injected = std::make_pair(kind, path);
     return true;
@@ -69,6 +70,7 @@ bool FakePlatform::State::Fault(OpKind kind, const std::string& path) {
 // One block per fake whose program ran:
 //   @                             a new fake
 //   K <kind> <count>              operations of each kind
+//   O <kind> <path>               each operation that could fail, in order
 //   I <kind> <path>               the operation that was made to fail
 //   F <path> <before> <after>     each file present at the start (after "-": gone)
 //   N <path> <hash>               each file made during the run
@@ -82,6 +84,8 @@ void FakePlatform::State::ReportSweep(bool unwinding) const {
     out << "@\n";
     for (std::size_t i = 0; i < kOpKinds; ++i)
         out << "K\t" << kKindNames[i] << "\t" << opCounts[i] << "\n";
+    for (const auto& [kind, path] : ops)
+        out << "O\t" << kKindNames[static_cast<std::size_t>(kind)] << "\t" << OneLine(path) << "\n";
     if (injected) {
         const std::string path = Norm(injected->second);
         out << "I\t" << kKindNames[static_cast<std::size_t>(injected->first)] << "\t"

@@ -213,6 +213,7 @@ struct FakePlatform::State {
     std::size_t opCounts[kOpKinds] = {};
     std::optional<std::pair<OpKind, std::size_t>> failNth;
     std::optional<std::pair<OpKind, std::string>> injected;  // the failed operation
+    std::vector<std::pair<OpKind, std::string>> ops;  // every operation that could fail, in order
     std::vector<std::pair<std::string, std::string>> filesAtStart;  // path, content
     std::size_t fileOpsAtStart = 0;
     std::string sweepReport;  // sweep mode: where to report the run

@@ -1,7 +1,11 @@
 // The fault loop over every whole-program run of the flow tests. For each flow
-// test program and each of its tests: a clean run counts the operations of
+// test program and each of its tests: a clean run lists the operations of
 // each kind that every program run makes; then the test runs again once per
-// operation, with exactly that operation failing. Each program run must then
+// operation not yet tried, with exactly that operation failing. An operation
+// counts as tried once the same kind of operation on a path of the same shape,
+// at the same place among such operations of its run, has failed in an earlier
+// test of the program: most tests start with the same steps, which fail the
+// same way whichever test runs them. Each program run must then
 // leave every file it found either as it was or as the clean run left it, no
 // file of its own behind that the clean run removed, and end silently or with
 // one of the named failure boxes; it must not crash or throw.
@@ -59,6 +63,7 @@ struct FileState {
 struct RunReport {
     std::size_t counts[kKinds] = {};
     std::string injectedKind, injectedPath;
+    std::vector<std::pair<std::string, std::string>> ops;  // kind, path: in order
     std::map<std::string, FileState> files;     // present at the start
     std::map<std::string, std::string> made;    // made during the run
     std::set<std::string> transient;            // made and removed again
@@ -101,6 +106,8 @@ std::vector<RunReport> ParseReport(const std::string& path) {
         if (f[0] == "K" && f.size() == 3) {
             if (auto kind = common::FakePlatform::OpKindNamed(f[1]))
                 r.counts[static_cast<std::size_t>(*kind)] = std::stoul(f[2]);
+        } else if (f[0] == "O" && f.size() >= 2) {
+            r.ops.emplace_back(f[1], f.size() > 2 ? f[2] : "");
         } else if (f[0] == "I" && f.size() >= 2) {
             r.injectedKind = f[1];
             r.injectedPath = f.size() > 2 ? f[2] : "";
@@ -205,6 +212,23 @@ std::string Shape(const std::string& path) {
     return out;
 }
 
+// What tells the n-th operation of a kind in a run from the operations
+// already made to fail: its kind, its path's shape, and how many operations
+// of that kind and shape came before it in the run. Empty where the run made
+// fewer than n.
+std::string Signature(const RunReport& run, const std::string& kind, std::size_t n) {
+    std::size_t seen = 0;
+    for (std::size_t i = 0; i < run.ops.size(); ++i) {
+        if (run.ops[i].first != kind || ++seen != n) continue;
+        const std::string shape = Shape(Upper(run.ops[i].second));
+        std::size_t earlier = 0;
+        for (std::size_t j = 0; j < i; ++j)
+            if (run.ops[j].first == kind && Shape(Upper(run.ops[j].second)) == shape) ++earlier;
+        return kind + "\t" + shape + "\t" + std::to_string(earlier);
+    }
+    return "";
+}
+
 // The findings of one faulted program run against the same run made cleanly.
 // Every operation of the fake is whole, so a file is either as it was or
 // wholly replaced; what a failure can still do is lose a file, change one
@@ -260,7 +284,8 @@ std::vector<std::string> Judge(const RunReport& clean, const RunReport& faulted)
 void SweepProgram(const std::string& program) {
     const std::vector<std::string> tests = ListTests(program);
     ASSERT_FALSE(tests.empty()) << program;
-    std::size_t programRuns = 0, faultedRuns = 0, perKind[kKinds] = {};
+    std::size_t programRuns = 0, faultedRuns = 0, alreadyTried = 0, perKind[kKinds] = {};
+    std::set<std::string> tried;
     for (const std::string& test : tests) {
         const TestRun clean = RunTest(program, test, "count");
         if (clean.runs.empty()) continue;  // no whole-program run in this test
@@ -270,9 +295,18 @@ void SweepProgram(const std::string& program) {
             const Kind kind = static_cast<Kind>(k);
             std::size_t most = 0;
             for (const auto& r : clean.runs) most = std::max(most, r.counts[k]);
+            const std::string kindName = common::FakePlatform::OpKindName(kind);
             for (std::size_t n = 1; n <= most; ++n) {
-                const std::string plan =
-                    std::string(common::FakePlatform::OpKindName(kind)) + ":" + std::to_string(n);
+                bool fresh = false;
+                for (const auto& r : clean.runs) {
+                    const std::string signature = Signature(r, kindName, n);
+                    if (!signature.empty() && tried.insert(signature).second) fresh = true;
+                }
+                if (!fresh) {
+                    ++alreadyTried;
+                    continue;
+                }
+                const std::string plan = kindName + ":" + std::to_string(n);
                 const TestRun faulted = RunTest(program, test, plan);
                 ++faultedRuns;
                 ++perKind[k];
@@ -294,8 +328,8 @@ void SweepProgram(const std::string& program) {
             }
         }
     }
-    std::printf("%s: %zu tests, %zu program runs, %zu faulted reruns:", program.c_str(),
-                tests.size(), programRuns, faultedRuns);
+    std::printf("%s: %zu tests, %zu program runs, %zu faulted reruns (%zu operations tried "
+                "before):", program.c_str(), tests.size(), programRuns, faultedRuns, alreadyTried);
     for (std::size_t k = 0; k < kKinds; ++k)
         std::printf(" %s %zu", common::FakePlatform::OpKindName(static_cast<Kind>(k)), perKind[k]);
     std::printf("\n");
