@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -118,6 +119,14 @@ bool RunsWine32() {
 }
 
 WineChoice DecideWine() {
+#ifdef OC_E2E_SHIPPED32
+    WineChoice shipped;
+    shipped.is64 = true;
+    shipped.shipped32 = true;
+    shipped.loader = kWine64;
+    shipped.buildBin = OC_WIN64_BIN;
+    return shipped;
+#endif
     const char* forced = std::getenv("OC_WINE_ARCH");
     const std::string force = forced ? forced : "";
     if (!force.empty() && force != "32" && force != "64")
@@ -131,6 +140,30 @@ WineChoice DecideWine() {
     choice.buildBin = choice.is64 ? OC_WIN64_BIN : OC_WIN32_BIN;
     return choice;
 }
+
+std::string CurrentTestName() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "test";
+    for (char& c : name)
+        if (c == '/') c = '_';
+    return name;
+}
+
+// Held while the run's template prefix is made or copied.
+class FolderLock {
+public:
+    explicit FolderLock(const std::string& path) : fd_(open(path.c_str(), O_RDWR | O_CREAT, 0644)) {
+        if (fd_ >= 0) flock(fd_, LOCK_EX);
+    }
+    ~FolderLock() {
+        if (fd_ >= 0) close(fd_);
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int fd_;
+};
 
 std::unique_ptr<WineBench>& Instance() {
     static std::unique_ptr<WineBench> bench;
@@ -184,11 +217,12 @@ WineBench& WineBench::Get() {
 }
 
 WineBench::WineBench() {
+    const WineChoice& wine = ChosenWine();
     work_ = OC_E2E_WORK;
+    if (wine.shipped32) work_ += "/" + CurrentTestName();
     prefix_ = work_ + "/prefix";
     fs::create_directories(work_);
     UnmountBelow(work_);
-    const WineChoice& wine = ChosenWine();
     setenv("WINEPREFIX", prefix_.c_str(), 1);
     setenv("WINEARCH", wine.is64 ? "win64" : "win32", 1);
     // /usr/bin/wine and wineboot pick wine32 whenever it is installed.
@@ -218,7 +252,9 @@ WineBench::~WineBench() {
 }
 
 void WineBench::StartDisplay() {
-    if (const char* display = std::getenv("DISPLAY"); display && *display) return;
+    // Tests that run side by side must not take each other's keyboard focus.
+    const char* display = std::getenv("DISPLAY");
+    if (display && *display && !ChosenWine().shipped32) return;
     int fds[2];
     if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
     ownXvfb_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x1024x24",
@@ -247,13 +283,47 @@ void WineBench::MakePrefix() {
     RunHost({"wineserver", "-k"}, 30);
     fs::remove(marker);
     fs::remove_all(prefix_);
-    RunResult boot = RunHost({ChosenWine().loader, "wineboot", "-i"}, 240);
-    // The registry reaches its files when the wineserver ends.
-    RunHost({"wineserver", "-w"}, 120);
-    if (boot.exitCode != 0 || !HostFileExists(prefix_ + "/system.reg"))
-        throw std::runtime_error("wineboot failed: " + boot.output);
+    // One wineboot per run, whatever the number of test programs and lanes.
+    const WineChoice& wine = ChosenWine();
+    const std::string folder = fs::path(OC_E2E_WORK).parent_path().string() + "/template-" +
+                               (wine.shipped32 ? "wow64" : wine.is64 ? "win64" : "win32");
+    fs::create_directories(folder);
+    FolderLock lock(folder + ".lock");
+    const std::string templatePrefix = folder + "/prefix";
+    const std::string templateMarker = folder + "/prefix.ready";
+    if (ReadHostFile(templateMarker) != stamp || !HostFileExists(templatePrefix + "/system.reg")) {
+        const Env at = {{"WINEPREFIX", templatePrefix}};
+        RunHost({"wineserver", "-k"}, 30, at);
+        fs::remove(templateMarker);
+        fs::remove_all(templatePrefix);
+        RunResult boot = RunHost({wine.loader, "wineboot", "-i"}, 1800, at);
+        // The registry reaches its files when the wineserver ends.
+        RunHost({"wineserver", "-w"}, 600, at);
+        if (boot.exitCode != 0 || !HostFileExists(templatePrefix + "/system.reg"))
+            throw std::runtime_error("wineboot failed: " + boot.output);
+        RunResult fonts = RunHost({std::string(OC_SOURCE_DIR) + "/scripts/wine-fonts", templatePrefix}, 60);
+        if (fonts.exitCode != 0) throw std::runtime_error("wine-fonts failed: " + fonts.output);
+        WriteHostFile(templateMarker, stamp);
+    }
+    CopyTemplate(templatePrefix);
     PutWineFonts();
     WriteHostFile(marker, stamp);
+}
+
+// Hard links for the prefix's gigabyte of Wine libraries, which nothing
+// writes; real copies of the files Wine rewrites in place (the registry, the
+// Windows folder's INI files), so no test changes the template.
+void WineBench::CopyTemplate(const std::string& templatePrefix) const {
+    RunResult linked = RunHost({"cp", "-al", templatePrefix, prefix_}, 300);
+    if (linked.exitCode != 0) throw std::runtime_error("copying the template prefix failed: " + linked.output);
+    for (const std::string& folder : {std::string(), std::string("/drive_c/windows")}) {
+        for (const auto& entry : fs::directory_iterator(prefix_ + folder)) {
+            if (!entry.is_regular_file() || entry.is_symlink()) continue;
+            const fs::path own = entry.path();
+            fs::remove(own);
+            fs::copy_file(templatePrefix + folder + "/" + own.filename().string(), own);
+        }
+    }
 }
 
 // Windows draws the windows in Tahoma: Wine's own, which Debian's Wine
@@ -288,16 +358,13 @@ std::string WineBench::HostPath(const std::string& windowsPath) const {
 void WineBench::InstallExe(const std::string& exeName, const std::string& windowsPath) const {
     std::string target = HostPath(windowsPath);
     fs::create_directories(fs::path(target).parent_path());
-    fs::copy_file(BuildBin() + "/" + exeName, target,
-                  fs::copy_options::overwrite_existing);
+    const bool shipped = exeName == "Zelko.exe" || exeName == "Mirsa.exe" || exeName == "tarvel.exe";
+    const std::string from = ChosenWine().shipped32 && shipped ? OC_WIN32_BIN : BuildBin();
+    fs::copy_file(from + "/" + exeName, target, fs::copy_options::overwrite_existing);
 }
 
 std::string WineBench::TestFolder() const {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "test";
-    for (char& c : name)
-        if (c == '/') c = '_';
-    std::string folder = "C:\\t\\" + name + "\\";
+    std::string folder = "C:\\t\\" + CurrentTestName() + "\\";
     std::string host = HostPath(folder);
     fs::remove_all(host);
     fs::create_directories(host);

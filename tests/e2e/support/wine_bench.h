@@ -7,7 +7,11 @@
 //
 // Which Wine: where this machine runs 32-bit programs, the win32 build (the
 // one we ship) under wine32; where it does not, the win64 build under wine64.
-// OC_WINE_ARCH=32|64 forces a choice.
+// OC_WINE_ARCH=32|64 forces a choice. A test program built with
+// OC_E2E_SHIPPED32 runs the shipped 32-bit programs beside the win64 build's
+// stand-ins in a prefix of wine64, one prefix and X display per test, so its
+// tests can run side by side (each start of a 32-bit program may take minutes
+// where wine32 runs under user-mode emulation).
 #pragma once
 
 #include <cstdint>
@@ -53,7 +57,11 @@ struct WineChoice {
     bool is64 = false;
     std::string loader;    // the wine binary to call ("/usr/lib/wine/wine" or ".../wine64")
     std::string buildBin;  // host folder of the chosen build's exes and plug-ins
-    std::string Name() const { return is64 ? "wine64, win64 build" : "wine32, win32 build"; }
+    bool shipped32 = false;  // Zelko, Mirsa and Tarvel from the win32 build all the same
+    std::string Name() const {
+        if (shipped32) return "win32 programs, win64 stand-ins, wine64 prefix";
+        return is64 ? "wine64, win64 build" : "wine32, win32 build";
+    }
 };
 // Decided once per process; throws when OC_WINE_ARCH=32 is forced on a machine
 // that runs no 32-bit programs.
@@ -73,7 +81,8 @@ public:
     // Host folder of the chosen build's exes and plug-ins.
     const std::string& BuildBin() const { return ChosenWine().buildBin; }
     bool Is64() const { return ChosenWine().is64; }
-    // Copies an exe of the chosen build to a Windows path (a new name is fine).
+    // Copies an exe of the chosen build to a Windows path (a new name is fine);
+    // one of the shipped programs from the win32 build where the choice says so.
     void InstallExe(const std::string& exeName, const std::string& windowsPath) const;
 
     // An empty folder for one test: C:\t\<suite>.<test>\ (with backslash).
@@ -99,6 +108,7 @@ private:
     void StartDisplay();
     void PutWineFonts() const;
     void MakePrefix();
+    void CopyTemplate(const std::string& templatePrefix) const;
     void CopyBinaries() const;
     void WarmUp() const;
 
