@@ -234,7 +234,7 @@ StartResult StartZelko(common::Platform& p, int currentLeft, int currentTop) {
         s.dm = DetectManagers(p, r.folder, s);
         kept = WriteMainSetting(p, s, "DM", s.dm) && kept;
         kept = WriteMainSetting(p, s, "AllDM", s.allDm) && kept;
-        s.running = FindRunningReceivers(p, s.aria2Secret);
+        s.running = FindRunningReceivers(p);
         // With no manager found and no template of the user's own, the first
         // request goes to a manager that runs rather than nowhere.
         if (s.dm == kNoManager && s.customDm.empty() && !s.running.empty()) {
