@@ -177,6 +177,24 @@ bool MediaRowsUntouched(const Run& r) {
     return true;
 }
 
+// The type of the page script's job data, and the entries that go with it:
+// without them the browser has no handler for what a Ctrl+click sends.
+bool WriteJobTypeRow(Run& r, const std::string& entry) {
+    return r.profile.WriteText(browser::kSectionFileTypes, kJobType, JobTypeValue(entry));
+}
+bool WriteJobTypeEntries(Run& r) {
+    bool ok = r.profile.WriteInt(browser::kSectionFileTypesInfo, "Version", 2);
+    return r.profile.WriteText(browser::kSectionFileTypesExtension, kJobType, ",0") && ok;
+}
+void InstallJobType(Run& r, const std::string& entry) {
+    if (WriteJobTypeRow(r, entry)) WriteJobTypeEntries(r);
+}
+
+bool JobTypeInPlace(const Run& r) {
+    return r.profile.Text(browser::kSectionFileTypes, kJobType) ==
+           JobTypeValue(ProgramEntry(r.c.p, r.c.folder));
+}
+
 void InstallFileTypes(Run& r) {
     const std::string entry = ProgramEntry(r.c.p, r.c.folder);
     const bool media = MediaRowsUntouched(r);
@@ -184,14 +202,13 @@ void InstallFileTypes(Run& r) {
     if (!KeepReplacedValues(r, kArchiveRows, std::size(kArchiveRows)) ||
         (media && !KeepReplacedValues(r, kMediaRows, std::size(kMediaRows))))
         return;
-    bool ok = r.profile.WriteText(browser::kSectionFileTypes, kJobType, JobTypeValue(entry));
+    bool ok = WriteJobTypeRow(r, entry);
     ok = InstallRows(r, kArchiveRows, std::size(kArchiveRows), entry) && ok;
     if (!ok) return;
     r.types = installed::FileTypes;
     if (media && InstallRows(r, kMediaRows, std::size(kMediaRows), entry))
         r.types = installed::FileTypesAndMedia;
-    r.profile.WriteInt(browser::kSectionFileTypesInfo, "Version", 2);
-    r.profile.WriteText(browser::kSectionFileTypesExtension, kJobType, ",0");
+    WriteJobTypeEntries(r);
 }
 
 // Moves Zelko.js aside as Zelko.js.xx; only a script in an existing script
@@ -264,7 +281,10 @@ void InstallIntoBrowser(InstallContext& c, int mode) {
 
     const common::WindowId window = browser::FindBrowserWindow(p);
     const bool running = runFlag && window != 0;
-    const bool restart = running && !(mode == catch_mode::CtrlClick && scriptsWereOn);
+    // A running browser writes its own file types back at its end, so only a
+    // Ctrl+click mode that finds everything it needs in place spares it.
+    const bool restart =
+        running && !(mode == catch_mode::CtrlClick && scriptsWereOn && JobTypeInPlace(r));
 
     if (!running && !scriptsWereOn && mode != catch_mode::None) EnableUserScripts(r);
 
@@ -295,6 +315,7 @@ void InstallIntoBrowser(InstallContext& c, int mode) {
     const bool stillRunning = ProfileRunFlag(r) && (windowNow != 0 || window != 0);
     if (!stillRunning) {
         if (mode == catch_mode::All) InstallFileTypes(r);
+        if (mode == catch_mode::CtrlClick) InstallJobType(r, ProgramEntry(p, c.folder));
         if (mode == catch_mode::None) RemoveFileTypes(r);
     }
     c.settings.fullInstall = FullInstallOf(r);

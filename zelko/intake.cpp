@@ -73,6 +73,48 @@ bool IsPageForm(const std::vector<std::string>& args) {
     return args.size() == 4 && args[2] == "DOWNLOAD" && args[3].size() == 3;
 }
 
+// An address as a browser passes a page's: a scheme, "://", no blank or
+// control character.
+bool IsAddressWord(std::string_view word) {
+    const std::size_t scheme = word.find("://");
+    if (scheme == std::string_view::npos || scheme == 0) return false;
+    for (std::size_t i = 0; i < scheme; ++i) {
+        const char c = word[i];
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (!letter && (i == 0 || !((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.')))
+            return false;
+    }
+    for (char c : word)
+        if (IsSeparator(c)) return false;
+    return true;
+}
+
+// Some browser versions hand a button's whole parameter text over as one
+// argument: "<page file> <page url> DOWNLOAD <kind>". Such an argument (no
+// file of that name) is taken as the four arguments of the link-collection
+// form: the address is the last blank-separated word before "DOWNLOAD", the
+// page file all before it. Anything else stays as it came.
+std::vector<std::string> WithLinkCollectionSplit(common::Platform& p,
+                                                 const std::vector<std::string>& args) {
+    if (args.size() != 1 || p.FileExists(args[0])) return args;
+    const std::string& text = args[0];
+    const std::size_t kindAt = text.rfind(' ');
+    if (kindAt == std::string::npos) return args;
+    const std::size_t wordAt = text.rfind(' ', kindAt - 1);
+    if (wordAt == std::string::npos || wordAt == 0) return args;
+    const std::size_t addressAt = text.rfind(' ', wordAt - 1);
+    if (addressAt == std::string::npos || addressAt == 0) return args;
+    std::vector<std::string> split = {text.substr(0, addressAt),
+                                      text.substr(addressAt + 1, wordAt - addressAt - 1),
+                                      text.substr(wordAt + 1, kindAt - wordAt - 1),
+                                      text.substr(kindAt + 1)};
+    const std::string& path = split[0];
+    if (path.back() == ' ' || !IsAddressWord(split[1]) || !IsPageForm(split)) return args;
+    for (char c : split[3])
+        if (IsSeparator(c)) return args;
+    return split;
+}
+
 std::string JobFileName(std::size_t attempt) {
     if (attempt == 1) return std::string(kJobBaseName) + kJobExtension;
     return std::string(kJobBaseName) + "_" + std::to_string(attempt) + kJobExtension;
@@ -195,9 +237,10 @@ std::string UrlJobText(common::Platform& p, const std::vector<std::string>& args
     return JoinJobLines({header, referrer, url, description, "", ""});
 }
 
-std::optional<std::string> TakeRequest(common::Platform& p, const std::vector<std::string>& args,
+std::optional<std::string> TakeRequest(common::Platform& p, const std::vector<std::string>& given,
                                        const ZelkoSettings& s, const std::string& workFolder,
                                        std::string* builtText) {
+    const std::vector<std::string> args = WithLinkCollectionSplit(p, given);
     if (IsUrlForm(args) || IsPageForm(args)) {
         std::string text = IsUrlForm(args) ? UrlJobText(p, args, s) : CollectPageLinks(p, args);
         std::string path = WriteNewJobFile(p, workFolder, text);
@@ -234,7 +277,7 @@ StartResult StartZelko(common::Platform& p, int currentLeft, int currentTop) {
         s.dm = DetectManagers(p, r.folder, s);
         kept = WriteMainSetting(p, s, "DM", s.dm) && kept;
         kept = WriteMainSetting(p, s, "AllDM", s.allDm) && kept;
-        s.running = FindRunningReceivers(p, s.aria2Secret);
+        s.running = FindRunningReceivers(p);
         // With no manager found and no template of the user's own, the first
         // request goes to a manager that runs rather than nowhere.
         if (s.dm == kNoManager && s.customDm.empty() && !s.running.empty()) {

@@ -21,6 +21,22 @@ std::string AddressPath(const std::string& address) {
     return address.substr(slash, address.find_first_of("?#", slash) - slash);
 }
 
+// aria2 refuses a call without its secret with this text.
+constexpr const char* kAria2Refused = "Unauthorized";
+
+// Where an aria2 that wants a secret refused a request that carried none:
+// where the secret goes, as a line of the box; else empty.
+std::string SecretNote(const ZelkoSettings& s, NetworkReceiver receiver,
+                       const std::vector<std::string>& refusals) {
+    if (receiver != NetworkReceiver::Aria2 || !s.aria2Secret.empty()) return "";
+    for (const std::string& refusal : refusals)
+        if (refusal == kAria2Refused)
+            return "This aria2 has a secret (its --rpc-secret): put it into \"" +
+                   s.places.settingsFile + "\", section [" + kSectionMain + "], as " +
+                   kAria2SecretKey + "=<the secret>.\r\n";
+    return "";
+}
+
 }  // namespace
 
 NetworkReceiver NetworkReceiverOf(std::string_view customTemplate) {
@@ -111,7 +127,7 @@ bool HandToNetworkReceiver(common::Platform& p, const JobLines& lines, const std
     p.MessageBox(0,
                  std::string(NetworkReceiverLabel(receiver)) + " at " + endpoint +
                      " did not take these links: " + reasons + "\r\n" +
-                     BoxLinks(p, links, refused) + "\r\n\r\n" +
+                     SecretNote(s, receiver, refusals) + BoxLinks(p, links, refused) + "\r\n\r\n" +
                      KeepLinksNotTaken(p, folder, jobPath, lines, refused),
                  kErrorTitle, kBoxFlags);
     return false;

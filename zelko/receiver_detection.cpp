@@ -19,29 +19,33 @@ common::HttpReply Probe(common::Platform& p, const std::string& url, const std::
     return p.PostHttp(request);
 }
 
+constexpr const char* kAria2Question =
+    "{\"jsonrpc\":\"2.0\",\"id\":\"zelko\",\"method\":\"system.listMethods\",\"params\":[]}";
+
+// aria2's list of methods holds the one Zelko hands links to.
 bool IsAria2Answer(const common::HttpReply& reply) {
     if (reply.failure != common::HttpFailure::None) return false;
     const std::optional<common::JsonValue> answer = common::ParseJson(reply.body);
     const common::JsonValue* version = answer ? answer->Member("jsonrpc") : nullptr;
-    return version && version->text == "2.0" &&
-           (answer->Member("result") || answer->Member("error"));
+    const common::JsonValue* methods = answer ? answer->Member("result") : nullptr;
+    if (!version || version->text != "2.0" || !methods ||
+        !methods->Is(common::JsonValue::Kind::Array))
+        return false;
+    for (const common::JsonValue& method : methods->items)
+        if (method.Is(common::JsonValue::Kind::String) && method.text == "aria2.addUri") return true;
+    return false;
 }
 
 }  // namespace
 
-std::vector<RunningReceiver> FindRunningReceivers(common::Platform& p,
-                                                  const std::string& aria2Secret) {
+std::vector<RunningReceiver> FindRunningReceivers(common::Platform& p) {
     std::vector<RunningReceiver> found;
     const common::HttpReply jd = Probe(p, kJDownloaderCheck, "");
     if (jd.failure == common::HttpFailure::None && jd.status == 200 &&
         common::Contains(jd.body, "jdownloader=true"))
         found.push_back({kJDownloaderLabel, kJDownloaderAddress});
-    const std::string params =
-        aria2Secret.empty() ? "[]" : "[" + common::JsonString("token:" + p.AnsiToUtf8(aria2Secret)) + "]";
-    const std::string body =
-        "{\"jsonrpc\":\"2.0\",\"id\":\"zelko\",\"method\":\"aria2.getVersion\",\"params\":" + params + "}";
     for (const char* address : kAria2Addresses) {
-        if (!IsAria2Answer(Probe(p, address, body))) continue;
+        if (!IsAria2Answer(Probe(p, address, kAria2Question))) continue;
         found.push_back({NetworkReceiverLabel(NetworkReceiver::Aria2), address});
         break;
     }

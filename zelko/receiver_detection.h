@@ -18,9 +18,10 @@ inline constexpr const char* kJDownloaderCheck = "http://127.0.0.1:9666/jdcheck.
 inline constexpr const char* kAria2Addresses[] = {"http://127.0.0.1:6800/jsonrpc",
                                                   "http://127.0.0.1:16800/jsonrpc"};
 
-// What answered, JDownloader first, then the first aria2 (it answers with
-// its version, or refuses a wrong secret: either way it runs).
-std::vector<RunningReceiver> FindRunningReceivers(common::Platform& p,
-                                                  const std::string& aria2SecretAnsi);
+// What answered, JDownloader first, then the first aria2. aria2 is asked for
+// its list of methods, which it gives without a secret and at once (a call
+// with a wrong or missing secret is refused only after a delay against
+// guessing); so no secret goes to whatever listens on these ports.
+std::vector<RunningReceiver> FindRunningReceivers(common::Platform& p);
 
 }  // namespace zelko

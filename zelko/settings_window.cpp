@@ -288,7 +288,7 @@ void SettingsController::DetectManagersNow() {
     detecting_ = true;
     EnablePanels(false);
     RefreshManagerList(p_, start_.folder, start_.settings, managers_);
-    start_.settings.running = FindRunningReceivers(p_, start_.settings.aria2Secret);
+    start_.settings.running = FindRunningReceivers(p_);
     EnablePanels(true);
     detecting_ = false;
     if (closePending_) CloseNow();

@@ -38,6 +38,21 @@ SWITCH_SOURCES = [
 # Fewer than this many switches found means the scan no longer matches the code.
 MIN_SWITCHES = 20
 
+# What the programs leave behind, as the code names it, and how the guide's
+# chapter on removing them must write it.
+REMOVAL_CHAPTER = "## Removing the programs"
+LEFTOVER_SOURCES = [
+    ("zelko/settings.h", r'kPlacesName\s*=\s*"([^"]+)"', "%APPDATA%\\{}"),
+    ("mirsa/startup.h", r'kProgramName\s*=\s*"([^"]+)"', "%APPDATA%\\{}"),
+    ("tarvel/settings.h", r'kPlacesName\s*=\s*"([^"]+)"', "%APPDATA%\\{}"),
+    ("mirsa/startup.h", r'kProgramName\s*=\s*"([^"]+)"', "Documents\\{}"),
+    ("mirsa/history.h", r'kHistoryFile\s*=\s*"([^"]+)"', "{}"),
+    ("zelko/install.h", r'kScriptSetAside\s*=\s*"([^"]+)"', "{}"),
+    ("zelko/install.h", r'kJobType\s*=\s*"([^"]+)"', "{}"),
+    ("zelko/install.h", r'kSectionReplacedTypes\s*=\s*"([^"]+)"', "[{}]"),
+    ("zelko/intake.h", r'kJobBaseName\s*=\s*"([^"]+)"', "{}_N.fgt"),
+]
+
 
 def switches_in_code(sources: pathlib.Path):
     found = {}
@@ -83,6 +98,26 @@ def key_named(key: str, spans: set) -> bool:
     return bool(numbered) and {numbered.group(1) + "1", numbered.group(1) + "9"} <= spans
 
 
+def removal_problems(guide: str, sources: pathlib.Path):
+    """The removal chapter names, in code spans, each file and folder the
+    programs leave, as the sources spell them."""
+    if REMOVAL_CHAPTER not in guide:
+        return [f"the chapter {REMOVAL_CHAPTER!r}"]
+    chapter = re.split(r"^## ", guide.split(REMOVAL_CHAPTER, 1)[1], flags=re.M)[0]
+    spans, _ = code_of(chapter)
+    missing = []
+    for relative, pattern, form in LEFTOVER_SOURCES:
+        path = sources / relative
+        found = re.search(pattern, path.read_text(encoding="latin-1") if path.exists() else "")
+        if not found:
+            sys.exit(f"check_guide: no name found in {relative} by {pattern!r}; "
+                     "the scan no longer matches the code")
+        name = form.format(found.group(1))
+        if not any(name in span for span in spans):
+            missing.append(f"`{name}` (from {relative}) in {REMOVAL_CHAPTER!r}")
+    return missing
+
+
 def main() -> int:
     ap = argparse.ArgumentParser()
     ap.add_argument("--guide", required=True, type=pathlib.Path)
@@ -113,6 +148,8 @@ def main() -> int:
     for switch, where in sorted(switches.items()):
         if not switch_named(switch, code):
             missing.append(f"switch `{switch}` (from {where})")
+
+    missing += removal_problems(guide, args.sources)
 
     for line in missing:
         print("docs/guide.md lacks", line)

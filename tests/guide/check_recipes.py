@@ -6,6 +6,9 @@
   document" action, in the user guide, the read-me and the button pages.
 - Each recipe of the guide's browser chapter names the browser's own page it
   follows (a "Source:" line with an opera.com address, or the browser's help).
+- Every browser command that hands Zelko.exe a saved page writes the page's
+  placeholder in capitals (%U): the browser's 9.64 splits the parameter text
+  into arguments only then.
 
   check_recipes.py --guide docs/guide.md --texts package/Mirsa.txt package/buttons.html
 """
@@ -22,12 +25,18 @@ PAGE_FORMATS = {"", "htm", "html", "mht", "txt", "chm", "pdb"}
 SOURCE = re.compile(r"^Source: .*(https?://(dev\.|www\.|help\.)?opera\.com/|Opera's own help)", re.M)
 
 
-def commands(text):
-    """Browser commands that start Mirsa: menu and toolbar lines, button links."""
+def commands(text, program="Mirsa.exe"):
+    """Browser commands that start a program: menu and toolbar lines, button links."""
     found = [html.unescape(c) for c in re.findall(r"data-button='([^']*)'", text)]
     found += [line for line in text.splitlines()
               if "Execute program" in line and "data-button" not in line]
-    return [c for c in found if "Mirsa.exe" in c]
+    return [c for c in found if program in c]
+
+
+def page_form_problems(command):
+    if "DOWNLOAD" not in command or re.search(r"%U\b", command):
+        return []
+    return ["hands Zelko a saved page without the placeholder %U in capitals"]
 
 
 def command_problems(command):
@@ -63,6 +72,8 @@ def main():
         text = path.read_text(encoding="utf-8-sig")
         problems += [f"{path.name}: {c.strip()}: {p}"
                      for c in commands(text) for p in command_problems(c)]
+        problems += [f"{path.name}: {c.strip()}: {p}"
+                     for c in commands(text, "Zelko.exe") for p in page_form_problems(c)]
     problems += [f"{args.guide.name}: {p}" for p in chapter_problems(
         args.guide.read_text(encoding="utf-8"))]
     for p in problems:

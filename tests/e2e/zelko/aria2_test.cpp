@@ -242,5 +242,35 @@ TEST_F(ZelkoAria2, SilentEndpointTimesOut) {
     EXPECT_LT(seconds, 40);
 }
 
+// aria2 on its own port with a secret, Zelko.ini without one: the first run
+// finds it all the same, the first request's box says where the secret goes,
+// and with it there the job is taken.
+TEST(ZelkoAria2Detection, AriaWithASecretIsFoundAndItsBoxSaysWhereTheSecretGoes) {
+    ZelkoInstall z(false, "FlashGot 1.0%0D%0A");
+    const std::string host = WineBench::Get().HostPath(z.root);
+    Aria2 aria2(host + "aria2", 6800, {"--pause=true"});
+    ASSERT_TRUE(aria2.ready());
+    z.main.erase("DM");
+    const std::string text = RunForBox(z, {"http://127.0.0.1:1/a.bin", "http://127.0.0.1:1/"});
+    EXPECT_EQ(z.IniValue("CustomDM"), "http://127.0.0.1:6800/jsonrpc");
+    EXPECT_EQ(z.IniValue("CustomDMEnabled"), "1");
+    EXPECT_EQ(text, "aria2 at http://127.0.0.1:6800/jsonrpc did not take these links: Unauthorized\r\n"
+                    "This aria2 has a secret (its --rpc-secret): put it into \"" + z.folder +
+                        "Zelko.ini\", section [Main], as Aria2Secret=<the secret>.\r\n\r\n"
+                        "http://127.0.0.1:1/a.bin\r\n\r\nThese links are kept in the job file \"" +
+                        z.folder + "flashgot.fgt\".");
+    EXPECT_EQ(aria2.Held(), 0u);
+
+    z.main = {{"DM", "No"}, {"Advanced", "0"}, {"CustomDM", "http://127.0.0.1:6800/jsonrpc"},
+              {"CustomDMEnabled", "1"}, {"Aria2Secret", kSecret}};
+    const std::vector<std::string> kept = z.LeftJobs();
+    ASSERT_EQ(kept.size(), 1u);
+    RunResult r = z.Run({z.folder + kept[0]});
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(aria2.Held(), 1u);
+    EXPECT_TRUE(z.LeftJobs().empty());
+    EXPECT_TRUE(aria2.Shutdown());
+}
+
 }  // namespace
 }  // namespace e2e

@@ -197,6 +197,7 @@ TEST(ZelkoSettingsWindow, CatchModeBoxInstallsAroundTheBrowserRestart) {
     EXPECT_EQ(b.Profile("User JavaScript File"), b.z.opera + "profile\\userjs");
     EXPECT_TRUE(ReadOr(b.userJs + "/Zelko.js") == ReadOr(SourceFile("zelko/resources/Zelko.js")));
     EXPECT_EQ(b.Profile("application/zip"), "<none>");
+    EXPECT_EQ(b.Profile("text/zlk"), "3," + b.z.folder + "Zelko.exe,,,,|");  // what the script sends
     EXPECT_EQ(b.z.IniValue("FullInstall"), "3");
     EXPECT_TRUE(HostFileExists(b.profile + ".bak"));
     EXPECT_EQ(WindowState(b.z).Get("c302.enabled"), "1");

@@ -135,6 +135,43 @@ TEST_F(Aria2Flow, ShortTimeOuts) {
     EXPECT_LE(p.HttpPosts()[0].replyTimeoutMs, 10000u);
 }
 
+const std::string kSecretNote =
+    "This aria2 has a secret (its --rpc-secret): put it into \"C:\\Opera\\Zelko\\Zelko.ini\", "
+    "section [Main], as Aria2Secret=<the secret>.";
+
+// Only a refusal of a request that carried no secret says where one goes.
+TEST(Aria2Secret, UnauthorizedSaysWhereTheSecretGoesOnlyWhenThereIsNone) {
+    struct Case {
+        const char* name;
+        std::string secret;  // Aria2Secret
+        std::string message;
+        bool note;
+    };
+    const Case cases[] = {
+        {"no secret, refused", "", "Unauthorized", true},
+        {"a secret aria2 does not know", "old", "Unauthorized", false},
+        {"no secret, another refusal", "", "No URI to download.", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePlatform p;
+        ZelkoWorld w(p);
+        w.Set("CustomDMEnabled", "1");
+        w.Set("CustomDM", kEndpoint);
+        if (!c.secret.empty()) w.Set("Aria2Secret", c.secret);
+        p.SetHttpResponder([&](FakePlatform&, const HttpPost&) {
+            return HttpReply{HttpFailure::None, 400,
+                             "{\"jsonrpc\":\"2.0\",\"error\":{\"code\":1,\"message\":\"" + c.message + "\"}}"};
+        });
+        p.AddFile(kJob, Job("http://f.org/", Link("http://e.org/1")));
+        w.Run(kJob);
+        ASSERT_EQ(p.MessageBoxes().size(), 1u);
+        EXPECT_EQ(p.MessageBoxes()[0].text,
+                  "aria2 at " + kEndpoint + " did not take these links: " + c.message + "\r\n" +
+                      (c.note ? kSecretNote + "\r\n" : "") + "\r\nhttp://e.org/1" + kKeptNote);
+    }
+}
+
 TEST_F(Aria2Flow, RefusalsShowABoxAndKeepTheJob) {
     const std::string lead = "aria2 at " + kEndpoint + " did not take these links: ";
     const std::string two = Job("http://f.org/", Link("http://e.org/1") + Link("http://e.org/2"), 2);
@@ -156,10 +193,10 @@ TEST_F(Aria2Flow, RefusalsShowABoxAndKeepTheJob) {
          lead + "the connection broke off\r\n\r\nhttp://e.org/1"},
         {"secure", one, {HttpFailure::Secure, 0, ""},
          lead + "the secure connection failed\r\n\r\nhttp://e.org/1"},
-        {"wrong secret", two,
+        {"a secret wanted, none in Zelko.ini", two,
          {HttpFailure::None, 400,
           "{\"id\":\"zelko\",\"jsonrpc\":\"2.0\",\"error\":{\"code\":1,\"message\":\"Unauthorized\"}}"},
-         lead + "Unauthorized\r\n\r\nhttp://e.org/1\r\nhttp://e.org/2"},
+         lead + "Unauthorized\r\n" + kSecretNote + "\r\n\r\nhttp://e.org/1\r\nhttp://e.org/2"},
         {"error without text", one, {HttpFailure::None, 400, "{\"error\":{\"code\":7}}"},
          lead + "error 7\r\n\r\nhttp://e.org/1"},
         {"HTTP error", one, {HttpFailure::None, 404, "<html>Not Found</html>"},

@@ -76,6 +76,70 @@ TEST(InstallIntoBrowser, CatchAllOnAStoppedBrowserWritesEveryRowAndTheScript) {
     EXPECT_EQ(view.Last(), 1);
 }
 
+// A profile the browser has just made, each mode once: whatever catches also
+// has the browser hand the script's text/zlk data to Zelko.exe.
+TEST(InstallIntoBrowser, EachModeFromAFreshProfile) {
+    const std::string fresh = "[State]\r\nRun=0\r\n";
+    const std::string jobType = "[File Types]\r\ntext/zlk=3," + E + ",,,,|\r\n"
+                                "[File Types Section Info]\r\nVersion=2\r\n"
+                                "[File Types Extension]\r\ntext/zlk=,0\r\n";
+    const std::string scripts =
+        "[User Prefs]\r\nUser JavaScript=1\r\nUser JavaScript File=C:\\Opera\\profile\\userjs\r\n";
+    struct Case {
+        int mode;
+        std::string profile;
+        const char* fullInstall;
+    };
+    const Case cases[] = {
+        {0, fresh, "0"},
+        {1, kInstalledProfile, "2"},
+        {2, fresh + scripts + jobType, "3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        FakePlatform p;
+        BrowserWorld w(p, fresh);
+        RecordingCatchView view;
+        w.Install(view, c.mode);
+        EXPECT_EQ(p.FileText(kProfile), c.profile);
+        EXPECT_EQ(w.Get("FullInstall"), c.fullInstall);
+        EXPECT_EQ(p.HasFile(kUserJs + "\\Zelko.js"), c.mode != 0);
+        EXPECT_TRUE(p.MessageBoxes().empty());
+    }
+}
+
+// Ctrl+click with user scripts already on skips the restart only where the
+// job type already leads to Zelko: a running browser would write its own
+// file types back over the row at its end.
+TEST(InstallIntoBrowser, CtrlClickOnARunningBrowserRestartsForAMissingJobType) {
+    struct Case {
+        const char* name;
+        std::string row;  // text/zlk before; empty: none
+        bool restart;
+    };
+    const Case cases[] = {
+        {"no job type", "", true},
+        {"job type of another Zelko", "3,D:\\Old\\Zelko.exe,,,,|", true},
+        {"job type in place", "3," + E + ",,,,|", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePlatform p;
+        BrowserWorld w(p);
+        w.ScriptsOn();
+        if (!c.row.empty()) w.SetProfile("File Types", "text/zlk", c.row);
+        w.Running(1500);
+        RecordingCatchView view;
+        w.Install(view, 2);
+        EXPECT_EQ(p.MessageBoxes().size(), c.restart ? 1u : 0u);
+        EXPECT_EQ(p.StartsOf("Opera.exe").size(), c.restart ? 1u : 0u);
+        EXPECT_EQ(w.Profile("File Types", "text/zlk"), "3," + E + ",,,,|");
+        EXPECT_EQ(w.Profile("File Types Extension", "text/zlk"), c.restart ? ",0" : "<none>");
+        EXPECT_TRUE(p.HasFile(kUserJs + "\\Zelko.js"));
+        EXPECT_EQ(w.Get("FullInstall"), "3");
+    }
+}
+
 // Rows of the modes on a browser that does not run.
 struct StoppedCase {
     const char* name;
@@ -140,7 +204,7 @@ TEST(InstallIntoBrowser, ModesOnAStoppedBrowser) {
         }
         if (c.mode == 2) {
             EXPECT_EQ(w.Profile("File Types", "application/zip"), "<none>");
-            EXPECT_EQ(w.Profile("File Types", "text/zlk"), "<none>");
+            EXPECT_EQ(w.Profile("File Types", "text/zlk"), "3," + E + ",,,,|");
             EXPECT_EQ(w.Profile("User Prefs", "User JavaScript"), "1");
         }
     }

@@ -356,6 +356,56 @@ TEST_F(RequestForms, DownloadKindMustHaveThreeCharacters) {
     EXPECT_EQ(p.MessageBoxes()[0].text, "Not exist file \"C:\\TEMP\\p.htm\"");
 }
 
+// Some browser versions pass a button's whole parameter text as one argument.
+TEST_F(RequestForms, OneArgumentHoldingTheWholeLinkCollectionForm) {
+    const std::string page = "<a href=\"/a.zip\">A</a><img src=\"i.png\">";
+    struct Case {
+        const char* name;
+        std::string arg;
+        std::string pageFile;  // where the page lies; empty: the argument is no page form
+        std::string job;       // what FlashGot.exe got; empty: the "Not exist file" box
+    };
+    const std::string links = "1;FlashGet;2;;\r\nhttp://site.org/d/p.html\r\nhttp://site.org/a.zip\r\nA\r\n\r\n\r\n";
+    const std::string images = "1;FlashGet;2;;\r\nhttp://site.org/d/p.html\r\nhttp://site.org/d/i.png\r\n\r\n\r\n\r\n";
+    const Case cases[] = {
+        {"links", "C:\\TEMP\\page.htm http://site.org/d/p.html DOWNLOAD LNK", "C:\\TEMP\\page.htm", links},
+        {"images", "C:\\TEMP\\page.htm http://site.org/d/p.html DOWNLOAD IMG", "C:\\TEMP\\page.htm", images},
+        {"blanks in the path", "C:\\My Pages\\saved  page .htm http://site.org/d/p.html DOWNLOAD LNK",
+         "C:\\My Pages\\saved  page .htm", links},
+        {"the words in the path", "C:\\x\\DOWNLOAD LNK\\p.htm http://site.org/d/p.html DOWNLOAD LNK",
+         "C:\\x\\DOWNLOAD LNK\\p.htm", links},
+        {"an address in the path", "C:\\http www.b.org\\p.htm https://site.org/d/p.html DOWNLOAD LNK",
+         "C:\\http www.b.org\\p.htm",
+         "1;FlashGet;2;;\r\nhttps://site.org/d/p.html\r\nhttps://site.org/a.zip\r\nA\r\n\r\n\r\n"},
+        {"lower-case word", "C:\\TEMP\\page.htm http://site.org/d/p.html download LNK", "", ""},
+        {"kind of four letters", "C:\\TEMP\\page.htm http://site.org/d/p.html DOWNLOAD LNKS", "", ""},
+        {"no address", "C:\\TEMP\\page.htm DOWNLOAD LNK", "", ""},
+        {"an address without a scheme", "C:\\TEMP\\page.htm site.org/p.html DOWNLOAD LNK", "", ""},
+        {"two blanks before the address", "C:\\TEMP\\page.htm  http://site.org/d/p.html DOWNLOAD LNK", "", ""},
+        {"tab before the kind", "C:\\TEMP\\page.htm http://site.org/d/p.html DOWNLOAD\tLNK", "", ""},
+        {"a page address that ends in the words",
+         "C:\\TEMP\\page.htm http://evil.org/x DOWNLOAD IMG DOWNLOAD LNK", "", ""},
+        {"blank after the kind", "C:\\TEMP\\page.htm http://site.org/d/p.html DOWNLOAD LNK ", "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePlatform fake;
+        ZelkoWorld w(fake);
+        fake.AddFile(c.pageFile.empty() ? "C:\\TEMP\\page.htm" : c.pageFile, page);
+        w.Run("\"" + c.arg + "\"");
+        if (c.job.empty()) {
+            ASSERT_EQ(fake.MessageBoxes().size(), 1u);
+            EXPECT_EQ(fake.MessageBoxes()[0].text, "Not exist file \"" + c.arg + "\"");
+            EXPECT_TRUE(w.flashGotJobs.empty());
+            continue;
+        }
+        EXPECT_TRUE(fake.MessageBoxes().empty());
+        ASSERT_EQ(w.flashGotJobs.size(), 1u);
+        EXPECT_EQ(w.flashGotJobs[0].second, c.job);
+        EXPECT_TRUE(fake.HasFile(c.pageFile));
+    }
+}
+
 TEST_F(RequestForms, EachRequestWritesAJobOfItsOwn) {
     p.AddFile(kFirstJob, "another request's job");
     p.AddFile(kFolder + "flashgot_2.fgt", "and another");

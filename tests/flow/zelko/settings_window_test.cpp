@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "common/json.h"
 #include "tests/flow/zelko/install_world.h"
 #include "zelko/settings_window.h"
 
@@ -181,17 +182,75 @@ TEST(SettingsWindow, RefreshDetectsAgainAndGathersTheSiteList) {
     EXPECT_EQ(w.Get("TransferToUSD"), "old.example;");  // only OK writes
 }
 
-// JDownloader on its port and aria2 on the front end's port answer; the
-// probes each get 300 ms.
+// aria2 with a secret as it answers a JSON-RPC call: its list of methods to
+// anyone at once; any other call only with the secret, a refusal coming
+// later than a probe waits (aria2 slows down guessing).
+common::HttpReply Aria2WithSecret(const common::HttpPost& r, const std::string& secret) {
+    const auto call = common::ParseJson(r.body);
+    const common::JsonValue* method = call ? call->Member("method") : nullptr;
+    const common::JsonValue* params = call ? call->Member("params") : nullptr;
+    if (method && method->text == "system.listMethods")
+        return {common::HttpFailure::None, 200,
+                "{\"id\":\"zelko\",\"jsonrpc\":\"2.0\",\"result\":[\"aria2.addUri\","
+                "\"aria2.getVersion\",\"system.listMethods\"]}"};
+    if (!params || params->items.empty() || params->items[0].text != "token:" + secret)
+        return {common::HttpFailure::Timeout, 0, ""};
+    return {common::HttpFailure::None, 200,
+            "{\"id\":\"zelko\",\"jsonrpc\":\"2.0\",\"result\":{\"version\":\"1.36.0\"}}"};
+}
+
+// JDownloader on its port and aria2, with the secret "s", on the front end's
+// port answer; the probes each get 300 ms.
 common::HttpReply RunningServices(FakePlatform&, const common::HttpPost& r) {
     EXPECT_EQ(r.connectTimeoutMs, 300u);
     EXPECT_EQ(r.replyTimeoutMs, 300u);
     if (r.url == "http://127.0.0.1:9666/jdcheck.js" && r.get)
         return {common::HttpFailure::None, 200, "jdownloader=true;\r\nvar version='2';\r\n"};
-    if (r.url == "http://127.0.0.1:16800/jsonrpc" && !r.get)
-        return {common::HttpFailure::None, 200,
-                "{\"id\":\"zelko\",\"jsonrpc\":\"2.0\",\"result\":{\"version\":\"1.36.0\"}}"};
+    if (r.url == "http://127.0.0.1:16800/jsonrpc" && !r.get) return Aria2WithSecret(r, "s");
     return {common::HttpFailure::CannotConnect, 0, ""};
+}
+
+// Detection sends no secret anywhere: whatever listens on aria2's ports gets
+// only the question that aria2 answers without one.
+TEST(SettingsWindow, DetectionFindsAria2WithoutSendingItsSecret) {
+    const std::string listMethods =
+        "{\"jsonrpc\":\"2.0\",\"id\":\"zelko\",\"method\":\"system.listMethods\",\"params\":[]}";
+    struct Case {
+        const char* name;
+        std::string iniSecret;  // Aria2Secret; empty: none
+        std::string reply;      // what 6800 answers system.listMethods; empty: aria2 itself
+        bool found;
+    };
+    const Case cases[] = {
+        {"aria2 with a secret, none in Zelko.ini", "", "", true},
+        {"aria2 with a secret, the same in Zelko.ini", "s", "", true},
+        {"aria2 with another secret than Zelko.ini's", "t", "", true},
+        {"another JSON-RPC service", "s", "{\"jsonrpc\":\"2.0\",\"id\":\"zelko\",\"result\":[\"x.add\"]}", false},
+        {"a refusal", "", "{\"jsonrpc\":\"2.0\",\"id\":\"zelko\",\"error\":{\"code\":1,\"message\":\"Unauthorized\"}}", false},
+        {"a list that is not one", "", "{\"jsonrpc\":\"2.0\",\"id\":\"zelko\",\"result\":\"aria2.addUri\"}", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePlatform p;
+        BrowserWorld w(p);
+        w.Set("Advanced", "0");
+        w.Set("AllDM", "FlashGet;");
+        if (!c.iniSecret.empty()) w.Set("Aria2Secret", c.iniSecret);
+        p.SetHttpResponder([&](FakePlatform&, const common::HttpPost& r) -> common::HttpReply {
+            if (r.url != "http://127.0.0.1:6800/jsonrpc") return {common::HttpFailure::CannotConnect, 0, ""};
+            if (!c.reply.empty()) return {common::HttpFailure::None, 200, c.reply};
+            return Aria2WithSecret(r, "s");
+        });
+        SettingsRun run(w);
+        run.c->OnRefresh();
+        EXPECT_EQ(run.S(control::Running(0)).visible, c.found);
+        if (c.found) EXPECT_EQ(run.S(control::Running(0)).caption, "aria2");
+        ASSERT_GE(p.HttpPosts().size(), 2u);
+        EXPECT_EQ(p.HttpPosts()[1].url, "http://127.0.0.1:6800/jsonrpc");
+        EXPECT_EQ(p.HttpPosts()[1].body, listMethods);
+        for (const common::HttpPost& post : p.HttpPosts())
+            EXPECT_EQ(post.body.find("token"), std::string::npos) << post.url;
+    }
 }
 
 TEST(SettingsWindow, RunningManagersAreOfferedAndFillTheTemplate) {
@@ -211,7 +270,7 @@ TEST(SettingsWindow, RunningManagersAreOfferedAndFillTheTemplate) {
     run.c->OnRefresh();
     ASSERT_EQ(p.HttpPosts().size(), 6u);
     EXPECT_EQ(p.HttpPosts()[4].body,
-              "{\"jsonrpc\":\"2.0\",\"id\":\"zelko\",\"method\":\"aria2.getVersion\",\"params\":[\"token:s\"]}");
+              "{\"jsonrpc\":\"2.0\",\"id\":\"zelko\",\"method\":\"system.listMethods\",\"params\":[]}");
     EXPECT_EQ(run.S(control::Running(0)).caption, "JDownloader");
     EXPECT_EQ(run.S(control::Running(1)).caption, "aria2");
     EXPECT_TRUE(run.S(control::Running(1)).visible);
