@@ -219,6 +219,8 @@ WineBench& WineBench::Get() {
 WineBench::WineBench() {
     const WineChoice& wine = ChosenWine();
     work_ = OC_E2E_WORK;
+    // Lanes run side by side, each with prefixes of its own.
+    if (const char* lane = std::getenv("OC_E2E_LANE"); lane && *lane) work_ += std::string("/lane") + lane;
     if (wine.shipped32) work_ += "/" + CurrentTestName();
     prefix_ = work_ + "/prefix";
     fs::create_directories(work_);

@@ -1,5 +1,6 @@
 // The Wine bench of the e2e tests: one WINEPREFIX per test program (made
-// fresh once per test run and reused by the tests of that run), programs run
+// fresh once per test run and reused by the tests of that run; per lane where
+// OC_E2E_LANE names one, so two lanes can run side by side), programs run
 // under Wine with a time limit each, conditions waited for with generous
 // limits, Windows paths mapped to the prefix's drives. Everything runs on the
 // caller's X display (xvfb-run -a); without one the bench starts its own Xvfb.
