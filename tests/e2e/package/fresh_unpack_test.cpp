@@ -23,7 +23,7 @@ std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 const std::string& AllInOneZip() {
     static const std::string zip = [] {
         const fs::path build = fs::path(WineBench::Get().BuildBin()).parent_path();
-        const fs::path out = fs::path(OC_E2E_WORK) / "zips";
+        const fs::path out = fs::path(WineBench::Get().Work()) / "zips";
         fs::remove_all(out);
         fs::create_directories(out);
         std::string command = Quoted(OC_CPACK) + " --config " +
@@ -46,7 +46,7 @@ const std::string& AllInOneZip() {
 void Unpack(const std::string& folder, bool withSamples) {
     const std::string host = WineBench::Get().HostPath(folder);
     fs::create_directories(host);
-    ASSERT_FALSE(AllInOneZip().empty()) << "cpack made no all-in-one ZIP in " << OC_E2E_WORK;
+    ASSERT_FALSE(AllInOneZip().empty()) << "cpack made no all-in-one ZIP in " << WineBench::Get().Work();
     std::string command = "cd " + Quoted(host) + " && " + Quoted(OC_CMAKE) + " -E tar xf " +
                           Quoted(AllInOneZip());
     ASSERT_EQ(std::system(command.c_str()), 0) << command;

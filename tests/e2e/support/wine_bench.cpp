@@ -112,6 +112,16 @@ std::string RunId() {
     return std::to_string(parent) + ":" + start;
 }
 
+// The test program's subject: "zelko" for e2e_zelko. The support is built
+// once for every test program, so each finds its own folder by its name.
+std::string ProgramSubject() {
+    std::error_code ec;
+    std::string name = fs::read_symlink("/proc/self/exe", ec).filename().string();
+    return name.rfind("e2e_", 0) == 0 ? name.substr(4) : name;
+}
+
+std::string ProgramWork() { return std::string(OC_E2E_WORK_ROOT) + "/" + ProgramSubject(); }
+
 bool RunsWine32() {
     if (!HostFileExists(kWine32)) return false;
     RunResult r = RunHost({kWine32, "--version"}, 30);
@@ -119,14 +129,14 @@ bool RunsWine32() {
 }
 
 WineChoice DecideWine() {
-#ifdef OC_E2E_SHIPPED32
+if (ProgramSubject() == "smoke32") {
     WineChoice shipped;
     shipped.is64 = true;
     shipped.shipped32 = true;
     shipped.loader = kWine64;
     shipped.buildBin = OC_WIN64_BIN;
     return shipped;
-#endif
+    }
     const char* forced = std::getenv("OC_WINE_ARCH");
     const std::string force = forced ? forced : "";
     if (!force.empty() && force != "32" && force != "64")
@@ -218,7 +228,7 @@ WineBench& WineBench::Get() {
 
 WineBench::WineBench() {
     const WineChoice& wine = ChosenWine();
-    work_ = OC_E2E_WORK;
+    work_ = ProgramWork();
     // Lanes run side by side, each with prefixes of its own.
     if (const char* lane = std::getenv("OC_E2E_LANE"); lane && *lane) work_ += std::string("/lane") + lane;
     if (wine.shipped32) work_ += "/" + CurrentTestName();
@@ -287,7 +297,7 @@ void WineBench::MakePrefix() {
     fs::remove_all(prefix_);
     // One wineboot per run, whatever the number of test programs and lanes.
     const WineChoice& wine = ChosenWine();
-    const std::string folder = fs::path(OC_E2E_WORK).parent_path().string() + "/template-" +
+    const std::string folder = std::string(OC_E2E_WORK_ROOT) + "/template-" +
                                (wine.shipped32 ? "wow64" : wine.is64 ? "win64" : "win32");
     fs::create_directories(folder);
     FolderLock lock(folder + ".lock");

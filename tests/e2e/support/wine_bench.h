@@ -8,8 +8,8 @@
 //
 // Which Wine: where this machine runs 32-bit programs, the win32 build (the
 // one we ship) under wine32; where it does not, the win64 build under wine64.
-// OC_WINE_ARCH=32|64 forces a choice. A test program built with
-// OC_E2E_SHIPPED32 runs the shipped 32-bit programs beside the win64 build's
+// OC_WINE_ARCH=32|64 forces a choice. The test program e2e_smoke32 runs the
+// shipped 32-bit programs beside the win64 build's
 // stand-ins in a prefix of wine64, one prefix and X display per test, so its
 // tests can run side by side (each start of a 32-bit program may take minutes
 // where wine32 runs under user-mode emulation).
@@ -74,6 +74,8 @@ public:
     static WineBench& Get();
 
     const std::string& Prefix() const { return prefix_; }
+    // Host folder of this test program's (and lane's) own files.
+    const std::string& Work() const { return work_; }
 
     // "C:\a\b" -> the host path behind that drive of the prefix.
     std::string HostPath(const std::string& windowsPath) const;

@@ -434,7 +434,7 @@ protected:
     std::unique_ptr<TmpfsDrive> drive;
 
     void SetUp() override {
-        drive = std::make_unique<TmpfsDrive>('l', std::string(OC_E2E_WORK) + "/lowspace");
+        drive = std::make_unique<TmpfsDrive>('l', WineBench::Get().Work() + "/lowspace");
         if (!drive->mounted()) GTEST_SKIP() << "a tmpfs cannot be mounted here (needs root)";
     }
     void TearDown() override { drive.reset(); }
