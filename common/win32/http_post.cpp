@@ -75,6 +75,9 @@ struct Exchange {
     DWORD status = 0;  // the report that ended the step
     DWORD error = 0;   // with WINHTTP_CALLBACK_STATUS_REQUEST_ERROR
     DWORD bytes = 0;   // with WINHTTP_CALLBACK_STATUS_READ_COMPLETE
+    // The request went out; Wine reports the send step complete only with
+    // the reply, so this is told on its own.
+    volatile LONG requestSent = 0;
     ~Exchange() {
         if (stepDone) CloseHandle(stepDone);
         if (closed) CloseHandle(closed);
@@ -87,6 +90,9 @@ void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, 
     switch (status) {
     case WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING:
         SetEvent(x->closed);
+        return;
+    case WINHTTP_CALLBACK_STATUS_REQUEST_SENT:
+        InterlockedExchange(&x->requestSent, 1);
         return;
     case WINHTTP_CALLBACK_STATUS_REQUEST_ERROR:
         x->error = static_cast<WINHTTP_ASYNC_RESULT*>(info)->dwError;
@@ -226,7 +232,8 @@ HttpReply Win32Platform::PostHttp(const HttpPost& request) {
                                WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC));
     if (!session) return Failed(GetLastError());
     if (WinHttpSetStatusCallback(session.get(), OnStatus,
-                                 WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES,
+                                 WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES |
+                                     WINHTTP_CALLBACK_FLAG_SEND_REQUEST,
                                  0) == WINHTTP_INVALID_STATUS_CALLBACK)
         return Failed(GetLastError());
     Handle connection(WinHttpConnect(session.get(), host.c_str(), parts.nPort, 0));
@@ -314,7 +321,8 @@ HttpReply Win32Platform::PostHttp(const HttpPost& request) {
         }
         reply.body.append(chunk.data(), x->bytes);
     }
-    if (reply.failure != HttpFailure::None) reply.sent = sent;
+    if (reply.failure != HttpFailure::None)
+        reply.sent = sent || InterlockedCompareExchange(&x->requestSent, 0, 0) != 0;
 
     WinHttpCloseHandle(call);
     // WinHTTP's thread may still report on the request until it says the
