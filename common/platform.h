@@ -118,7 +118,12 @@ struct HttpPost {
     bool get = false;
     std::vector<std::string> headers;  // more header lines, each "Name: value"
     std::uint32_t connectTimeoutMs = 0;
-    std::uint32_t replyTimeoutMs = 0;  // for sending the request and for each read of the reply
+    std::uint32_t replyTimeoutMs = 0;  // for sending the request and for each read of the reply; 0: none
+    // Where not empty, the reply is waited for without a limit while the
+    // program's windows are kept alive; after waitWindowMs a small window
+    // shows this text with a Cancel button that ends the wait.
+    std::string waitText;
+    std::uint32_t waitWindowMs = 0;
 };
 
 enum class HttpFailure {
@@ -129,12 +134,14 @@ enum class HttpFailure {
     Timeout,
     Secure,         // the secure connection could not be set up
     Broken,         // the connection failed in the middle of the exchange
+    Cancelled,      // the user ended the wait
 };
 
 struct HttpReply {
     HttpFailure failure = HttpFailure::None;
     int status = 0;        // the HTTP status when a reply came
     std::string body;
+    bool sent = false;  // on a failure: the request had gone out whole
 };
 
 struct Image {

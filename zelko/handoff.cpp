@@ -5,8 +5,10 @@
 #include <utility>
 
 #include "common/helpers.h"
+#include "zelko/cookie_scope.h"
 #include "zelko/flashgot.h"
 #include "zelko/intake.h"
+#include "zelko/kept_job.h"
 #include "zelko/link_list_box.h"
 #include "zelko/network_receiver.h"
 
@@ -69,25 +71,20 @@ std::string ProgramOf(const std::string& commandLine) {
     return program;
 }
 
-// The links at the refused starts stay in the job file, under the header as
-// the request came (a manager named later fills it in when the job is sent
-// again); a box says why and lists them. False: the job stays for the user.
-bool KeepRefused(common::Platform& p, const JobLines& lines, const std::string& jobPath,
-                 const std::string& requestHeader, const std::vector<std::size_t>& refused,
-                 const std::string& cause) {
+// The links at the refused starts (their URL lines) stay for the user; a box
+// says why, lists them and names where they are kept. False: they stay.
+bool KeepRefused(common::Platform& p, const JobLines& lines, const KeptJobPlace& place,
+                 const std::vector<std::size_t>& refused, const std::string& cause) {
     if (refused.empty()) return true;
-    std::vector<std::string_view> kept = {std::string_view(), lines[1]};
+    std::vector<bool> notTaken(LinkCount(lines), false);
     std::vector<std::string> urls;
     for (std::size_t urlAt : refused) {
-        for (std::size_t i = urlAt; i < urlAt + 4; ++i) kept.push_back(lines[i]);
+        notTaken[(urlAt - 2) / 4] = true;
         urls.push_back(p.Utf8ToAnsi(std::string(lines[urlAt])));
     }
-    const std::string header = WithLinkCount(requestHeader, refused.size());
-    kept[0] = header;
-    common::WriteFileAtomic(p, jobPath, JoinJobLines(kept));
     p.MessageBox(0,
-                 cause + "\r\n" + BoxLinkList(urls) + "\r\n\r\nThe job is kept in " + jobPath +
-                     "; to send it again: Zelko.exe \"" + jobPath + "\"",
+                 cause + "\r\n" + BoxLinkList(urls) + "\r\n\r\n" +
+                     KeepLinksNotTaken(p, place, lines, notTaken),
                  kErrorTitle, common::mb::Topmost | common::mb::IconError);
     return false;
 }
@@ -95,8 +92,8 @@ bool KeepRefused(common::Platform& p, const JobLines& lines, const std::string& 
 // Starts the command made for each link of the job, in order, each once
 // ready for input before the next.
 template <typename MakeCommand>
-bool StartEachLink(common::Platform& p, const JobLines& lines, const std::string& jobPath,
-                   const std::string& requestHeader, MakeCommand makeCommand) {
+bool StartEachLink(common::Platform& p, const JobLines& lines, const KeptJobPlace& place,
+                   MakeCommand makeCommand) {
     std::vector<std::size_t> refused;
     std::string program;
     for (std::size_t urlAt : LinkStarts(lines)) {
@@ -105,13 +102,31 @@ bool StartEachLink(common::Platform& p, const JobLines& lines, const std::string
         refused.push_back(urlAt);
         program = ProgramOf(command);
     }
-    return KeepRefused(p, lines, jobPath, requestHeader, refused, program + " could not be started");
+    return KeepRefused(p, lines, place, refused, program + " could not be started");
 }
 
 // Every link of the job is refused.
-bool KeepAll(common::Platform& p, const JobLines& lines, const std::string& jobPath,
-             const std::string& requestHeader, const std::string& cause) {
-    return KeepRefused(p, lines, jobPath, requestHeader, LinkStarts(lines), cause);
+bool KeepAll(common::Platform& p, const JobLines& lines, const KeptJobPlace& place,
+             const std::string& cause) {
+    return KeepRefused(p, lines, place, LinkStarts(lines), cause);
+}
+
+// Programs started with an ANSI command line, and FlashGot.exe, which makes
+// them, get each address (and the page's) as AddressInAnsi writes it, so
+// that no conversion of theirs can turn a character into "/" or "?"; a
+// link's cookies go with it only where that address passes the cookie rule.
+void ReadyForAnsiReceivers(common::Platform& p, JobLines& lines) {
+    if (lines.size() < 2) return;
+    const std::string page(lines[1]);
+    for (std::size_t at = 2; at + 4 <= lines.size(); at += 4) {
+        const std::string url(lines[at]);
+        const std::string handed = p.AnsiToUtf8(AddressInAnsi(p, url));
+        if (handed == url) continue;  // the cookie rule has seen this text
+        lines.ReplaceLine(at, handed);
+        if (!lines[at + 2].empty() && !CookiesMayGo(page, handed)) lines.ReplaceLine(at + 2, "");
+    }
+    const std::string handedPage = p.AnsiToUtf8(AddressInAnsi(p, page));
+    if (handedPage != page) lines.ReplaceLine(1, handedPage);
 }
 
 // Of the listed URL lines (line numbers in page order), the ones sent: each
@@ -157,7 +172,7 @@ bool TransferListedLinks(common::Platform& p, JobLines& lines, std::string& head
     std::string list;
     list.reserve(size);
     for (std::size_t i = 0; i < n; ++i)
-        if (send[i]) list.append(p.Utf8ToAnsi(std::string(lines[i]))).append("\r\n");
+        if (send[i]) list.append(AddressInAnsi(p, std::string(lines[i]))).append("\r\n");
     if (!list.empty()) {
         common::MutexId lock = p.AcquireMutex(kUsdListMutex, kUsdListWaitMs);
         p.WriteFile(WithExtension(s.usdPath, ".add"), list);
@@ -200,25 +215,18 @@ RequestFields QuotedFields(common::Platform& p, const RequestFields& f) {
 // file the browser holds open), a fresh job file of Zelko's own. When none
 // can be written nothing is handed over and the job stays, as it does when
 // FlashGot.exe cannot be started.
-bool HandJobToFlashGot(common::Platform& p, const JobLines& lines, const std::string& jobPath,
-                       bool rewritten, const std::string& folder, const std::string& workFolder,
-                       const std::string& requestHeader) {
+bool HandJobToFlashGot(common::Platform& p, const JobLines& lines, const KeptJobPlace& place,
+                       bool rewritten, const std::string& folder) {
     const std::string cannotStart = folder + kFlashGotExe + " could not be started";
-    if (rewritten) {
-        return HandToFlashGot(p, folder, jobPath) ||
-               KeepAll(p, lines, jobPath, requestHeader, cannotStart);
-    }
-    const std::string ownJob = WriteNewJobFile(p, workFolder, lines.Text());
-    if (ownJob.empty()) {
-        p.MessageBox(0,
-                     "Zelko could not write the job for FlashGot.exe, so nothing was handed "
-                     "over. The job is kept in \"" + jobPath + "\".",
-                     kErrorTitle, common::mb::Topmost | common::mb::IconError);
-        return false;
-    }
+    if (rewritten)
+        return HandToFlashGot(p, folder, place.jobPath) || KeepAll(p, lines, place, cannotStart);
+    const std::string ownJob = WriteNewJobFile(p, place.workFolder, lines.Text());
+    if (ownJob.empty())
+        return KeepAll(p, lines, place,
+                       "Zelko could not write the job for FlashGot.exe, so nothing was handed over");
     const bool started = HandToFlashGot(p, folder, ownJob);
     p.DeleteFile(ownJob);
-    return started || KeepAll(p, lines, jobPath, requestHeader, cannotStart);
+    return started || KeepAll(p, lines, place, cannotStart);
 }
 
 }  // namespace
@@ -255,10 +263,37 @@ std::string QuoteField(common::Platform& p, const std::string& utf8) {
     return out + "\"";
 }
 
+std::string AddressInAnsi(common::Platform& p, const std::string& utf8) {
+    static const char hex[] = "0123456789ABCDEF";
+    const unsigned codePage = p.AnsiCodePage();
+    std::string out;
+    for (std::size_t at = 0; at < utf8.size();) {
+        if (static_cast<unsigned char>(utf8[at]) < 0x80) {
+            out += utf8[at++];
+            continue;
+        }
+        const std::size_t length = std::max<std::size_t>(common::Utf8SequenceLength(utf8, at), 1);
+        const std::string character = utf8.substr(at, length);
+        at += length;
+        const std::optional<std::string> ansi =
+            length > 1 ? p.Utf8ToCodePage(character, codePage) : std::nullopt;
+        if (ansi && !ansi->empty()) {
+            out += *ansi;
+            continue;
+        }
+        for (unsigned char byte : character) {
+            out += '%';
+            out += hex[byte >> 4];
+            out += hex[byte & 15];
+        }
+    }
+    return out;
+}
+
 std::string BareUrlArgument(common::Platform& p, const std::string& utf8Url) {
     static const char hex[] = "0123456789ABCDEF";
     std::string out;
-    for (char c : p.Utf8ToAnsi(utf8Url)) {
+    for (char c : AddressInAnsi(p, utf8Url)) {
         unsigned char u = static_cast<unsigned char>(c);
         if (u <= 32 || c == '"') {
             out += '%';
@@ -316,6 +351,10 @@ bool HandOff(common::Platform& p, JobLines lines, const std::string& jobPath,
     if (n < kRequestLines) return true;  // not a request
     std::string header = ReplaceFirst(fields.header, kPlaceholderManager, s.dm);
     bool handled = false;
+    const bool customDm = s.customDmEnabled && !common::TrimControls(s.customDm).empty();
+    const bool network = customDm && NetworkReceiverOf(s.customDm) != NetworkReceiver::None;
+    // aria2 and JDownloader take UTF-8; every other receiver reads ANSI.
+    if (!network) ReadyForAnsiReceivers(p, lines);
 
     if (s.usdPresent) {
         const bool gate = !fields.referrer.empty() && fields.post.empty() &&
@@ -330,22 +369,21 @@ bool HandOff(common::Platform& p, JobLines lines, const std::string& jobPath,
 
     lines.ReplaceLine(0, header);
     const bool rewritten = common::WriteFileAtomic(p, jobPath, lines.Text());
+    const KeptJobPlace place{s.places.workFolder, jobPath, fields.header,
+                             rewritten || lines.size() == n};
 
     if (!handled && n == kRequestLines && fields.post.empty())
         handled = OfferToRapGet(p, fields, s);
 
     if (handled) return true;
-    const bool customDm = s.customDmEnabled && !common::TrimControls(s.customDm).empty();
-    if (customDm && NetworkReceiverOf(s.customDm) != NetworkReceiver::None)
-        return HandToNetworkReceiver(p, lines, jobPath, s, folder);
+    if (network) return HandToNetworkReceiver(p, lines, place, s);
     if (customDm) {
-        return StartEachLink(p, lines, jobPath, fields.header, [&](const RequestFields& link) {
+        return StartEachLink(p, lines, place, [&](const RequestFields& link) {
             return TemplateCommand(p, s.customDm, QuotedFields(p, link), folder);
         });
     }
     if (s.dm == kNoManager)
-        return KeepAll(p, lines, jobPath, fields.header,
-                       "No download manager is chosen: start Zelko.exe to choose one");
+        return KeepAll(p, lines, place, "No download manager is chosen: start Zelko.exe to choose one");
 
     std::string exe;
     if (s.advanced && header.find(";0;;") != std::string::npos && s.dm == kDownloadMaster)
@@ -353,18 +391,17 @@ bool HandOff(common::Platform& p, JobLines lines, const std::string& jobPath,
     else if (s.dm == kInternetDownloadAccelerator)
         exe = p.RegistryUserString(kInternetDownloadAcceleratorKey, kExeFileValue).value_or("");
     if (!exe.empty() && p.FileExists(exe)) {
-        return StartEachLink(p, lines, jobPath, fields.header, [&](const RequestFields& link) {
+        return StartEachLink(p, lines, place, [&](const RequestFields& link) {
             const RequestFields q = QuotedFields(p, link);
             return exe + " " + q.url + " " + q.referrer + " description=" + q.description +
                    " post=" + q.post + " cookies=" + q.cookies;
         });
     }
     if (!p.FileExists(folder + kFlashGotExe))
-        return KeepAll(p, lines, jobPath, fields.header,
+        return KeepAll(p, lines, place,
                        std::string(kFlashGotExe) + " is not in " +
                            common::WithoutTrailingBackslash(folder));
-    return HandJobToFlashGot(p, lines, jobPath, rewritten, folder, s.places.workFolder,
-                             fields.header);
+    return HandJobToFlashGot(p, lines, place, rewritten, folder);
 }
 
 }  // namespace zelko

@@ -36,6 +36,11 @@ bool MatchesSiteList(const std::string& siteList, std::string_view text);
 // arguments after it keep their places.
 std::string QuoteField(common::Platform& p, const std::string& utf8);
 
+// An address as a receiver that reads ANSI gets it: each character without
+// its own form in the system's code page percent-encoded (its UTF-8 bytes),
+// never turned into a look-alike that changes the address ("／" into "/").
+std::string AddressInAnsi(common::Platform& p, const std::string& utf8);
+
 // A URL given to a receiver without quotes: ANSI, with double quotes, blanks
 // and control characters percent-encoded so that it stays one argument.
 std::string BareUrlArgument(common::Platform& p, const std::string& utf8Url);
@@ -52,7 +57,7 @@ std::string TemplateCommand(common::Platform& p, const std::string& templateText
 // False when links were handed to nobody (no manager chosen, FlashGot.exe
 // missing, a program that could not be started, no job file that could be
 // written for FlashGot.exe) or a receiver refused them: a box has said so and
-// the job file, holding just those links, stays for the user.
+// names the job file that holds just those links (KeepLinksNotTaken).
 bool HandOff(common::Platform& p, JobLines lines, const std::string& jobPath,
              const RequestFields& fields, const ZelkoSettings& settings,
              const std::string& folder);

@@ -301,7 +301,7 @@ StartResult StartZelko(common::Platform& p, int currentLeft, int currentTop) {
     }
 
     r.mode = StartMode::RequestDone;
-    DeleteOldKeptJobs(p, r.folder);
+    DeleteOldKeptJobs(p, r.folder, args[0]);
     std::string jobText;  // read back only when this process did not write it
     std::optional<std::string> jobPath = TakeRequest(p, args, s, s.places.workFolder, &jobText);
     if (!jobPath) return r;

@@ -7,9 +7,15 @@ namespace zelko {
 
 namespace {
 
-// The timeouts aria2 gets: a local program answers at once or not at all.
+// A local program takes the connection at once or not at all; its answer
+// may wait for its user (JDownloader asks about new links in a dialog of
+// its own, with no time limit), so the reply is waited for as long as the
+// user lets it, with a window that offers Cancel after a few seconds.
 constexpr std::uint32_t kConnectMs = 3000;
-constexpr std::uint32_t kReplyMs = 5000;
+constexpr std::uint32_t kWaitWindowMs = 3000;
+constexpr const char* kMayHaveThem =
+    " after the links were sent: JDownloader may already have them, look there before sending "
+    "them again";
 
 }  // namespace
 
@@ -66,14 +72,18 @@ std::vector<std::string> SendToJDownloader(common::Platform& p,
     request.contentType = "application/x-www-form-urlencoded";
     request.headers = {kJDownloaderReferer};
     request.connectTimeoutMs = kConnectMs;
-    request.replyTimeoutMs = kReplyMs;
+    request.replyTimeoutMs = 0;
+    request.waitText = "Waiting for " + std::string(kJDownloaderLabel) + " at " + endpoint +
+                       " to take the links. It may be asking you about them in a window of its own.";
+    request.waitWindowMs = kWaitWindowMs;
     std::string stop;  // why the posts ended early
     for (JDownloaderPost& post : JDownloaderPosts(links, referrer, send)) {
         if (stop.empty()) {
             request.body = std::move(post.body);
             const common::HttpReply reply = p.PostHttp(request);
             if (reply.failure != common::HttpFailure::None)
-                stop = HttpFailureText(reply.failure, kReplyMs, "is JDownloader running?");
+                stop = HttpFailureText(reply.failure, kConnectMs, "is JDownloader running?") +
+                       (reply.sent ? kMayHaveThem : "");
             else if (reply.status != 200)
                 stop = "HTTP status " + std::to_string(reply.status);
         }

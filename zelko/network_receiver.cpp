@@ -72,6 +72,7 @@ std::string HttpFailureText(common::HttpFailure failure, std::uint32_t replyMs,
         return "no answer within " + std::to_string(replyMs / 1000) + " seconds";
     case HttpFailure::Secure: return "the secure connection failed";
     case HttpFailure::Broken: return "the connection broke off";
+    case HttpFailure::Cancelled: return "the wait was cancelled";
     case HttpFailure::None: break;
     }
     return "";
@@ -96,8 +97,8 @@ std::string BoxLinks(common::Platform& p, const std::vector<ReceiverLink>& links
     return BoxLinkList(urls);
 }
 
-bool HandToNetworkReceiver(common::Platform& p, const JobLines& lines, const std::string& jobPath,
-                           const ZelkoSettings& s, const std::string& folder) {
+bool HandToNetworkReceiver(common::Platform& p, const JobLines& lines, const KeptJobPlace& place,
+                           const ZelkoSettings& s) {
     const std::vector<ReceiverLink> links = ReceiverLinks(lines);
     if (links.empty()) return true;
     const std::string referrer(lines[1]);
@@ -111,7 +112,7 @@ bool HandToNetworkReceiver(common::Platform& p, const JobLines& lines, const std
             p.MessageBox(0,
                          "aria2 cannot send the form data this download needs, so nothing was "
                          "sent to " + endpoint + ". The links:\r\n" + BoxLinks(p, links, all) +
-                             "\r\n\r\n" + KeepWholeJob(p, folder, jobPath, lines),
+                             "\r\n\r\n" + KeepWholeJob(p, place, lines),
                          kErrorTitle, kBoxFlags);
             return false;
         }
@@ -128,7 +129,7 @@ bool HandToNetworkReceiver(common::Platform& p, const JobLines& lines, const std
                  std::string(NetworkReceiverLabel(receiver)) + " at " + endpoint +
                      " did not take these links: " + reasons + "\r\n" +
                      SecretNote(s, receiver, refusals) + BoxLinks(p, links, refused) + "\r\n\r\n" +
-                     KeepLinksNotTaken(p, folder, jobPath, lines, refused),
+                     KeepLinksNotTaken(p, place, lines, refused),
                  kErrorTitle, kBoxFlags);
     return false;
 }

@@ -10,6 +10,7 @@
 
 #include "common/platform.h"
 #include "zelko/job.h"
+#include "zelko/kept_job.h"
 #include "zelko/settings.h"
 
 namespace zelko {
@@ -40,11 +41,10 @@ std::string JoinReasons(common::Platform& p, const std::vector<std::string>& utf
 std::string BoxLinks(common::Platform& p, const std::vector<ReceiverLink>& links,
                      const std::vector<bool>& listed);
 
-// Hands the job to the receiver its template names. A link not taken stays
-// in the job file (which then holds only those links) and an error box
-// names the address, the reasons, the links and the kept file. True when
-// every link was taken.
-bool HandToNetworkReceiver(common::Platform& p, const JobLines& lines, const std::string& jobPath,
-                           const ZelkoSettings& settings, const std::string& folder);
+// Hands the job to the receiver its template names. The links not taken are
+// kept (KeepLinksNotTaken) and an error box names the address, the reasons,
+// the links and where they are kept. True when every link was taken.
+bool HandToNetworkReceiver(common::Platform& p, const JobLines& lines, const KeptJobPlace& place,
+                           const ZelkoSettings& settings);
 
 }  // namespace zelko

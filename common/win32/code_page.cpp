@@ -19,11 +19,15 @@ std::wstring ToWide(const std::string& text, UINT codePage) {
 
 std::string FromWide(const std::wstring& wide, UINT codePage) {
     if (wide.empty()) return {};
-    int n = WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                nullptr, nullptr);
+    // No best fit into an ANSI code page: a character without a form of its
+    // own becomes "?" rather than a look-alike, which in an address may be a
+    // "/" or "@" that moves it to another host. UTF-8 takes no flags.
+    const DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    int n = WideCharToMultiByte(codePage, flags, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                0, nullptr, nullptr);
     if (n <= 0) return {};
     std::string text(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), &text[0], n,
+    WideCharToMultiByte(codePage, flags, wide.data(), static_cast<int>(wide.size()), &text[0], n,
                         nullptr, nullptr);
     return text;
 }

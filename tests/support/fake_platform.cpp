@@ -507,7 +507,14 @@ const std::vector<HttpPost>& FakePlatform::HttpPosts() const { return s_->httpPo
 HttpReply FakePlatform::PostHttp(const HttpPost& request) {
     s_->httpPosts.push_back(request);
     if (!s_->httpResponder) return HttpReply{HttpFailure::CannotConnect, 0, {}};
-    return s_->httpResponder(*this, request);
+    const std::uint64_t sent = s_->now;
+    HttpReply reply = s_->httpResponder(*this, request);
+    // A responder that sleeps answers late: past the request's limit the
+    // caller has given up.
+    if (reply.failure == HttpFailure::None && request.replyTimeoutMs != 0 &&
+        s_->now - sent > request.replyTimeoutMs)
+        return HttpReply{HttpFailure::Timeout, 0, {}};
+    return reply;
 }
 
 // --- resources and libraries ---

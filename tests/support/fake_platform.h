@@ -90,6 +90,10 @@ public:
     void SetLocalTime(const SystemTime& t);  // dayOfWeek is computed
     // The system's ANSI code page: 1252 (the default) or 1251.
     void SetAnsiCodePage(unsigned codePage);
+    // Utf8ToAnsi as a conversion with the system's best fit would make it
+    // (full-width "／" becomes "/", "？" "?", ...), where the shipped one
+    // gives "?" for a character without an ANSI form.
+    void SetBestFitConversion(bool on);
     // A file's last write time (FileTimeNow when it was written); false when there is no such file.
     bool SetFileWriteTime(const std::string& path, std::uint64_t fileTime);
     // Pictures used when FormatDate/FormatTime get an empty format.
@@ -352,7 +356,8 @@ public:
 
     // --- web services ---
     // Answers each PostHttp; without one every post finds nothing listening
-    // (CannotConnect). A responder may advance the clock (a slow service).
+    // (CannotConnect). A responder may advance the clock (a slow service):
+    // one that sleeps past the request's reply limit gives a time-out.
     using HttpResponder = std::function<HttpReply(FakePlatform&, const HttpPost&)>;
     void SetHttpResponder(HttpResponder responder);
     const std::vector<HttpPost>& HttpPosts() const;  // every request, in order

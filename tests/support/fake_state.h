@@ -61,6 +61,7 @@ struct FakePlatform::State {
     std::size_t pumpCalls = 0, pumped = 0;
     SystemTime baseTime{2024, 5, 5, 17, 10, 30, 0, 0};
     unsigned ansiCodePage = 1252;
+    bool bestFit = false;
     std::uint64_t baseTimeSetAt = 0;
     std::uint64_t FileTime() const;  // the local time as a FILETIME (the fake's zone is UTC)
     std::string shortDatePicture = "dd.MM.yyyy";

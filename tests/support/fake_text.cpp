@@ -248,6 +248,8 @@ constexpr std::uint32_t kTimeNoMinutesOrSeconds = 0x1, kTimeNoSeconds = 0x2,
 
 void FakePlatform::SetAnsiCodePage(unsigned codePage) { s_->ansiCodePage = codePage; }
 
+void FakePlatform::SetBestFitConversion(bool on) { s_->bestFit = on; }
+
 std::string FakePlatform::AnsiToUtf8(const std::string& ansi) {
     std::string out;
     for (unsigned char c : ansi)
@@ -259,7 +261,10 @@ std::string FakePlatform::Utf8ToAnsi(const std::string& utf8) {
     std::string out;
     std::size_t i = 0;
     while (i < utf8.size()) {
-        const char32_t u = NextUtf8(utf8, i);
+        char32_t u = NextUtf8(utf8, i);
+        // Windows' best-fit tables turn the full-width forms into their ASCII
+        // characters, in code page 1251 as in 1252.
+        if (s_->bestFit && u >= 0xFF01 && u <= 0xFF5E) u -= 0xFF01 - 0x21;
         out += s_->ansiCodePage == 1251 ? ToCyrillic(u).value_or('?') : ToAnsi(u);
     }
     return out;

@@ -201,7 +201,7 @@ TEST_F(ZelkoAria2, WrongSecretShowsAriasOwnText) {
                                      server.Url("a.bin") + "\r\n\r\n\r\n\r\n");
     EXPECT_EQ(RunForBox(z, {job}), "aria2 at " + z.main["CustomDM"] +
                                     " did not take these links: Unauthorized\r\n\r\n" + server.Url("a.bin") +
-                                    "\r\n\r\nThese links are kept in the job file \"" + job + "\".");
+                                    KeptNote(z, job));
     EXPECT_TRUE(HostFileExists(WineBench::Get().HostPath(job)));  // kept
     EXPECT_TRUE(aria2.Stopped().empty());
     EXPECT_TRUE(server.Requests().empty());
@@ -216,7 +216,7 @@ TEST_F(ZelkoAria2, StoppedAriaShowsABox) {
     EXPECT_EQ(text, "aria2 at " + z.main["CustomDM"] +
                         " did not take these links: no connection (is aria2 running with "
                         "--enable-rpc?)\r\n\r\n" + server.Url("a.bin") +
-                        "\r\n\r\nThese links are kept in the job file \"" + z.folder + "flashgot.fgt\".");
+                        KeptNote(z, z.folder + "flashgot.fgt"));
     EXPECT_EQ(z.LeftJobs().size(), 1u);
 }
 
@@ -238,7 +238,7 @@ TEST_F(ZelkoAria2, SilentEndpointTimesOut) {
     close(s);
     EXPECT_EQ(text, "aria2 at " + z.main["CustomDM"] +
                         " did not take these links: no answer within 5 seconds\r\n\r\n" + server.Url("a.bin") +
-                        "\r\n\r\nThese links are kept in the job file \"" + z.folder + "flashgot.fgt\".");
+                        KeptNote(z, z.folder + "flashgot.fgt"));
     EXPECT_LT(seconds, 40);
 }
 

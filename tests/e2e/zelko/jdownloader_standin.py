@@ -9,12 +9,16 @@ killed. GET /jdcheck.js answers the script JDownloader answers there. POST
 403, as JDownloader asks the user about such posts; with it, 200 and a line
 of paths. Each POST appends a JSON line to LOG: the status given, the
 Referer and Content-Type headers and the form fields (each name with the
-list of its values, in UTF-8, undecodable bytes replaced).
+list of its values, in UTF-8, undecodable bytes replaced). While the file
+LOG.hold exists, a POST is logged but not answered, as JDownloader holds it
+while it asks its user.
 """
 import http.server
 import json
+import os
 import sys
 import threading
+import time
 import urllib.parse
 
 port, log = int(sys.argv[1]), sys.argv[2]
@@ -49,7 +53,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
             out.write(json.dumps({"status": status, "path": self.path, "referer": referer,
                                   "type": self.headers.get("Content-Type"),
                                   "fields": fields}) + "\n")
-        self.answer(status, "C:\\JDownloader\\\r\n" if status == 200 else "Forbidden")
+        while os.path.exists(log + ".hold"):
+            time.sleep(0.05)
+        try:
+            self.answer(status, "C:\\JDownloader\\\r\n" if status == 200 else "Forbidden")
+        except OSError:
+            pass  # the poster gave up
 
     def log_message(self, *args):
         pass

@@ -12,10 +12,6 @@ namespace {
 
 using namespace services;
 
-std::string KeptNote(const std::string& path) {
-    return "\r\n\r\nThese links are kept in the job file \"" + path + "\".";
-}
-
 class ZelkoJDownloader : public ::testing::Test {
 protected:
     ZelkoInstall z{false};
@@ -87,8 +83,46 @@ TEST_F(ZelkoJDownloader, StoppedJDownloaderShowsABoxAndKeepsTheJob) {
                                      "http://127.0.0.1:1/a.bin\r\nA\r\n\r\n\r\n");
     EXPECT_EQ(RunForBox(z, {job}), "JDownloader at " + jd.Address() +
                                     " did not take these links: no connection (is JDownloader running?)"
-                                    "\r\n\r\nhttp://127.0.0.1:1/a.bin" + KeptNote(job));
+                                    "\r\n\r\nhttp://127.0.0.1:1/a.bin" + KeptNote(z, job));
     EXPECT_TRUE(HostFileExists(WineBench::Get().HostPath(job)));
+}
+
+// JDownloader holds the post open while it asks its user. Zelko waits with a
+// window that offers Cancel, takes an answer however late it comes, and after
+// a Cancel says that JDownloader may already have the links.
+TEST_F(ZelkoJDownloader, AHeldPostIsWaitedForAndCancelSaysItMayHaveThem) {
+    WineBench& bench = WineBench::Get();
+    const std::string hold = jd.log + ".hold";
+    const std::string waiting = "Waiting for JDownloader at " + jd.Address() +
+                                " to take the links. It may be asking you about them in a window of "
+                                "its own.";
+    WriteHostFile(hold, "");
+    const std::string taken = WriteJob(z, "1;My_Download_Manager;2;;\r\nhttp://127.0.0.1:1/p\r\n"
+                                       "http://127.0.0.1:1/a.bin\r\nA\r\n\r\n\r\n");
+    const std::string seen = z.root + "wait.txt";
+    Background watcher = bench.Start({bench.BinFolder() + "boxclick.exe", "Zelko", seen, "0", "90000"});
+    z.WriteIni();
+    Background zelko = bench.Start({z.exe, taken});
+    ASSERT_TRUE(watcher.Wait(120000).has_value());
+    const auto window = ReadRecords(bench.HostPath(seen));
+    ASSERT_EQ(window.size(), 1u);
+    EXPECT_EQ(window[0].Get("found"), "1");
+    EXPECT_EQ(window[0].Get("text"), waiting);
+    fs::remove(hold);  // the user said yes in JDownloader
+    ASSERT_TRUE(zelko.Wait(60000).has_value());
+    EXPECT_FALSE(HostFileExists(bench.HostPath(taken)));  // taken, no box
+
+    WriteHostFile(hold, "");
+    const std::string cancelled = WriteJob(z, "1;My_Download_Manager;2;;\r\nhttp://127.0.0.1:1/p\r\n"
+                                           "http://127.0.0.1:1/b.bin\r\nB\r\n\r\n\r\n");
+    Background cancel = bench.Start({bench.BinFolder() + "boxclick.exe", "Zelko", seen, "2", "90000"});
+    EXPECT_EQ(RunForBox(z, {cancelled}),
+              "JDownloader at " + jd.Address() +
+                  " did not take these links: the wait was cancelled after the links were sent: "
+                  "JDownloader may already have them, look there before sending them again"
+                  "\r\n\r\nhttp://127.0.0.1:1/b.bin" + KeptNote(z, cancelled));
+    fs::remove(hold);
+    EXPECT_EQ(jd.Posts().size(), 2u);
 }
 
 // First run: FlashGot.exe finds no manager, a JDownloader and an aria2 run on

@@ -159,6 +159,32 @@ TEST(ZelkoReceivers, TemplateGetsFieldsThatCannotAddArguments) {
     EXPECT_FALSE(HostFileExists(bench.HostPath(job)));
 }
 
+// A full-width solidus in a link's host: the system's best-fit conversion
+// would make it "/" and send the page's cookies to evil.example. The
+// template gets the address percent-encoded and no cookies; a link of the
+// page's own site keeps its cookies.
+TEST(ZelkoReceivers, TemplateGetsNoCookiesForABestFitHost) {
+    ZelkoInstall z(false);
+    WineBench& bench = WineBench::Get();
+    const std::string tool = z.InstallRecorder(z.root + "Tool\\", "grab", {});
+    z.main["CustomDMEnabled"] = "1";
+    z.main["CustomDM"] = tool + " [url] [cookies]";
+    const std::string job = z.root + "bestfit.zlk";
+    WriteHostFile(bench.HostPath(job),
+                  "2;My_Download_Manager;2;;\r\nhttp://www.victim.example/p\r\n"
+                  "http://evil.example\xEF\xBC\x8F.victim.example/f.zip\r\nF\r\nsid=SECRET\r\n\r\n"
+                  "http://files.victim.example/g.zip\r\nG\r\nsid=OWN\r\n\r\n");
+    ASSERT_EQ(z.Run({job}).exitCode, 0);
+    auto starts = z.Starts("grab");
+    ASSERT_EQ(starts.size(), 2u);
+    EXPECT_EQ(starts[0].Get("arg.1"), "http://evil.example%EF%BC%8F.victim.example/f.zip");
+    EXPECT_EQ(starts[0].Get("arg.2"), "");
+    EXPECT_EQ(starts[0].Get("argc"), "2");
+    EXPECT_EQ(starts[1].Get("arg.1"), "http://files.victim.example/g.zip");
+    EXPECT_EQ(starts[1].Get("arg.2"), "sid=OWN");
+    EXPECT_FALSE(HostFileExists(bench.HostPath(job)));
+}
+
 TEST(ZelkoReceivers, DownloadMasterAndIdaStartDirectly) {
     ZelkoInstall z(false);
     WineBench& bench = WineBench::Get();
@@ -258,8 +284,7 @@ TEST(ZelkoReceivers, NoReceiverShowsWhyAndKeepsTheJob) {
     ASSERT_EQ(box.size(), 1u);
     const std::string kept = z.folder + "flashgot.fgt";
     EXPECT_EQ(box[0].Get("text"), "No download manager is chosen: start Zelko.exe to choose one\r\n"
-                                  "\r\nhttp://files.example/z.zip\r\n\r\nThe job is kept in " + kept +
-                                      "; to send it again: Zelko.exe \"" + kept + "\"");
+                                  "\r\nhttp://files.example/z.zip" + KeptNote(z, kept));
     EXPECT_TRUE(z.Starts("FlashGot").empty());
     EXPECT_EQ(z.LeftJobs(), std::vector<std::string>{"flashgot.fgt"});
     EXPECT_EQ(ReadHostFile(bench.HostPath(kept)),

@@ -116,6 +116,13 @@ public:
     }
 };
 
+// How an error box ends when the links not taken stay in the job file at path:
+// where, and the command that sends them again.
+inline std::string KeptNote(const ZelkoInstall& z, const std::string& path) {
+    return "\r\n\r\nThese links are kept in the job file \"" + path +
+           "\". To send them again, run:\r\n\"" + z.exe + "\" \"" + path + "\"";
+}
+
 inline std::string UrlJob(const std::string& manager, const std::string& referrer,
                           const std::string& url, const std::string& description = "") {
     return "1;" + manager + ";0;;\r\n" + referrer + "\r\n" + url + "\r\n" + description +

@@ -211,7 +211,7 @@ TEST_F(Aria2Flow, RefusalsShowABoxAndKeepTheJob) {
          {HttpFailure::None, 200,
           "{\"result\":[[\"0123\"],{\"code\":1,\"message\":\"No URI to download.\"}]}"},
          lead + "No URI to download.\r\n\r\nhttp://e.org/2",
-         Kept(Job("http://f.org/", Link("http://e.org/2")))},
+         Job("http://f.org/", Link("http://e.org/2"))},
         {"aria2's text in UTF-8", one,
          {HttpFailure::None, 400, "{\"error\":{\"message\":\"caf\\u00e9\"}}"},
          lead + "caf\xE9\r\n\r\nhttp://e.org/1"},
@@ -230,7 +230,7 @@ TEST_F(Aria2Flow, RefusalsShowABoxAndKeepTheJob) {
         EXPECT_EQ(fresh.MessageBoxes()[0].text, c.text + kKeptNote);
         EXPECT_EQ(fresh.MessageBoxes()[0].title, "Zelko Error");
         EXPECT_EQ(fresh.MessageBoxes()[0].flags, common::mb::Topmost | common::mb::IconError);
-        EXPECT_EQ(fresh.FileText(kJob), c.kept.empty() ? Kept(c.job) : c.kept);  // for the user
+        EXPECT_EQ(fresh.FileText(kJob), c.kept.empty() ? c.job : c.kept);  // for the user
         EXPECT_TRUE(fresh.Starts().empty());
     }
 }
@@ -297,7 +297,7 @@ TEST_F(Aria2Flow, RequestsAfterOneWithoutAnswerAreNotSentAndTheRestIsKept) {
     }
     if (30 - firstBatch > kBoxLinksMax)
         listed += "\r\nand " + std::to_string(30 - firstBatch - kBoxLinksMax) + " more";
-    EXPECT_EQ(p.FileText(kJob), Kept(Job(referrer, keptLinks, static_cast<int>(30 - firstBatch))));
+    EXPECT_EQ(p.FileText(kJob), Job(referrer, keptLinks, static_cast<int>(30 - firstBatch)));
     ASSERT_EQ(p.MessageBoxes().size(), 1u);
     EXPECT_EQ(p.MessageBoxes()[0].text,
               "aria2 at " + kEndpoint +
@@ -315,7 +315,7 @@ TEST_F(Aria2Flow, PostDataIsNotSent) {
     EXPECT_EQ(p.MessageBoxes()[0].text,
               "aria2 cannot send the form data this download needs, so nothing was sent to " +
                   kEndpoint + ". The links:\r\n\r\nhttp://f.org/get\r\nhttp://f.org/other" + kKeptNote);
-    EXPECT_EQ(p.FileText(kJob), Kept(job));
+    EXPECT_EQ(p.FileText(kJob), job);
 }
 
 TEST_F(Aria2Flow, LinksTakenByUniversalShareDownloaderAreNotSentAgain) {

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "common/helpers.h"
+#include "tests/flow/zelko/receiver_jobs.h"
 #include "tests/flow/zelko/zelko_world.h"
 #include "zelko/flashgot.h"
 #include "zelko/handoff.h"
@@ -12,7 +13,6 @@ namespace {
 
 using common::FakePlatform;
 
-const std::string kJob = "C:\\TEMP\\job.zlk";
 const std::string kIda = "C:\\IDA\\ida.exe";
 
 std::string Link(const std::string& url, const std::string& description = "",
@@ -370,9 +370,8 @@ TEST(HandOffRefused, EveryRequestHandedToNobodyShowsWhyAndKeepsTheJob) {
         ASSERT_EQ(p.MessageBoxes().size(), 1u);
         EXPECT_EQ(p.MessageBoxes()[0].title, "Zelko Error");
         EXPECT_EQ(p.MessageBoxes()[0].flags, common::mb::Topmost | common::mb::IconError);
-        EXPECT_EQ(p.MessageBoxes()[0].text, cause + "\r\n" + Links(20, true) + "\r\nand 2 more\r\n\r\n"
-                                            "The job is kept in " + kJob + "; to send it again: "
-                                            "Zelko.exe \"" + kJob + "\"");
+        EXPECT_EQ(p.MessageBoxes()[0].text,
+                  cause + "\r\n" + Links(20, true) + "\r\nand 2 more" + kKeptNote);
         EXPECT_EQ(p.FileText(kJob), job);
         EXPECT_TRUE(w.flashGotJobs.empty());
     }
@@ -395,6 +394,57 @@ TEST(HandOffRefused, OnlyTheLinksWhoseStartFailedAreKept) {
               "C:\\dm\\get.exe could not be started\r\n\r\nhttp://forum.org/2.zip\r\n");
     EXPECT_EQ(p.FileText(kJob),
               PageJob(1, "http://forum.org/t", Link("http://forum.org/2.zip", "D2", "c=2"), "FlashGet"));
+}
+
+// The links not taken are written under the request's own header where they
+// can be: the job file, else a job file of Zelko's own; the box names the
+// file that holds them, never one that still holds links already started.
+TEST(HandOffRefused, TheBoxNamesTheFileThatReallyHoldsTheLinks) {
+    const std::string job = PageJob(3, "http://forum.org/t", Links(3));
+    const std::string secondOnly = PageJob(1, "http://forum.org/t", Link("http://forum.org/2.zip", "D2", "c=2"));
+    const std::string jd = "http://127.0.0.1:9666/flashgot";
+    struct Case {
+        const char* name;
+        std::string customDm;
+        std::function<void(FakePlatform&)> block;
+        std::string keptIn;  // empty: nowhere
+        std::string kept;
+    };
+    const Case cases[] = {
+        {"job file read-only, one start failed", "C:\\dm\\get.exe [url]",
+         [](FakePlatform& p) { p.SetReadOnly(kJob, true); }, kFirstJob, secondOnly},
+        {"nothing can be written, one start failed", "C:\\dm\\get.exe [url]",
+         [](FakePlatform& p) { p.FailAllWrites(true); }, "", ""},
+        {"job file read-only, JDownloader not running", jd,
+         [](FakePlatform& p) { p.SetReadOnly(kJob, true); }, kFirstJob, job},
+        // Nothing of the job was handed out: the unchanged job file holds the links.
+        {"nothing can be written, JDownloader not running", jd,
+         [](FakePlatform& p) { p.FailAllWrites(true); }, kJob, job},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePlatform p;
+        ZelkoWorld w(p);
+        w.Set("CustomDMEnabled", "1");
+        w.Set("CustomDM", c.customDm);
+        p.AddFile("C:\\dm\\get.exe", "MZ");
+        p.OnProgramMatching([](const auto& r) { return common::Contains(r.commandLine, "/2.zip"); },
+                            FailsToStart());
+        p.AddFile(kJob, job);
+        c.block(p);
+        w.Run(kJob);
+        ASSERT_EQ(p.MessageBoxes().size(), 1u);
+        const std::string& text = p.MessageBoxes()[0].text;
+        if (c.keptIn.empty()) {
+            EXPECT_TRUE(common::EndsWith(text, "\r\n\r\nThese links could not be kept in a job file."))
+                << text;
+        } else {
+            EXPECT_TRUE(common::EndsWith(text, KeptNote(c.keptIn))) << text;
+            EXPECT_EQ(p.FileText(c.keptIn), c.kept);
+        }
+        if (c.keptIn != kJob) EXPECT_EQ(text.find(kJob), std::string::npos) << text;
+        EXPECT_EQ(p.FileText(kJob), job);
+    }
 }
 
 // A receiver of some links that cannot be started leaves them to the next.
@@ -467,6 +517,85 @@ TEST(HandOffEachLink, TemplateGetsTheLinksLeftAfterTheTransfer) {
     w.Run(kJob);
     EXPECT_EQ(w.CommandLines(),
               (std::vector<std::string>{kUsd + " /addlinks", "C:\\dm\\get.exe \"http://x.org/b\""}));
+}
+
+// A character without an ANSI form that a best-fit conversion turns into
+// "/", "?", "#", "\" or "@" would move the host of an address that passed
+// the cookie rule in UTF-8 (evil.net／.victim.com) to another site: the
+// programs that read ANSI get it percent-encoded, and its cookies stay back.
+TEST(HandOffAnsiAddress, BestFitCharactersCarryNoCookiesToAnotherHost) {
+    struct Case {
+        const char* name;
+        std::string utf8;     // the character in the link's host
+        std::string encoded;  // as the receiver gets it
+    };
+    const Case cases[] = {
+        {"full-width solidus", "\xEF\xBC\x8F", "%EF%BC%8F"},
+        {"full-width question mark", "\xEF\xBC\x9F", "%EF%BC%9F"},
+        {"full-width number sign", "\xEF\xBC\x83", "%EF%BC%83"},
+        {"full-width reverse solidus", "\xEF\xBC\xBC", "%EF%BC%BC"},
+        {"full-width commercial at", "\xEF\xBC\xA0", "%EF%BC%A0"},
+    };
+    enum class Receiver { Template, Ida, FlashGot };
+    const std::string page = "http://www.victim.com/p";
+    const std::string own = Link("http://files.victim.com/caf\xC3\xA9.zip", "", "sid=OWN");
+    for (const Case& c : cases) {
+        for (const Receiver receiver : {Receiver::Template, Receiver::Ida, Receiver::FlashGot}) {
+            for (const bool bestFit : {false, true}) {
+                SCOPED_TRACE(std::string(c.name) + " to receiver " +
+                             std::to_string(static_cast<int>(receiver)) + (bestFit ? ", best fit" : ""));
+                FakePlatform p;
+                ZelkoWorld w(p);
+                p.SetBestFitConversion(bestFit);
+                if (receiver == Receiver::Template) {
+                    w.Set("CustomDMEnabled", "1");
+                    w.Set("CustomDM", "C:\\dm\\get.exe [url] [cookies]");
+                    p.AddFile("C:\\dm\\get.exe", "MZ");
+                } else if (receiver == Receiver::Ida) {
+                    w.Set("DM", kInternetDownloadAccelerator);
+                    p.AddFile(kIda, "MZ");
+                    p.SetRegistryUserString(kInternetDownloadAcceleratorKey, "ExeFile", kIda);
+                }
+                const std::string evil = "http://evil.net" + c.utf8 + ".victim.com/f.zip";
+                p.AddFile(kJob, PageJob(2, page, Link(evil, "", "sid=SECRET") + own));
+                w.Run(kJob);
+                std::string handed;  // every command line and the job FlashGot.exe read
+                for (const std::string& line : w.CommandLines()) handed += line + "\n";
+                for (const auto& job : w.flashGotJobs) handed += job.second;
+                EXPECT_EQ(handed.find("SECRET"), std::string::npos) << handed;
+                const std::string evilHanded = "http://evil.net" + c.encoded + ".victim.com/f.zip";
+                EXPECT_NE(handed.find(receiver == Receiver::FlashGot ? evilHanded : "\"" + evilHanded + "\""),
+                          std::string::npos) << handed;
+                // A link of the page's own site keeps them, its accented name in ANSI.
+                EXPECT_NE(handed.find("sid=OWN"), std::string::npos) << handed;
+                EXPECT_NE(handed.find(receiver == Receiver::FlashGot ? "caf\xC3\xA9.zip" : "caf\xE9.zip"),
+                          std::string::npos) << handed;
+                EXPECT_TRUE(p.MessageBoxes().empty());
+            }
+        }
+    }
+}
+
+TEST(AddressInAnsi, Forms) {
+    struct Case {
+        unsigned codePage;
+        std::string utf8;
+        std::string ansi;
+    };
+    const Case cases[] = {
+        {1252, "http://h/a?b#c", "http://h/a?b#c"},
+        {1252, "http://h/caf\xC3\xA9", "http://h/caf\xE9"},
+        {1252, "http://h\xEF\xBC\x8F" "x/", "http://h%EF%BC%8Fx/"},
+        {1252, "http://h/\xD0\xB6", "http://h/%D0%B6"},  // Cyrillic: no form in 1252
+        {1251, "http://h/\xD0\xB6", "http://h/\xE6"},
+        {1252, "http://h/\xFF\xC3", "http://h/%FF%C3"},  // not UTF-8
+    };
+    for (const Case& c : cases) {
+        FakePlatform p;
+        p.SetAnsiCodePage(c.codePage);
+        p.SetBestFitConversion(true);  // never used for an address
+        EXPECT_EQ(AddressInAnsi(p, c.utf8), c.ansi) << c.utf8;
+    }
 }
 
 TEST(QuoteField, Forms) {

@@ -86,7 +86,7 @@ TEST(JDownloaderFlow, FormPostsByteForByte) {
             EXPECT_EQ(post.contentType, "application/x-www-form-urlencoded");
             EXPECT_EQ(post.headers, std::vector<std::string>{"Referer: http://localhost:9666/flashgot"});
             EXPECT_EQ(post.connectTimeoutMs, 3000u);
-            EXPECT_EQ(post.replyTimeoutMs, 5000u);
+            EXPECT_EQ(post.replyTimeoutMs, 0u);  // no limit: the user may cancel
         }
         EXPECT_TRUE(run.p.MessageBoxes().empty());
         EXPECT_FALSE(run.p.HasFile(kJob));
@@ -107,14 +107,14 @@ TEST(JDownloaderFlow, LinksNotTakenStayWithABox) {
     const Case cases[] = {
         {"not running", two, {HttpFailure::CannotConnect, 0, ""}, 1,
          kLead + "no connection (is JDownloader running?)\r\n\r\nhttp://a/1\r\nhttp://a/2", ""},
-        {"no answer in time", two, {HttpFailure::Timeout, 0, ""}, 1,
-         kLead + "no answer within 5 seconds\r\n\r\nhttp://a/1\r\nhttp://a/2", ""},
+        {"no connection in time", two, {HttpFailure::Timeout, 0, ""}, 1,
+         kLead + "no answer within 3 seconds\r\n\r\nhttp://a/1\r\nhttp://a/2", ""},
         {"refused without the local referrer", two, {HttpFailure::None, 403, "Forbidden"}, 1,
          kLead + "HTTP status 403\r\n\r\nhttp://a/1\r\nhttp://a/2", ""},
         {"schemes it cannot fetch", Job("http://a/r", Link("magnet:?xt=1") + Link("http://a/1") + Link("file:///c:/x"), 3),
          {HttpFailure::None, 200, ""}, 1,
          kLead + "JDownloader takes http, https and ftp links only\r\n\r\nmagnet:?xt=1\r\nfile:///c:/x",
-         Kept(Job("http://a/r", Link("magnet:?xt=1") + Link("file:///c:/x"), 2))},
+         Job("http://a/r", Link("magnet:?xt=1") + Link("file:///c:/x"), 2)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -124,7 +124,7 @@ TEST(JDownloaderFlow, LinksNotTakenStayWithABox) {
         EXPECT_EQ(run.p.MessageBoxes()[0].text, c.text + kKeptNote);
         EXPECT_EQ(run.p.MessageBoxes()[0].title, "Zelko Error");
         EXPECT_EQ(run.p.MessageBoxes()[0].flags, common::mb::Topmost | common::mb::IconError);
-        EXPECT_EQ(run.p.FileText(kJob), c.kept.empty() ? Kept(c.job) : c.kept);
+        EXPECT_EQ(run.p.FileText(kJob), c.kept.empty() ? c.job : c.kept);
     }
 }
 
@@ -138,7 +138,52 @@ TEST(JDownloaderFlow, AGroupTakenIsNotKept) {
     ASSERT_EQ(run.p.MessageBoxes().size(), 1u);
     EXPECT_EQ(run.p.MessageBoxes()[0].text,
               kLead + "the connection broke off\r\n\r\nhttp://a/2" + kKeptNote);
-    EXPECT_EQ(run.p.FileText(kJob), Kept(Job("http://a/r", Link("http://a/2"), 1)));
+    EXPECT_EQ(run.p.FileText(kJob), Job("http://a/r", Link("http://a/2"), 1));
+}
+
+// JDownloader holds the post open while it asks its user or crawls the links;
+// however long that takes, its answer counts.
+TEST(JDownloaderFlow, ALateAnswerIsWaitedFor) {
+    const std::string job = Job("http://a/r", Link("http://a/1"));
+    JdRun run(job, [](FakePlatform& p, const HttpPost&) {
+        p.Sleep(20 * 60 * 1000);  // the user answered JDownloader's question after 20 minutes
+        return HttpReply{HttpFailure::None, 200, ""};
+    });
+    EXPECT_TRUE(run.p.MessageBoxes().empty());
+    EXPECT_FALSE(run.p.HasFile(kJob));
+}
+
+// The wait shows a window with Cancel after a few seconds. A wait that ends
+// without an answer after the links went out may have delivered them.
+TEST(JDownloaderFlow, AWaitEndedAfterThePostWentOutSaysJDownloaderMayHaveThem) {
+    const std::string two = Job("http://a/r", Link("http://a/1", "", "k=1") + Link("http://a/2"), 2);
+    const std::string mayHave =
+        " after the links were sent: JDownloader may already have them, look there before "
+        "sending them again";
+    struct Case {
+        const char* name;
+        HttpReply reply;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {"cancelled while connecting", {HttpFailure::Cancelled, 0, "", false}, "the wait was cancelled"},
+        {"cancelled after sending", {HttpFailure::Cancelled, 0, "", true}, "the wait was cancelled" + mayHave},
+        {"broken after sending", {HttpFailure::Broken, 0, "", true}, "the connection broke off" + mayHave},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        JdRun run(two, [&](FakePlatform&, const HttpPost&) { return c.reply; });
+        ASSERT_EQ(run.p.HttpPosts().size(), 1u);  // the second group is not sent
+        const HttpPost& post = run.p.HttpPosts()[0];
+        EXPECT_EQ(post.waitText, "Waiting for JDownloader at " + kAddress +
+                                     " to take the links. It may be asking you about them in "
+                                     "a window of its own.");
+        EXPECT_EQ(post.waitWindowMs, 3000u);
+        ASSERT_EQ(run.p.MessageBoxes().size(), 1u);
+        EXPECT_EQ(run.p.MessageBoxes()[0].text,
+                  kLead + c.reason + "\r\n\r\nhttp://a/1\r\nhttp://a/2" + kKeptNote);
+        EXPECT_EQ(run.p.FileText(kJob), two);
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // Zelko's own kept jobs are left.
 #include <gtest/gtest.h>
 
+#include "common/helpers.h"
 #include "tests/flow/zelko/zelko_world.h"
 #include "zelko/kept_job.h"
 
@@ -24,8 +25,10 @@ TEST(KeptJob, ToAFileOfZelkosOwnWhereTheJobCannotBeWritten) {
         ZelkoWorld w(p);
         p.AddFile(browserJob, job);
         p.SetReadOnly(browserJob, true);
-        EXPECT_EQ(KeepLinksNotTaken(p, kFolder, browserJob, JobLines(job), {false, true}),
-                  "These links are kept in the job file \"" + kFirstJob + "\".");
+        EXPECT_EQ(KeepLinksNotTaken(p, {kFolder, browserJob, "2;FlashGet;2;;", false}, JobLines(job),
+                                    {false, true}),
+                  "These links are kept in the job file \"" + kFirstJob + "\". To send them again, "
+                  "run:\r\n\"" + kExe + "\" \"" + kFirstJob + "\"");
         EXPECT_EQ(p.FileText(kFirstJob), kept);
         EXPECT_EQ(p.FileText(browserJob), job);
     }
@@ -33,7 +36,16 @@ TEST(KeptJob, ToAFileOfZelkosOwnWhereTheJobCannotBeWritten) {
         FakePlatform p;
         ZelkoWorld w(p);
         p.FailAllWrites(true);
-        EXPECT_EQ(KeepWholeJob(p, kFolder, browserJob, JobLines(job)),
+        p.AddFile(browserJob, job);
+        EXPECT_EQ(KeepWholeJob(p, {kFolder, browserJob, "2;FlashGet;2;;", false}, JobLines(job)),
+                  "These links could not be kept in a job file.");
+        // Unchanged and holding just these links, the job file itself keeps them.
+        EXPECT_EQ(KeepWholeJob(p, {kFolder, browserJob, "2;FlashGet;2;;", true}, JobLines(job)),
+                  "These links are kept in the job file \"" + browserJob + "\". To send them again, "
+                  "run:\r\n\"" + kExe + "\" \"" + browserJob + "\"");
+        // Not once a link of it was taken.
+        EXPECT_EQ(KeepLinksNotTaken(p, {kFolder, browserJob, "2;FlashGet;2;;", true}, JobLines(job),
+                                    {false, true}),
                   "These links could not be kept in a job file.");
     }
 }
@@ -64,6 +76,50 @@ TEST(KeptJob, ZelkosOwnJobsGoAfterAWeek) {
         if (c.ageDays) p.SetFileWriteTime(c.path, p.FileTimeNow() - c.ageDays * kDay);
         w.Run("http://files.org/a.zip");  // any request clears up first
         EXPECT_EQ(p.FileText(c.path) == old, !c.deleted);  // the request's own job may take the name
+    }
+}
+
+// The box gives the command that sends a kept job again: a week later the
+// clean-up before that request must not take the job it names, and the job,
+// kept again, counts its week from then.
+TEST(KeptJob, AJobSentAgainAfterAWeekIsReadNotDeleted) {
+    const std::string kept = "1;My_Download_Manager;2;;\r\nhttp://a/p\r\n" + Link("http://a/1.zip");
+    struct Case {
+        const char* name;
+        std::string path;     // where the kept job lies
+        std::string argument;  // how the command names it
+    };
+    const Case cases[] = {
+        {"in the program folder", kFolder + "flashgot_3.fgt", "\"" + kFolder + "flashgot_3.fgt\""},
+        {"in the temporary folder, named in other letters", "C:\\TEMP\\flashgot.fgt",
+         "\"c:\\temp\\FLASHGOT.FGT\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePlatform p;
+        ZelkoWorld w(p);
+        p.AddFile(c.path, kept);
+        p.SetFileWriteTime(c.path, p.FileTimeNow() - 8 * kDay);
+        w.Run(c.argument);  // handed to FlashGot.exe
+        ASSERT_EQ(w.flashGotJobs.size(), 1u);
+        EXPECT_EQ(w.flashGotJobs[0].second, common::ReplaceAll(kept, "My_Download_Manager", "FlashGet"));
+        EXPECT_TRUE(p.MessageBoxes().empty());
+        EXPECT_FALSE(p.HasFile(c.path));  // taken: gone
+
+        p.AddFile(c.path, kept);
+        p.SetFileWriteTime(c.path, p.FileTimeNow() - 8 * kDay);
+        p.OnProgram("FlashGot.exe", [] {
+            FakePlatform::ProgramBehaviour b;
+            b.failStart = true;
+            return b;
+        }());
+        w.Run(c.argument);  // refused again: kept again
+        EXPECT_EQ(p.FileText(c.path), kept);
+        common::SystemTime later = p.LocalTime();
+        later.day += 6;  // May 5 + 6
+        p.SetLocalTime(later);
+        w.Run("http://files.org/a.zip");  // a later request clears up first
+        EXPECT_EQ(p.FileText(c.path), kept);
     }
 }
 

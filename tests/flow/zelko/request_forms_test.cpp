@@ -218,8 +218,10 @@ TEST_F(RequestForms, JobFileThatCannotBeRewrittenIsNeverHandedOnAsItCame) {
         EXPECT_EQ(fake.FileText(job), page) << c.name;
         ASSERT_EQ(fake.MessageBoxes().size(), 1u) << c.name;
         EXPECT_EQ(fake.MessageBoxes()[0].text,
-                  "Zelko could not write the job for FlashGot.exe, so nothing was handed over. "
-                  "The job is kept in \"" + job + "\".");
+                  "Zelko could not write the job for FlashGot.exe, so nothing was handed over\r\n"
+                  "\r\nhttps://xn--alice-.duckdns.org/f.zip\r\n\r\n"
+                  "These links are kept in the job file \"" + job + "\". To send them again, run:\r\n"
+                  "\"C:\\Opera\\Zelko\\Zelko.exe\" \"" + job + "\"");
         EXPECT_EQ(fake.MessageBoxes()[0].title, "Zelko Error");
         EXPECT_EQ(fake.MessageBoxes()[0].flags, 0x40000u | 0x10u);
     }
