@@ -77,6 +77,8 @@ TEST(Shipped32, TarvelCorrectsAMovedFolderAndStartsTheBrowser) {
     fs::create_directories(Host(oldDir));
     InstallPrograms(oldDir);
     ASSERT_TRUE(IsPe32ForI386(Host(oldDir + "\\tarvel.exe")));
+    Write(oldDir + "\\operadef6.ini",
+          "[System]\r\nMulti User=0\r\n[Install]\r\nMAINDIR=" + oldDir + "\\\r\n");
     Write(oldDir + "\\profile\\opera6.ini", "[User Prefs]\r\nOpera Directory=" + oldDir +
                                                 "\\profile\r\nDownload Directory=" + oldDir +
                                                 "\\downloads\r\n");
@@ -87,8 +89,9 @@ TEST(Shipped32, TarvelCorrectsAMovedFolderAndStartsTheBrowser) {
     EXPECT_EQ(r.exitCode, 0) << r.output;
     auto start = WaitForRecord(BrowserLog(newDir), "start", 60000);
     ASSERT_TRUE(start);
-    EXPECT_TRUE(common::EndsWith(start->Get("commandLine"), "opkernel.exe http://example.com/a"))
-        << start->Get("commandLine");
+    EXPECT_EQ(start->Get("commandLine"), "\"" + newDir + "\\opkernel.exe\" http://example.com/a");
+    EXPECT_EQ(Read(newDir + "\\operadef6.ini"),
+              "[System]\r\nMulti User=0\r\n[Install]\r\nMAINDIR=" + newDir + "\\\r\n");
     EXPECT_EQ(Read(newDir + "\\profile\\opera6.ini"),
               "[User Prefs]\r\nOpera Directory=" + newDir + "\\profile\r\nDownload Directory=" +
                   newDir + "\\downloads\r\n");
