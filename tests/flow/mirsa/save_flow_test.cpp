@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "common/helpers.h"
 #include "mirsa/history.h"
 #include "mirsa_world.h"
@@ -93,6 +95,38 @@ TEST(MirsaSave, SimpleReplacesATroublesomeName) {
     w.DialogOpensBy(500);
     w.Run(" /format=htm /method=simple");
     EXPECT_EQ(w.p.SendGetText(w.nameEdit, 255), "Q&A_ today");
+}
+
+// A description line that cannot be added is reported as the history page's
+// is; the page itself stays saved and recorded.
+TEST(MirsaSave, DescriptionThatCannotBeAddedSaysSo) {
+    const std::string file = "C:\\Pages\\descript.ion";
+    const struct {
+        const char* name;
+        std::function<void(FakePlatform&)> fault;
+    } cases[] = {
+        {"lock refused", [](FakePlatform& fp) { fp.RefuseMutex("Mirsa_DescriptIon"); }},
+        {"write fails", [&](FakePlatform& fp) { fp.FailWritesTo(file); }},
+        {"unreadable", [&](FakePlatform& fp) { fp.SetUnreadable(file, true); }},
+    };
+    for (const auto& c : cases) {
+        MirsaWorld w;
+        w.SetIni("[Main]\r\nQuickSaveDir=C:\\Pages\r\nDescription=1\r\n");
+        w.p.AddFile(file, "old.html http://o/\r\n");
+        w.AddBrowser("News - Opera");
+        w.proposed = "news.html";
+        w.DialogOpensBy(500);
+        c.fault(w.p);
+        w.Run(" /format=html /method=quick /url=http://a/");
+        ASSERT_EQ(w.saved.size(), 1u) << c.name;
+        EXPECT_EQ(w.HistoryItems(), 1u) << c.name;
+        EXPECT_EQ(w.p.FileText(file), "old.html http://o/\r\n") << c.name;
+        ASSERT_EQ(w.Boxes().size(), 1u) << c.name;
+        EXPECT_EQ(w.Boxes()[0].text, "Unable to update C:\\Pages\\descript.ion!") << c.name;
+        EXPECT_EQ(w.Boxes()[0].title, "Mirsa Error") << c.name;
+        EXPECT_EQ(w.Boxes()[0].flags, common::mb::IconExclamation) << c.name;
+        EXPECT_FALSE(w.p.MutexHeldHere("Mirsa_DescriptIon")) << c.name;
+    }
 }
 
 TEST(MirsaSave, SameNameTwiceIsNumbered) {
