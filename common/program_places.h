@@ -30,7 +30,7 @@ ProgramPlaces FindProgramPlaces(Platform& p, const std::string& programName,
 // The per-user folder name of the install in programFolder: the folder's
 // path with the characters a name cannot hold as '_' (only its end when
 // long), a blank and a hash of the whole path, "C_Program Files_Opera_Zelko
-// 1f0c9a3e", so two installs never share one even where their readable
+// 9fa065cd", so two installs never share one even where their readable
 // parts are the same.
 std::string InstallFolderName(Platform& p, const std::string& programFolder);
 

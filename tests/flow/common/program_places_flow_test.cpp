@@ -212,6 +212,9 @@ TEST(ProgramPlaces, InstallFolderNamesForOddPaths) {
         EXPECT_EQ(InstallFolderName(p, WithoutTrailingBackslash(c.folder)), name) << c.name;
     }
     EXPECT_EQ(hashes.size(), std::size(cases) - 1);  // one folder came twice
+    // The example the guide gives.
+    FakePlatform p;
+    EXPECT_EQ(InstallFolderName(p, kFolder), "C_Program Files_Opera_Zelko 9fa065cd");
 }
 
 }  // namespace
