@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "common/helpers.h"
+#include "mirsa/startup.h"
 
 namespace mirsa {
 
@@ -32,6 +33,10 @@ std::string AppendDescriptionLine(const std::string& content, const std::string&
     return text + line;
 }
 
+std::string DescriptionNotUpdatedText(const std::string& descriptionFile) {
+    return "Unable to update " + descriptionFile + "!";
+}
+
 void AddDescription(common::Platform& p, const std::string& savedFile,
                     const std::string& description, bool frameset) {
     const std::string described = DescribedFile(savedFile, frameset);
@@ -41,17 +46,23 @@ void AddDescription(common::Platform& p, const std::string& savedFile,
     // Never written without the lock, or another saver's line could be lost:
     // its holder only reads and writes the file, so the wait ends.
     const common::MutexId lock = common::AcquireMutexPumping(p, kDescriptionMutex);
-    if (lock == 0) return;
-    std::optional<std::string> content = std::string();
-    if (p.FileExists(file)) content = p.ReadFile(file);
-    // A file that is there but cannot be read is left as it is.
-    if (content) {
-        // A hidden or read-only file must be made normal before it is rewritten.
-        p.SetFileAttributes(file, common::file_attr::Normal);
-        common::WriteFileAtomic(p, file, AppendDescriptionLine(*content, line));
-        p.SetFileAttributes(file, common::file_attr::Hidden);
+    bool written = false;
+    if (lock != 0) {
+        std::optional<std::string> content = std::string();
+        if (p.FileExists(file)) content = p.ReadFile(file);
+        // A file that is there but cannot be read is left as it is.
+        if (content) {
+            // A hidden or read-only file must be made normal before it is rewritten.
+            p.SetFileAttributes(file, common::file_attr::Normal);
+            written = common::WriteFileAtomic(p, file, AppendDescriptionLine(*content, line));
+            p.SetFileAttributes(file, common::file_attr::Hidden);
+        }
+        p.ReleaseMutex(lock);
     }
-    p.ReleaseMutex(lock);
+    // As for the history page: the line is lost, so the user hears of it,
+    // once the lock is free for other saves.
+    if (!written)
+        p.MessageBox(0, DescriptionNotUpdatedText(file), kErrorTitle, common::mb::IconExclamation);
 }
 
 }  // namespace mirsa

@@ -18,6 +18,10 @@ std::string DescriptionLine(const std::string& fileName, const std::string& desc
 // Old content with the new line added, on a line of its own.
 std::string AppendDescriptionLine(const std::string& content, const std::string& line);
 
+// The box of a line that could not be added (lock refused, file unreadable
+// or not written), titled like every error of the program.
+std::string DescriptionNotUpdatedText(const std::string& descriptionFile);
+
 void AddDescription(common::Platform& p, const std::string& savedFile,
                     const std::string& description, bool frameset);
 

@@ -195,7 +195,25 @@ SaveOutcome SaveThroughDialogs(common::Platform& p, const SaveRun& run, const Sa
     }
 }
 
+// Whole seconds as such, else to the tenth: "4", "2.5".
+std::string SecondsText(std::uint32_t ms) {
+    const std::uint32_t tenths = (ms + 50) / 100;
+    std::string text = std::to_string(tenths / 10);
+    if (tenths % 10 != 0) text += "." + std::to_string(tenths % 10);
+    return text + (tenths == 10 ? " second" : " seconds");
+}
+
 }  // namespace
+
+std::string NoSaveDialogText(std::uint32_t waitedMs, std::uint32_t configuredMs,
+                             const std::string& settingsFile) {
+    std::string text = "The window of Opera was found, but its Save dialog did not open within " +
+                       SecondsText(waitedMs) + ". Nothing was saved.\r\n\r\n";
+    text += "The time-out is \"TimeOut\" in section [Main] of \"" + settingsFile +
+            "\", in seconds (now " + SecondsText(configuredMs) + ")";
+    if (waitedMs != configuredMs) text += "; a save of images waits half of it";
+    return text + ".";
+}
 
 std::string ExtensionOf(const std::string& text) {
     std::size_t dot = text.find_last_of('.');
@@ -413,7 +431,14 @@ SaveOutcome PerformSaveRun(common::Platform& p, const SaveRun& run, const SaveHo
     }
     if (r.Format == "phf") return SaveHandedOverPage(p, run, s);
     if (!s.converter.empty() && !hooks.convert) return SaveOutcome::NotAvailable;
-    return SaveThroughDialogs(p, run, hooks, s);
+    const SaveOutcome outcome = SaveThroughDialogs(p, run, hooks, s);
+    // The method "all" ends quietly after its last dialog; a run that never
+    // saw one would otherwise end without a word.
+    if (outcome == SaveOutcome::NoDialog)
+        p.MessageBox(0, NoSaveDialogText(s.contact.TimeOutMs, run.settings.TimeOutMs,
+                                         run.settingsFile),
+                     kErrorTitle, common::mb::IconExclamation);
+    return outcome;
 }
 
 }  // namespace mirsa

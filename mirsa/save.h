@@ -17,6 +17,11 @@ inline constexpr std::uint64_t kLowSpaceBytes = 4194304;  // 4 MiB
 inline constexpr const char* kLowSpaceText =
     "There is not enough free space on the disk!\rAre you sure what want to continue?";
 inline constexpr const char* kNoBrowserText = "The window of Opera is not found!";
+// Where the browser was found but its Save dialog did not open in time and
+// nothing was saved: how long was waited (a Ctrl+click halves the configured
+// wait), and the key that sets the wait in the settings file.
+std::string NoSaveDialogText(std::uint32_t waitedMs, std::uint32_t configuredMs,
+                             const std::string& settingsFile);
 inline constexpr const char* kPhfFilter = "HTML Document (*.html)|*.html";
 
 // OFN_* flags of the program's own Save dialog.
@@ -88,6 +93,7 @@ struct SaveRun {
     SaveRequest request;
     MirsaSettings settings;
     std::string startFolder;  // the program's folder, with backslash
+    std::string settingsFile;  // the file the settings came from
     common::WindowId programWindow = 0;  // owner of the shell's folder removal
 };
 
@@ -118,7 +124,7 @@ enum class SaveOutcome {
     NoBrowser,      // the box was shown
     LowSpaceCancel, // the user declined to go on
     NotAvailable,   // the format needs a part this version lacks
-    NoDialog,       // no (further) Save dialog in time
+    NoDialog,       // no Save dialog in time, nothing saved: the box was shown
     LeftToUser,     // not a quick method: the user finishes the dialog
     Saved,          // quick save done (for "all": the last pass)
     PhfSaved,

@@ -248,6 +248,7 @@ StartOutcome RunMirsa(common::Platform& p, const SaveHooks& hooks, MirsaStart* s
     }
 
     run.settings = ReadSettings(p, settingsFile, run.startFolder, places.userFilesFolder);
+    run.settingsFile = settingsFile;
     if (start) {
         run.programWindow = start->programWindow;
         start->settingsFile = settingsFile;

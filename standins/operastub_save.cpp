@@ -156,7 +156,8 @@ void Start(HWND mainWindow, HWND pageView, const std::vector<std::string>& args,
         std::string given = standin::SwitchValue(args, flag);
         return given.empty() ? p.IniReadString(ini, "Browser", key, def) : given;
     };
-    g_config.dialogs = std::max(1, std::atoi(setting("Dialogs", "--dialogs", "1").c_str()));
+    // 0: Ctrl+S and Ctrl+click arrive (and are logged) but no dialog opens.
+    g_config.dialogs = std::max(0, std::atoi(setting("Dialogs", "--dialogs", "1").c_str()));
     g_config.autoSaveMs = std::atoi(setting("AutoSaveMs", "--autosave", "-1").c_str());
     // "--proposed=" given empty makes the dialogs propose nothing.
     std::optional<std::string> proposed;

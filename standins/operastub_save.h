@@ -3,7 +3,7 @@
 // view, or by itself after start; several in a row when asked. On confirm it
 // writes the page (or image) bytes to the chosen path and logs the file type.
 // Options (command line, else [Browser] of its INI):
-//   --dialogs=N       dialogs in a row for each request (Dialogs)
+//   --dialogs=N       dialogs in a row for each request (Dialogs); 0: none opens
 //   --autosave=MS     open a series this long after start (AutoSaveMs)
 //   --proposed=a|b|c  names the dialogs propose, one per dialog, the last repeats
 //                     (Proposed; default: the last part of the page address)

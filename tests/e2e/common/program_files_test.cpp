@@ -1,6 +1,6 @@
 // The three programs installed in "C:\Program Files\Opera" that Wine's
 // programs may read but not write (a read-only mount), as a normal user finds
-// an installed browser: settings go to the per-user copy under %APPDATA%,
+// an installed browser: settings go to the per-user copy of the install under %APPDATA%,
 // working files to %TEMP%, Mirsa's pages to the user's documents; nothing is
 // lost and nothing is written beside the exes.
 #include <gtest/gtest.h>
@@ -17,6 +17,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kOpera = "C:\\Program Files\\Opera";
+const std::string kOpera12 = "C:\\Program Files\\Opera 12";  // a second browser install
 
 std::string Host(const std::string& windowsPath) { return WineBench::Get().HostPath(windowsPath); }
 std::string ReadOr(const std::string& windowsPath) {
@@ -37,6 +38,26 @@ std::set<std::string> NamesIn(const std::string& windowsFolder) {
     return names;
 }
 
+// The per-user settings file of the install in programFolder: in the one
+// folder under %APPDATA%\<program>\ whose name starts with that folder's path
+// with '_' for ':' and '\\'; "<missing>" when there is no such folder or more.
+std::string UserIniPath(const std::string& appData, const std::string& program,
+                        const std::string& programFolder, const std::string& name) {
+    std::string readable;
+    for (char c : programFolder) {
+        const char shown = c == ':' || c == '\\' ? '_' : c;
+        if (!(shown == '_' && !readable.empty() && readable.back() == '_')) readable += shown;
+    }
+    while (!readable.empty() && readable.back() == '_') readable.pop_back();
+    const std::string base = appData + "\\" + program;
+    std::vector<std::string> found;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(Host(base), ec))
+        if (entry.is_directory() && entry.path().filename().string().rfind(readable + " ", 0) == 0)
+            found.push_back(entry.path().filename().string());
+    return found.size() == 1 ? base + "\\" + found[0] + "\\" + name : "<missing>";
+}
+
 class ProgramFiles : public ::testing::Test {
 protected:
     static std::string appData, userProfile;
@@ -50,6 +71,7 @@ protected:
     void SetUp() override {
         ASSERT_NE(appData.find(":\\"), std::string::npos) << appData;
         fs::remove_all(Host(kOpera));
+        fs::remove_all(Host(kOpera12));
         for (const char* program : {"Zelko", "Mirsa", "Tarvel"})
             fs::remove_all(Host(appData + "\\" + program));
     }
@@ -92,10 +114,53 @@ TEST_F(ProgramFiles, ZelkoDetectsOnceAndHandsEveryLinkOn) {
     EXPECT_EQ(jobs, (std::multiset<std::string>{
                         UrlJob("FlashGet", "http://ref.example/", "http://files.example/a.zip"),
                         UrlJob("FlashGet", "http://ref.example/", "http://files.example/b.zip")}));
-    const std::string userIni = ReadOr(appData + "\\Zelko\\Zelko.ini");
+    const std::string userIni = ReadOr(UserIniPath(appData, "Zelko", z.folder, "Zelko.ini"));
     EXPECT_EQ(IniValueOf(userIni, "DM"), "FlashGet");
     EXPECT_EQ(IniValueOf(userIni, "AllDM"), "FlashGet;");
     EXPECT_EQ(ReadOr(z.folder + "Zelko.ini"), programIni);
+    ExpectNothingNew();
+}
+
+// Two browsers installed side by side, each with its Zelko: the copy that all
+// installs shared before goes to the first that runs, with its values; the
+// other detects for itself and keeps what it found apart.
+TEST_F(ProgramFiles, TwoInstallsKeepSeparateSettings) {
+    ZelkoInstall first(false, kFlashGetOnly, kOpera);
+    first.WriteIni();
+    ZelkoInstall second(false, kFlashGetOnly, kOpera12);
+    second.main.erase("DM");
+    second.WriteIni();
+    const std::string shared = appData + "\\Zelko\\Zelko.ini";
+    const std::string sharedText =
+        "[Main]\r\nDM=FlashGet\r\nAllDM=FlashGet;\r\n"
+        "[Replaced File Types]\r\napplication/zip=0,,,,zip,|\r\n";
+    WriteHostFile(Host(shared), sharedText);
+    ReadOnlyFolder lockedToo(Host(kOpera12));
+    if (!Locked() || !lockedToo.mounted()) GTEST_SKIP() << kNoMount;
+    WineBench& bench = WineBench::Get();
+
+    RunResult r = bench.Run({first.exe, "http://files.example/a.zip", "http://ref.example/"}, 150);
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    const std::string firstIni = UserIniPath(appData, "Zelko", first.folder, "Zelko.ini");
+    EXPECT_EQ(ReadOr(firstIni), sharedText);
+    EXPECT_FALSE(HostFileExists(Host(shared)));
+
+    r = bench.Run({second.exe, "http://files.example/b.zip", "http://ref.example/"}, 150);
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    const std::string secondIni = UserIniPath(appData, "Zelko", second.folder, "Zelko.ini");
+    ASSERT_NE(secondIni, firstIni);
+    EXPECT_EQ(IniValueOf(ReadOr(secondIni), "DM"), "FlashGet");  // found by its own detection
+    EXPECT_EQ(ReadOr(secondIni).find("Replaced File Types"), std::string::npos) << ReadOr(secondIni);
+    EXPECT_EQ(ReadOr(firstIni), sharedText);
+    // The first went on with the values it took over; only the second detected.
+    std::vector<std::string> detected, handedOn;
+    for (const Record& start : second.Starts("FlashGot")) {
+        const std::string line = start.Get("commandLine");
+        (line.find(" -o ") != std::string::npos ? detected : handedOn).push_back(line);
+    }
+    EXPECT_EQ(detected.size(), 1u);
+    EXPECT_EQ(detected.empty() ? "" : detected[0].substr(0, second.folder.size() + 1), "\"" + second.folder);
+    EXPECT_EQ(handedOn.size(), 2u);
     ExpectNothingNew();
 }
 
@@ -115,7 +180,7 @@ TEST_F(ProgramFiles, ZelkoSettingsSurviveOkAndARestart) {
         PostToWindow(z, "click", kOk);
         ASSERT_TRUE(zelko.Wait(30000).has_value());
     }
-    EXPECT_EQ(IniValueOf(ReadOr(appData + "\\Zelko\\Zelko.ini"), "DM"), "ReGet");
+    EXPECT_EQ(IniValueOf(ReadOr(UserIniPath(appData, "Zelko", z.folder, "Zelko.ini")), "DM"), "ReGet");
     Background again = bench.Start({z.exe});
     ASSERT_TRUE(WaitForWindow(z));
     EXPECT_EQ(WindowState(z).Get("c119.check"), "1");
@@ -167,7 +232,7 @@ TEST_F(ProgramFiles, TarvelStartsTheBrowserAndLosesNothing) {
     const std::vector<Record> started = RecordsOfKind(Host(log), "start");
     ASSERT_EQ(started.size(), 1u);
     EXPECT_NE(started[0].Get("commandLine").find("http://example.com/"), std::string::npos);
-    const std::string userIni = ReadOr(appData + "\\Tarvel\\tarvel.ini");
+    const std::string userIni = ReadOr(UserIniPath(appData, "Tarvel", kOpera, "tarvel.ini"));
     EXPECT_EQ(IniValueOf(userIni, "Path"), "");
     EXPECT_EQ(IniValueOf(userIni, "MultiUser"), "0");
     EXPECT_EQ(ReadOr(kOpera + "\\tarvel.ini"), settings);

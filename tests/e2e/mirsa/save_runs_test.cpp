@@ -281,6 +281,31 @@ TEST(MirsaE2E, MessageBoxes) {
     }
 }
 
+// The browser takes Mirsa's Ctrl+S but opens no Save dialog: after the
+// time-out the box says so and names the key that sets the wait.
+TEST(MirsaE2E, NoSaveDialogSaysSo) {
+    MirsaSetup m("", 2);
+    WineBench& bench = WineBench::Get();
+    StubBrowser browser(m.Browser("Stuck Page", {"--dialogs=0"}));
+    ASSERT_TRUE(browser.ready());
+    Background mirsa = m.Start(
+        " \"data:text/mrv;charset=UTF-8,/format=html%20/method=quick%20/url=http://a.example/\"");
+    const std::string out = m.folder() + "nodialog.rec";
+    RunResult click = bench.Run({bench.BinFolder() + "boxclick.exe", "Mirsa Error", out, "1", "60000"}, 90);
+    auto boxes = ReadRecords(m.Host(out));
+    ASSERT_EQ(boxes.size(), 1u) << click.output;
+    EXPECT_EQ(boxes[0].Get("found"), "1");
+    EXPECT_EQ(boxes[0].Get("text"),
+              "The window of Opera was found, but its Save dialog did not open within 2 seconds. "
+              "Nothing was saved.\r\n\r\nThe time-out is \"TimeOut\" in section [Main] of \"" +
+                  m.folder() + "Mirsa\\Mirsa.ini\", in seconds (now 2 seconds).");
+    EXPECT_TRUE(mirsa.Wait(60000).has_value());
+    // The keys reached the browser; no dialog opened and nothing was saved.
+    EXPECT_FALSE(RecordsOfKind(browser.LogHostPath(), "key").empty());
+    EXPECT_TRUE(RecordsOfKind(browser.LogHostPath(), "dialog").empty());
+    EXPECT_FALSE(m.Exists(m.pages() + "MirsaHistory.html"));
+}
+
 // Every file of the Wine drive C:, by its Windows path (links are not followed).
 std::set<std::string> FilesOnDriveC(const MirsaSetup& m) {
     const fs::path root = m.Host("C:\\");

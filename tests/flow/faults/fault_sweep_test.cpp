@@ -46,7 +46,8 @@ const std::vector<std::string> kNamedFailureBoxes = {
     "The window of Opera is not found!",
     "There is not enough free space on the disk!",
     "Converter \"",
-    "Unable to update MirsaHistory.html!",
+    "Unable to update ",                    // Mirsa: the history page or a descript.ion
+    "The window of Opera was found, but",   // Mirsa: no Save dialog came, nothing saved
     "Found a Multi User installation.",
     "Bad installation of Opera. Exit.",
     "No download manager is chosen:",       // Zelko: a request handed to nobody

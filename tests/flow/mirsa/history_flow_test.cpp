@@ -263,7 +263,7 @@ TEST(MirsaHistory, MarkupInTheAddressStaysText) {
 }
 
 // A page or list that is there but cannot be read (no read access) is left
-// exactly as it is, and nothing is recorded in it; the page's box says so.
+// exactly as it is, and nothing is recorded in it; a box says which.
 TEST(MirsaSharedFiles, UnreadableFilesAreLeftAlone) {
     struct Case {
         const char* name;
@@ -280,7 +280,11 @@ TEST(MirsaSharedFiles, UnreadableFilesAreLeftAlone) {
         EXPECT_TRUE(w.Add("One", "one.html")) << c.name;
         AddDescription(w.p, H + "one.html", "http://a/", false);
         const bool historyUnreadable = c.unreadable == kPage;
-        EXPECT_EQ(w.p.MessageBoxes().size(), historyUnreadable ? 1u : 0u) << c.name;
+        ASSERT_EQ(w.p.MessageBoxes().size(), 1u) << c.name;
+        EXPECT_EQ(w.p.MessageBoxes()[0].text, historyUnreadable
+                                                  ? "Unable to update MirsaHistory.html!"
+                                                  : "Unable to update " + H + "descript.ion!")
+            << c.name;
         EXPECT_EQ(w.Page() == HistoryTemplate(), historyUnreadable) << c.name;
         EXPECT_EQ(w.p.FileText(H + "descript.ion") == "old.html http://o/\r\n", !historyUnreadable)
             << c.name;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "common/helpers.h"
+#include "common/program_places.h"
 #include "mirsa_world.h"
 
 namespace mirsa::testing {
@@ -302,8 +303,8 @@ TEST(MirsaSettings, FolderThatCannotBeWrittenSavesIntoTheUsersDocuments) {
     MirsaStart start;
     w.p.SetCommandLine("\"C:\\Mirsa\\Mirsa.exe\" /format=html /method=quick");
     RunMirsa(w.p, {}, &start);
-    EXPECT_EQ(start.settingsFile,
-              "C:\\Documents and Settings\\User\\Application Data\\Mirsa\\Mirsa.ini");
+    EXPECT_EQ(start.settingsFile, "C:\\Documents and Settings\\User\\Application Data\\Mirsa\\" +
+                                      common::InstallFolderName(w.p, "C:\\Mirsa\\") + "\\Mirsa.ini");
     EXPECT_TRUE(start.settings.ReverseOrder);
     EXPECT_EQ(start.settings.PagesDir, pages);
     EXPECT_EQ(start.settings.ImagesDir, pages + "_Images");

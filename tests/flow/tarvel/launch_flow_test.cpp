@@ -1,4 +1,5 @@
 // Whole runs of the launcher: browser choice, environment, hand-off, "/silent".
+#include "common/program_places.h"
 #include "tests/flow/tarvel/scenario.h"
 
 namespace tarvel::testing {
@@ -322,8 +323,8 @@ TEST_F(TarvelRun, SettingsFileFallsBackToTarvelIni) {
 // Installed where the user may not write: the one-shot "Path" is cleared in
 // the per-user copy of the settings, so the next run does not take it again.
 TEST_F(TarvelRun, FolderThatCannotBeWrittenClearsPathInThePerUserCopy) {
-    const std::string userIni =
-        "C:\\Documents and Settings\\User\\Application Data\\Tarvel\\tarvel.ini";
+    const std::string userIni = "C:\\Documents and Settings\\User\\Application Data\\Tarvel\\" +
+                                common::InstallFolderName(p, kDir) + "\\tarvel.ini";
     p.SetRegistryUserString(common::browser::kShellFoldersKey, "AppData", kAppData);
     Correct("MultiUser", "0");
     Correct("Path", "D:\\Before");

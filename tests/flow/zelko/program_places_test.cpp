@@ -3,6 +3,7 @@
 // folder, every failed write in a box; and the language the system suggests.
 #include <gtest/gtest.h>
 
+#include "common/program_places.h"
 #include "tests/flow/zelko/zelko_world.h"
 
 namespace zelko::testing {
@@ -10,7 +11,11 @@ namespace {
 
 using common::FakePlatform;
 
-const std::string kUserIni = "C:\\Documents and Settings\\User\\Application Data\\Zelko\\Zelko.ini";
+const std::string kUserIni = [] {
+    FakePlatform p;
+    return "C:\\Documents and Settings\\User\\Application Data\\Zelko\\" +
+           common::InstallFolderName(p, kFolder) + "\\Zelko.ini";
+}();
 
 // Zelko in a folder it cannot write; FlashGot.exe finds FlashGet installed.
 struct ProtectedWorld : ZelkoWorld {

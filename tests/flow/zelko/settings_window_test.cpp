@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "common/json.h"
+#include "common/program_places.h"
 #include "tests/flow/zelko/install_world.h"
 #include "zelko/settings_window.h"
 
@@ -610,9 +611,9 @@ TEST(SettingsWindow, GuideAria2StepsLeaveTheTemplateOn) {
 }
 
 TEST(SettingsWindow, OkInAFolderThatCannotBeWrittenKeepsTheChoicePerUser) {
-    const std::string userIni =
-        "C:\\Documents and Settings\\User\\Application Data\\Zelko\\Zelko.ini";
     FakePlatform p;
+    const std::string userIni = "C:\\Documents and Settings\\User\\Application Data\\Zelko\\" +
+                                common::InstallFolderName(p, kFolder) + "\\Zelko.ini";
     BrowserWorld w(p);
     w.Set("Advanced", "0");
     w.Set("AllDM", "FlashGet;ReGet;");
