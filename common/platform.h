@@ -166,6 +166,8 @@ public:
     virtual bool FileExists(const std::string& path) = 0;    // a file, not a folder
     virtual bool FolderExists(const std::string& path) = 0;  // error boxes suppressed
     virtual std::optional<std::uint64_t> FileSize(const std::string& path) = 0;
+    // The whole file; nullopt when it cannot be read, also when it is larger
+    // than a text of this build holds (WholeFileBytes).
     virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
     virtual bool WriteFile(const std::string& path, const std::string& data) = 0;  // create or replace
     virtual bool AppendFile(const std::string& path, const std::string& data) = 0;

@@ -173,6 +173,11 @@ void FitCaptions() {
     common::KeepInWorkArea(view.window);
 }
 
+// Windows XP refuses the record at its Vista size (with iPaddedBorderWidth,
+// 344 bytes on i686), and the window would fall back to the stock GUI font.
+static_assert(sizeof(void*) != 4 || sizeof(NONCLIENTMETRICSA) == 340,
+              "NONCLIENTMETRICSA must keep the size Windows XP accepts");
+
 HFONT MakeFont() {
     NONCLIENTMETRICSA metrics{};
     metrics.cbSize = sizeof metrics;

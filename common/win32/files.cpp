@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "common/whole_file.h"
 #include "common/win32/platform_support.h"
 #include "common/win32/win32_platform.h"
 
@@ -67,10 +68,15 @@ std::optional<std::string> Win32Platform::ReadFile(const std::string& path) {
     if (file == INVALID_HANDLE_VALUE) return std::nullopt;
     std::optional<std::string> result;
     LARGE_INTEGER size;
-    if (GetFileSizeEx(file, &size) && size.QuadPart >= 0 &&
-        static_cast<std::uint64_t>(size.QuadPart) < 0x7FFFFFFFull) {
+    // A file larger than a text of this build holds is unreadable (on i686 a
+    // text of 1 GiB or more would throw std::length_error, not bad_alloc).
+    const std::optional<std::size_t> bytes =
+        GetFileSizeEx(file, &size) && size.QuadPart >= 0
+            ? WholeFileBytes(static_cast<std::uint64_t>(size.QuadPart))
+            : std::nullopt;
+    if (bytes) {
         try {
-            std::string data(static_cast<std::size_t>(size.QuadPart), '\0');
+            std::string data(*bytes, '\0');
             std::size_t done = 0;
             bool ok = true;
             while (done < data.size()) {
