@@ -165,7 +165,15 @@ std::vector<std::string_view> Labels(std::string_view host) {
 }
 
 bool IsRule(std::string_view key) {
-    return std::binary_search(kPublicSuffixRules, kPublicSuffixRules + kPublicSuffixRuleCount, key);
+    std::size_t low = 0, high = kPublicSuffixRuleCount;  // the first rule not less than key is in [low, high]
+    while (low < high) {
+        const std::size_t middle = low + (high - low) / 2;
+        if (PublicSuffixRule(middle) < key)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low < kPublicSuffixRuleCount && PublicSuffixRule(low) == key;
 }
 
 // How many labels from the right form the public suffix of these labels.
@@ -183,6 +191,11 @@ std::size_t SuffixLength(const std::vector<std::string_view>& labels) {
 }
 
 }  // namespace
+
+std::string_view PublicSuffixRule(std::size_t i) {
+    return std::string_view(kPublicSuffixText + kPublicSuffixRuleStarts[i],
+                            kPublicSuffixRuleStarts[i + 1] - kPublicSuffixRuleStarts[i]);
+}
 
 bool IsIpLiteral(std::string_view host) {
     if (!host.empty() && host.front() == '[') return true;

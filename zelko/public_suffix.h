@@ -3,15 +3,22 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace zelko {
 
 // The list's rules with their labels from the right ("uk.co", "ck.!www",
-// "ck.*"), sorted byte by byte. Made by cmake/public_suffix_table.cmake.
-extern const std::string_view kPublicSuffixRules[];
+// "ck.*"), sorted byte by byte, one after another in one string: rule i runs
+// from kPublicSuffixRuleStarts[i] to kPublicSuffixRuleStarts[i + 1]. Made by
+// cmake/public_suffix_table.cmake.
+extern const char kPublicSuffixText[];
+extern const std::uint32_t kPublicSuffixRuleStarts[];
 extern const std::size_t kPublicSuffixRuleCount;
+
+// Rule i of the table (i < kPublicSuffixRuleCount).
+std::string_view PublicSuffixRule(std::size_t i);
 
 // An IPv4 address (the last label a number, as browsers read it) or a
 // bracketed IPv6 literal.
