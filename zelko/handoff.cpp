@@ -256,19 +256,8 @@ std::string QuoteField(common::Platform& p, const std::string& utf8) {
 }
 
 std::string BareUrlArgument(common::Platform& p, const std::string& utf8Url) {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (char c : p.Utf8ToAnsi(utf8Url)) {
-        unsigned char u = static_cast<unsigned char>(c);
-        if (u <= 32 || c == '"') {
-            out += '%';
-            out += hex[u >> 4];
-            out += hex[u & 15];
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    return common::PercentEncode(p.Utf8ToAnsi(utf8Url),
+                                 [](unsigned char c) { return c > 32 && c != '"'; });
 }
 
 std::string WithExtension(const std::string& path, const std::string& extension) {
