@@ -6,8 +6,6 @@ namespace common {
 
 namespace {
 
-constexpr char kReplacementEncoded[] = "%EF%BF%BD";  // U+FFFD
-
 void AppendEncodedByte(std::string& out, unsigned char c) {
     static const char hex[] = "0123456789ABCDEF";
     const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
@@ -27,18 +25,7 @@ void AppendEncodedByte(std::string& out, unsigned char c) {
 
 std::string FormEncode(std::string_view utf8) {
     std::string out;
-    out.reserve(utf8.size() * 3 / 2);
-    for (std::size_t i = 0; i < utf8.size();) {
-        const std::size_t length = Utf8SequenceLength(utf8, i);
-        if (length == 0) {
-            out += kReplacementEncoded;
-            ++i;
-            continue;
-        }
-        for (std::size_t k = 0; k < length; ++k)
-            AppendEncodedByte(out, static_cast<unsigned char>(utf8[i + k]));
-        i += length;
-    }
+    for (const char c : WellFormedUtf8(utf8)) AppendEncodedByte(out, static_cast<unsigned char>(c));
     return out;
 }
 
