@@ -1,31 +1,24 @@
 #include "common/form_data.h"
 
+#include <algorithm>
+
 #include "common/helpers.h"
 
 namespace common {
 
 namespace {
 
-void AppendEncodedByte(std::string& out, unsigned char c) {
-    static const char hex[] = "0123456789ABCDEF";
-    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                       c == '*' || c == '-' || c == '.' || c == '_';
-    if (plain) {
-        out += static_cast<char>(c);
-    } else if (c == ' ') {
-        out += '+';
-    } else {
-        out += '%';
-        out += hex[c >> 4];
-        out += hex[c & 15];
-    }
+// The blank is kept here only to become "+".
+bool KeptInForm(unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '*' ||
+           c == '-' || c == '.' || c == '_' || c == ' ';
 }
 
 }  // namespace
 
 std::string FormEncode(std::string_view utf8) {
-    std::string out;
-    for (const char c : WellFormedUtf8(utf8)) AppendEncodedByte(out, static_cast<unsigned char>(c));
+    std::string out = PercentEncode(WellFormedUtf8(utf8), KeptInForm);
+    std::replace(out.begin(), out.end(), ' ', '+');
     return out;
 }
 
