@@ -3,8 +3,9 @@
 # Each rule is written with its labels from the right ("uk.co", "ck.!www",
 # "ck.*"), and the rules are sorted byte by byte, as std::string_view compares
 # them, so that the program finds a rule by binary search. The rules are one
-# string, each found by its start in it: no pointer per rule, so the table is
-# half the size of an array of string_views and needs no relocation.
+# string, each after a line feed, and the search halves the string itself: no
+# pointer or offset per rule, so the table is little more than the rules and
+# needs no relocation.
 cmake_policy(SET CMP0007 NEW)
 if(NOT LIST OR NOT OUTPUT)
   message(FATAL_ERROR "usage: cmake -DLIST=<list.dat> -DOUTPUT=<table.cpp> -P public_suffix_table.cmake")
@@ -29,22 +30,14 @@ endforeach()
 list(SORT keys)
 list(REMOVE_DUPLICATES keys)
 
-# One rule a line in the string, eight starts a line. string(LENGTH)
-# counts bytes, as the offsets into the UTF-8 string must.
+# One rule a line in the string. string(LENGTH) counts bytes, as the size of
+# the UTF-8 string does.
 set(text "")
-set(starts "")
-set(start 0)
-set(column 0)
+set(size 1)
 foreach(key IN LISTS keys)
-  string(APPEND text "\n    \"${key}\"")
-  if(column EQUAL 8)
-    string(APPEND starts "\n   ")
-    set(column 0)
-  endif()
-  string(APPEND starts " ${start},")
-  math(EXPR column "${column} + 1")
+  string(APPEND text "\n    \"${key}\\n\"")
   string(LENGTH "${key}" length)
-  math(EXPR start "${start} + ${length}")
+  math(EXPR size "${size} + ${length} + 1")
 endforeach()
 
 file(WRITE ${OUTPUT}.new
@@ -54,18 +47,15 @@ file(WRITE ${OUTPUT}.new
 namespace zelko {
 
 // constexpr: the table is data in the exe, with no code to run at start.
-constexpr char kPublicSuffixText[] =${text};
+constexpr char kPublicSuffixText[] =
+    \"\\n\"${text};
+constexpr std::size_t kPublicSuffixTextSize = sizeof kPublicSuffixText - 1;
 
-constexpr std::uint32_t kPublicSuffixRuleStarts[] = {
-   ${starts}
-    ${start}};
-constexpr std::size_t kPublicSuffixRuleCount = sizeof kPublicSuffixRuleStarts / sizeof kPublicSuffixRuleStarts[0] - 1;
-
-static_assert(sizeof kPublicSuffixText == ${start} + 1, \"a rule's length in bytes was miscounted\");
+static_assert(kPublicSuffixTextSize == ${size}, \"a rule's length in bytes was miscounted\");
 
 }  // namespace zelko
 ")
 file(COPY_FILE ${OUTPUT}.new ${OUTPUT} ONLY_IF_DIFFERENT)
 file(REMOVE ${OUTPUT}.new)
 list(LENGTH keys key_count)
-message(STATUS "Public suffix table: ${key_count} rules, ${start} bytes")
+message(STATUS "Public suffix table: ${key_count} rules, ${size} bytes")

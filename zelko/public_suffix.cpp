@@ -164,16 +164,24 @@ std::vector<std::string_view> Labels(std::string_view host) {
     }
 }
 
+// Binary search on the bytes of the table: the rule around the middle byte
+// decides which half goes on. The rules before the line feed at low are less
+// than key, those after the one at high greater.
 bool IsRule(std::string_view key) {
-    std::size_t low = 0, high = kPublicSuffixRuleCount;  // the first rule not less than key is in [low, high]
+    const std::string_view text(kPublicSuffixText, kPublicSuffixTextSize);
+    std::size_t low = 0, high = text.size() - 1;
     while (low < high) {
-        const std::size_t middle = low + (high - low) / 2;
-        if (PublicSuffixRule(middle) < key)
-            low = middle + 1;
+        const std::size_t begin = text.rfind('\n', low + (high - low) / 2);
+        const std::size_t end = text.find('\n', begin + 1);
+        const int order = text.substr(begin + 1, end - begin - 1).compare(key);
+        if (order < 0)
+            low = end;
+        else if (order > 0)
+            high = begin;
         else
-            high = middle;
+            return true;
     }
-    return low < kPublicSuffixRuleCount && PublicSuffixRule(low) == key;
+    return false;
 }
 
 // How many labels from the right form the public suffix of these labels.
@@ -191,11 +199,6 @@ std::size_t SuffixLength(const std::vector<std::string_view>& labels) {
 }
 
 }  // namespace
-
-std::string_view PublicSuffixRule(std::size_t i) {
-    return std::string_view(kPublicSuffixText + kPublicSuffixRuleStarts[i],
-                            kPublicSuffixRuleStarts[i + 1] - kPublicSuffixRuleStarts[i]);
-}
 
 bool IsIpLiteral(std::string_view host) {
     if (!host.empty() && host.front() == '[') return true;

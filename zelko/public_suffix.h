@@ -3,22 +3,17 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace zelko {
 
 // The list's rules with their labels from the right ("uk.co", "ck.!www",
-// "ck.*"), sorted byte by byte, one after another in one string: rule i runs
-// from kPublicSuffixRuleStarts[i] to kPublicSuffixRuleStarts[i + 1]. Made by
+// "ck.*"), sorted byte by byte, in one string that has a line feed before
+// each rule and after the last ("\naaa\naarp\n...\n"). Made by
 // cmake/public_suffix_table.cmake.
 extern const char kPublicSuffixText[];
-extern const std::uint32_t kPublicSuffixRuleStarts[];
-extern const std::size_t kPublicSuffixRuleCount;
-
-// Rule i of the table (i < kPublicSuffixRuleCount).
-std::string_view PublicSuffixRule(std::size_t i);
+extern const std::size_t kPublicSuffixTextSize;
 
 // An IPv4 address (the last label a number, as browsers read it) or a
 // bracketed IPv6 literal.
