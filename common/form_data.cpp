@@ -1,44 +1,24 @@
 #include "common/form_data.h"
 
+#include <algorithm>
+
 #include "common/helpers.h"
 
 namespace common {
 
 namespace {
 
-constexpr char kReplacementEncoded[] = "%EF%BF%BD";  // U+FFFD
-
-void AppendEncodedByte(std::string& out, unsigned char c) {
-    static const char hex[] = "0123456789ABCDEF";
-    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                       c == '*' || c == '-' || c == '.' || c == '_';
-    if (plain) {
-        out += static_cast<char>(c);
-    } else if (c == ' ') {
-        out += '+';
-    } else {
-        out += '%';
-        out += hex[c >> 4];
-        out += hex[c & 15];
-    }
+// The blank is kept here only to become "+".
+bool KeptInForm(unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '*' ||
+           c == '-' || c == '.' || c == '_' || c == ' ';
 }
 
 }  // namespace
 
 std::string FormEncode(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size() * 3 / 2);
-    for (std::size_t i = 0; i < utf8.size();) {
-        const std::size_t length = Utf8SequenceLength(utf8, i);
-        if (length == 0) {
-            out += kReplacementEncoded;
-            ++i;
-            continue;
-        }
-        for (std::size_t k = 0; k < length; ++k)
-            AppendEncodedByte(out, static_cast<unsigned char>(utf8[i + k]));
-        i += length;
-    }
+    std::string out = PercentEncode(WellFormedUtf8(utf8), KeptInForm);
+    std::replace(out.begin(), out.end(), ' ', '+');
     return out;
 }
 

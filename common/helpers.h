@@ -121,6 +121,9 @@ bool EqualsNoCase(const std::string& a, const std::string& b);  // ASCII letters
 std::size_t Utf8SequenceLength(std::string_view text, std::size_t at);
 // Well-formed UTF-8 throughout.
 bool IsValidUtf8(const std::string& text);
+// The text with each byte that is not part of well-formed UTF-8 replaced by
+// U+FFFD, as a service that reads UTF-8 expects it.
+std::string WellFormedUtf8(std::string_view text);
 // The UTF-8 sequence of one code point (at most U+10FFFF) appended.
 void AppendUtf8(std::string& out, char32_t codePoint);
 

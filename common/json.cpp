@@ -8,7 +8,6 @@ namespace common {
 
 namespace {
 
-constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
 constexpr int kMaxDepth = 64;
 
 class Reader {
@@ -184,20 +183,8 @@ std::string JsonString(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size() + 2);
     out += '"';
-    for (std::size_t i = 0; i < utf8.size();) {
-        const unsigned char c = static_cast<unsigned char>(utf8[i]);
-        if (c >= 0x80) {
-            const std::size_t length = Utf8SequenceLength(utf8, i);
-            if (length == 0) {
-                out += kReplacement;
-                ++i;
-            } else {
-                out.append(utf8, i, length);
-                i += length;
-            }
-            continue;
-        }
-        ++i;
+    for (const char byte : WellFormedUtf8(utf8)) {
+        const unsigned char c = static_cast<unsigned char>(byte);
         switch (c) {
         case '"': out += "\\\""; break;
         case '\\': out += "\\\\"; break;

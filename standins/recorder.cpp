@@ -31,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "common/helpers.h"
 #include "standins/support/standin.h"
 
 namespace {
@@ -75,16 +76,6 @@ RecorderConfig ReadConfig() {
     return c;
 }
 
-std::string FolderOf(const std::string& path) {
-    std::size_t slash = path.find_last_of('\\');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string NameOf(const std::string& path) {
-    std::size_t slash = path.find_last_of('\\');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // The text between the last pair of double quotes of the command line behind the program name.
 std::string LastQuoted(const std::string& commandLine) {
     std::size_t close = commandLine.rfind('"');
@@ -110,9 +101,9 @@ std::string FileToCopy(const RecorderConfig& c, const std::vector<std::string>& 
 void CopyArgument(const RecorderConfig& c, const std::vector<std::string>& args) {
     std::string source = FileToCopy(c, args);
     if (source.empty()) return;
-    std::string folder = c.copyTo.empty() ? FolderOf(c.log) : c.copyTo;
+    std::string folder = c.copyTo.empty() ? common::FolderOfPath(c.log) : c.copyTo;
     if (!folder.empty() && folder.back() != '\\') folder += '\\';
-    std::string target = folder + UniquePrefix(c) + NameOf(source);
+    std::string target = folder + UniquePrefix(c) + common::FileNameOfPath(source);
     standin::Record r = standin::EventRecord("copy");
     r.Set("source", source);
     r.Set("target", target);

@@ -264,7 +264,6 @@ std::string QuoteField(common::Platform& p, const std::string& utf8) {
 }
 
 std::string AddressInAnsi(common::Platform& p, const std::string& utf8) {
-    static const char hex[] = "0123456789ABCDEF";
     const unsigned codePage = p.AnsiCodePage();
     std::string out;
     for (std::size_t at = 0; at < utf8.size();) {
@@ -281,29 +280,14 @@ std::string AddressInAnsi(common::Platform& p, const std::string& utf8) {
             out += *ansi;
             continue;
         }
-        for (unsigned char byte : character) {
-            out += '%';
-            out += hex[byte >> 4];
-            out += hex[byte & 15];
-        }
+        out += common::PercentEncode(character, [](unsigned char) { return false; });
     }
     return out;
 }
 
 std::string BareUrlArgument(common::Platform& p, const std::string& utf8Url) {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (char c : AddressInAnsi(p, utf8Url)) {
-        unsigned char u = static_cast<unsigned char>(c);
-        if (u <= 32 || c == '"') {
-            out += '%';
-            out += hex[u >> 4];
-            out += hex[u & 15];
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    return common::PercentEncode(AddressInAnsi(p, utf8Url),
+                                 [](unsigned char c) { return c > 32 && c != '"'; });
 }
 
 std::string WithExtension(const std::string& path, const std::string& extension) {

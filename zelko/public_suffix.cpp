@@ -164,8 +164,24 @@ std::vector<std::string_view> Labels(std::string_view host) {
     }
 }
 
+// Binary search on the bytes of the table: the rule around the middle byte
+// decides which half goes on. The rules before the line feed at low are less
+// than key, those after the one at high greater.
 bool IsRule(std::string_view key) {
-    return std::binary_search(kPublicSuffixRules, kPublicSuffixRules + kPublicSuffixRuleCount, key);
+    const std::string_view text(kPublicSuffixText, kPublicSuffixTextSize);
+    std::size_t low = 0, high = text.size() - 1;
+    while (low < high) {
+        const std::size_t begin = text.rfind('\n', low + (high - low) / 2);
+        const std::size_t end = text.find('\n', begin + 1);
+        const int order = text.substr(begin + 1, end - begin - 1).compare(key);
+        if (order < 0)
+            low = end;
+        else if (order > 0)
+            high = begin;
+        else
+            return true;
+    }
+    return false;
 }
 
 // How many labels from the right form the public suffix of these labels.

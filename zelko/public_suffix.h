@@ -9,9 +9,11 @@
 namespace zelko {
 
 // The list's rules with their labels from the right ("uk.co", "ck.!www",
-// "ck.*"), sorted byte by byte. Made by cmake/public_suffix_table.cmake.
-extern const std::string_view kPublicSuffixRules[];
-extern const std::size_t kPublicSuffixRuleCount;
+// "ck.*"), sorted byte by byte, in one string that has a line feed before
+// each rule and after the last ("\naaa\naarp\n...\n"). Made by
+// cmake/public_suffix_table.cmake.
+extern const char kPublicSuffixText[];
+extern const std::size_t kPublicSuffixTextSize;
 
 // An IPv4 address (the last label a number, as browsers read it) or a
 // bracketed IPv6 literal.

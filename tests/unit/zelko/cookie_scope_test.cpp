@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <fstream>
 #include <regex>
 
@@ -69,12 +68,23 @@ TEST(RegistrableDomain, SharedHostingAddressesAndOddNames) {
     for (const Case& c : cases) EXPECT_EQ(RegistrableDomain(c.host), c.expected) << c.host;
 }
 
-// Binary search needs the order std::string_view compares in.
+// Binary search needs the order std::string_view compares in, and a line
+// feed before each rule and after the last, none empty.
 TEST(PublicSuffixTable, SortedOnceEach) {
-    const std::string_view* end = kPublicSuffixRules + kPublicSuffixRuleCount;
-    EXPECT_GE(kPublicSuffixRuleCount, 1000u);
-    EXPECT_TRUE(std::is_sorted(kPublicSuffixRules, end));
-    EXPECT_EQ(std::adjacent_find(kPublicSuffixRules, end), end);
+    const std::string_view text(kPublicSuffixText, kPublicSuffixTextSize);
+    ASSERT_EQ(text.front(), '\n');
+    ASSERT_EQ(text.back(), '\n');
+    std::size_t rules = 0;
+    std::string_view previous;
+    for (std::size_t at = 1; at < text.size(); ++rules) {
+        const std::size_t end = text.find('\n', at);
+        const std::string_view rule = text.substr(at, end - at);
+        ASSERT_FALSE(rule.empty()) << at;
+        if (rules > 0) ASSERT_LT(previous, rule);
+        previous = rule;
+        at = end + 1;
+    }
+    EXPECT_GE(rules, 1000u);
 }
 
 TEST(CanonicalHost, Forms) {
