@@ -15,6 +15,7 @@
 #include "common/helpers.h"
 #include "fuzz/fuzz_support.h"
 #include "tests/support/fake_platform.h"
+#include "zelko/cookie_scope.h"
 #include "zelko/handoff.h"
 #include "zelko/job.h"
 
@@ -65,6 +66,19 @@ void RequireArguments(const std::string& commandLine, const std::vector<std::str
     Require(fuzz_support::ReceiverArguments(commandLine) == expected);
 }
 
+// The job as receivers that read ANSI get it: each address as it will be
+// written for them, and a link's cookies only where that address may have them.
+Lines HandedToAnsiReceivers(common::Platform& p, Lines lines) {
+    for (std::size_t at = 2; at + 4 <= lines.size(); at += 4) {
+        const std::string handed = p.AnsiToUtf8(zelko::AddressInAnsi(p, lines[at]));
+        if (handed == lines[at]) continue;
+        lines[at] = handed;
+        if (!zelko::CookiesMayGo(lines[1], handed)) lines[at + 2].clear();
+    }
+    lines[1] = p.AnsiToUtf8(zelko::AddressInAnsi(p, lines[1]));
+    return lines;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -107,6 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     p.AddFile(kJob, jobText);
 
     zelko::HandOff(p, std::move(job), kJob, fields, s, "C:\\Zelko\\");
+    lines = HandedToAnsiReceivers(p, lines);
 
     const bool gate = s.usdPresent && !fields.referrer.empty() && fields.post.empty() &&
                       (s.advanced || !zelko::MatchesSiteList(s.transferToUsd, fields.referrer));
@@ -126,13 +141,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         rest[0] = common::ReplaceAll(rest[0], zelko::kPlaceholderManager, s.dm);
         handled = s.usdPresent && gate && zelko::MatchesSiteList(s.transferToUsd, fields.url);
     }
-    // Handed to nobody: a box, and the job keeps its whole links under the
-    // header the request came with.
+    // Handed to nobody: a box, and the job keeps what was left of it (a link
+    // cut short at its end too) under the header the request came with.
     const std::size_t links = (rest.size() - 2) / 4;
     const bool starts = receiver == 1 || receiver == 2;
     const bool refused = !handled && !starts && links > 0;
     if (refused) {
-        Lines kept(rest.begin(), rest.begin() + 2 + 4 * links);
+        Lines kept = rest;
         kept[0] = std::to_string(links) + lines[0].substr(lines[0].find(';'));
         Require(p.FileText(kJob).value_or("") == Joined(kept));
     } else {
