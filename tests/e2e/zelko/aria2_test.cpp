@@ -258,7 +258,8 @@ TEST(ZelkoAria2Detection, AriaWithASecretIsFoundAndItsBoxSaysWhereTheSecretGoes)
                     "This aria2 has a secret (its --rpc-secret): put it into \"" + z.folder +
                         "Zelko.ini\", section [Main], as Aria2Secret=<the secret>.\r\n\r\n"
                         "http://127.0.0.1:1/a.bin\r\n\r\nThese links are kept in the job file \"" +
-                        z.folder + "flashgot.fgt\".");
+                        z.folder + "flashgot.fgt\". To send them again, run:\r\n\"" + z.exe + "\" \"" +
+                        z.folder + "flashgot.fgt\"");
     EXPECT_EQ(aria2.Held(), 0u);
 
     z.main = {{"DM", "No"}, {"Advanced", "0"}, {"CustomDM", "http://127.0.0.1:6800/jsonrpc"},
