@@ -199,7 +199,6 @@ private:
                                              reinterpret_cast<LPCDLGTEMPLATEA>(t.data()), nullptr,
                                              WaitWindowProc, reinterpret_cast<LPARAM>(&cancelled_));
         if (window_) ShowWindow(window_, SW_SHOW);
-        else window_ = nullptr;
     }
     const HttpPost& request_;
     Exchange& x_;

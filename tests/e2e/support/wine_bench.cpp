@@ -288,7 +288,7 @@ void WineBench::MakePrefix() {
     bool complete = HostFileExists(marker) && HostFileExists(prefix_ + "/system.reg");
     const std::string stamp = run + " " + ChosenWine().Name();
     if (complete && ((reuse && std::string(reuse) == "1") || ReadHostFile(marker) == stamp)) {
-        PutWineFonts();
+        PutWineFonts(prefix_);
         return;
     }
 
@@ -313,12 +313,10 @@ void WineBench::MakePrefix() {
         RunHost({"wineserver", "-w"}, 600, at);
         if (boot.exitCode != 0 || !HostFileExists(templatePrefix + "/system.reg"))
             throw std::runtime_error("wineboot failed: " + boot.output);
-        RunResult fonts = RunHost({std::string(OC_SOURCE_DIR) + "/scripts/wine-fonts", templatePrefix}, 60);
-        if (fonts.exitCode != 0) throw std::runtime_error("wine-fonts failed: " + fonts.output);
+        PutWineFonts(templatePrefix);
         WriteHostFile(templateMarker, stamp);
     }
-    CopyTemplate(templatePrefix);
-    PutWineFonts();
+    CopyTemplate(templatePrefix);  // the fonts come with it
     WriteHostFile(marker, stamp);
 }
 
@@ -340,8 +338,8 @@ void WineBench::CopyTemplate(const std::string& templatePrefix) const {
 
 // Windows draws the windows in Tahoma: Wine's own, which Debian's Wine
 // finds only in the prefix's Fonts folder.
-void WineBench::PutWineFonts() const {
-    RunResult fonts = RunHost({std::string(OC_SOURCE_DIR) + "/scripts/wine-fonts", prefix_}, 60);
+void WineBench::PutWineFonts(const std::string& prefix) {
+    RunResult fonts = RunHost({std::string(OC_SOURCE_DIR) + "/scripts/wine-fonts", prefix}, 60);
     if (fonts.exitCode != 0) throw std::runtime_error("wine-fonts failed: " + fonts.output);
 }
 

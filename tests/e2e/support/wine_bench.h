@@ -109,7 +109,7 @@ public:
 private:
     WineBench();
     void StartDisplay();
-    void PutWineFonts() const;
+    static void PutWineFonts(const std::string& prefix);
     void MakePrefix();
     void CopyTemplate(const std::string& templatePrefix) const;
     void CopyBinaries() const;
